@@ -1,0 +1,77 @@
+// The memory image of a target and its Intel HEX form.
+//
+// TObjImage holds the bytes read from an object file as a list of contiguous
+// segments and gives byte access by address, growing the image where a byte
+// lies outside it. TIntelImage reads and writes the Intel HEX format and keeps
+// the form of the file it read (record length, start address, address mode) so
+// that a stamped image is written back the way the skeleton file was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Exceptions.h"
+
+namespace velmorin {
+
+class TObjImageError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TIntelImageError : public TObjImageError {
+ public:
+  using TObjImageError::TObjImageError;
+};
+
+// One contiguous run of bytes starting at `Start`.
+struct TImageSegment {
+  std::uint32_t Start = 0;
+  std::vector<std::uint8_t> Data;
+};
+
+class TObjImage {
+ public:
+  TObjImage() = default;
+  virtual ~TObjImage() = default;
+  TObjImage(const TObjImage&) = default;
+  TObjImage& operator=(const TObjImage&) = default;
+
+  // Data bytes a writer puts in one record.
+  std::uint32_t MaxRecLen = 255;
+  // Program entry address from a start-address record; 0 when there is none.
+  std::uint32_t StartAddr = 0;
+  // The image's bytes, in the order the segments were made.
+  std::vector<TImageSegment> Segments;
+  // When true, an access outside the stored bytes fails instead of growing the image.
+  bool FixedSize = false;
+
+  // The stored byte at `address`, growing the image first where needed.
+  virtual std::uint8_t& LocateByte(std::uint32_t address);
+  virtual std::uint8_t GetByte(std::uint32_t address);
+  // Stores the low 8 bits of `value` at `address`.
+  virtual void SetByte(std::uint32_t address, std::uint32_t value);
+  virtual void LoadFromFile(const std::string& fileName) = 0;
+  virtual void SaveToFile(const std::string& fileName) = 0;
+};
+
+// Which kind of extended addressing the file read used.
+enum TAddrMode : std::uint8_t { amNone = 0, amSegment = 1, amLinear = 2 };
+
+class TIntelImage : public TObjImage {
+ public:
+  TAddrMode AddrMode = amNone;
+
+  void LoadFromFile(const std::string& fileName) override;
+  void SaveToFile(const std::string& fileName) override;
+  virtual std::uint8_t RecordChecksum(std::string_view line) const;
+  virtual std::string FixChecksum(std::string_view line) const;
+
+  // The same reading and writing over memory, for tests and fuzzing.
+  void LoadFromText(std::string_view text);
+  std::string SaveToText() const;
+};
+
+}  // namespace velmorin

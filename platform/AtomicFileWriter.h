@@ -1,0 +1,49 @@
+// Writes a file so that it is never seen half-written under its real name: the
+// bytes go to a temporary file in the same folder, which replaces the target
+// only when Commit() succeeds. On any failure, or when the writer is dropped
+// without Commit(), the temporary file is removed and an older file of the
+// target's name stays as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmorin {
+
+enum class Durability {
+  Normal,  // the rename is atomic, but the data may still sit in the page cache
+  Synced,  // file and folder are flushed to disk before Commit() returns
+};
+
+class AtomicFileWriter {
+ public:
+  // Creates the temporary file beside `fileName`; raises EInOutError.
+  explicit AtomicFileWriter(std::string fileName, Durability durability = Durability::Normal);
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+  ~AtomicFileWriter();
+
+  // Appends bytes; raises EInOutError (the temporary file is then removed).
+  void Write(std::string_view bytes);
+  // Flushes, closes and renames the temporary file over the target.
+  void Commit();
+
+  const std::string& FileName() const { return FFileName; }
+
+  // Replaces the whole file `fileName` with `contents` in one step.
+  static void WriteWholeFile(const std::string& fileName, std::string_view contents,
+                             Durability durability);
+
+ private:
+  void FlushBuffer();
+  [[noreturn]] void Fail(int err);
+  void Discard() noexcept;
+
+  std::string FFileName;
+  std::string FTempName;
+  Durability FDurability;
+  int FFd = -1;
+  std::string FBuffer;
+};
+
+}  // namespace velmorin

@@ -1,0 +1,53 @@
+#include "FileErrors.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace velmorin {
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+int InOutErrorCode(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT: {
+      struct stat st {};
+      const bool folderExists = ::stat(FolderOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      return folderExists && !path.empty() ? io_code::FileNotFound : io_code::InvalidFilename;
+    }
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return io_code::InvalidFilename;
+    case EMFILE:
+    case ENFILE:
+      return io_code::TooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return io_code::AccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return io_code::DiskFull;
+    default:
+      return err;
+  }
+}
+
+void RaiseInOutError(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT: case ENOTDIR: case ENAMETOOLONG: case EMFILE: case ENFILE: case EACCES:
+    case EPERM: case EROFS: case EISDIR: case ENOSPC: case EDQUOT: case EFBIG:
+      throw EInOutError(InOutErrorCode(err, path));
+    default:
+      throw EInOutError(err, "I/O error " + std::to_string(err));
+  }
+}
+
+}  // namespace velmorin

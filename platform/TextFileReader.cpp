@@ -1,0 +1,120 @@
+#include "TextFileReader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "FileErrors.h"
+
+namespace velmorin {
+
+namespace {
+constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr char kCtrlZ = '\x1A';
+
+// Appends `part` to `line` without its carriage returns.
+void AppendWithoutCR(std::string& line, std::string_view part) {
+  if (part.find('\r') == std::string_view::npos) {
+    line.append(part);
+    return;
+  }
+  for (char c : part) {
+    if (c != '\r') line.push_back(c);
+  }
+}
+}  // namespace
+
+TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName) {
+  do {
+    FFd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (FFd < 0 && errno == EINTR);
+  if (FFd < 0) RaiseInOutError(errno, fileName);
+}
+
+TextFileReader TextFileReader::FromBuffer(std::string_view text) {
+  TextFileReader reader;
+  reader.FWindow = text;
+  reader.FAtEnd = true;
+  return reader;
+}
+
+TextFileReader::TextFileReader(TextFileReader&& other) noexcept
+    : FFileName(std::move(other.FFileName)),
+      FFd(std::exchange(other.FFd, -1)),
+      FAtEnd(other.FAtEnd) {
+  // The window may point into the other reader's buffer: carry it over by offset.
+  if (!other.FBuffer.empty() && FWindow.data() == nullptr) {
+    const std::size_t offset = other.FWindow.data() - other.FBuffer.data();
+    const std::size_t length = other.FWindow.size();
+    FBuffer = std::move(other.FBuffer);
+    FWindow = std::string_view(FBuffer).substr(offset, length);
+  } else {
+    FWindow = other.FWindow;
+  }
+  other.FWindow = {};
+}
+
+TextFileReader::~TextFileReader() {
+  if (FFd >= 0) ::close(FFd);
+}
+
+bool TextFileReader::Refill() {
+  if (FAtEnd) return false;
+  // Keep what is left of the window, then read behind it.
+  std::string next(FWindow);
+  const std::size_t kept = next.size();
+  next.resize(kept + kChunkSize);
+  ssize_t got;
+  do {
+    got = ::read(FFd, next.data() + kept, kChunkSize);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) RaiseInOutError(errno, FFileName);
+  next.resize(kept + static_cast<std::size_t>(got));
+  if (got == 0) FAtEnd = true;
+  FBuffer = std::move(next);
+  FWindow = FBuffer;
+  return got > 0;
+}
+
+bool TextFileReader::ReadLine(std::string& line) {
+  line.clear();
+  bool started = false;  // some character of this line, CR included, has been consumed
+  for (;;) {
+    const char* begin = FWindow.data();
+    const std::size_t size = FWindow.size();
+    const char* lf = size ? static_cast<const char*>(std::memchr(begin, '\n', size)) : nullptr;
+    const std::size_t span = lf ? static_cast<std::size_t>(lf - begin) : size;
+    const char* z = span ? static_cast<const char*>(std::memchr(begin, kCtrlZ, span)) : nullptr;
+    if (z) {
+      // Ctrl-Z: the text before it is the last line; nothing after it is read.
+      AppendWithoutCR(line, std::string_view(begin, z - begin));
+      const bool hasLine = started || z != begin;
+      FWindow = {};
+      FBuffer.clear();
+      FAtEnd = true;
+      if (FFd >= 0) {
+        ::close(FFd);
+        FFd = -1;
+      }
+      return hasLine;
+    }
+    if (lf) {
+      AppendWithoutCR(line, std::string_view(begin, span));
+      FWindow.remove_prefix(span + 1);
+      return true;
+    }
+    if (size) {
+      // A line that runs on past the buffered bytes: keep its text and read on.
+      AppendWithoutCR(line, FWindow);
+      started = true;
+      FWindow = {};
+    }
+    if (!Refill()) return started;
+  }
+}
+
+}  // namespace velmorin
