@@ -1,0 +1,42 @@
+// The road of one serialization and the two serialize commands: take the next
+// serial number, stamp it into a fresh copy of the skeleton image, save the
+// copy under its numbered name and hand it to the burner.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ObjImage.h"
+#include "Operator.h"
+#include "ProfileStore.h"
+#include "ProfileView.h"
+
+namespace velmorin {
+
+class Serializer {
+ public:
+  Serializer(ProfileView& view, ProfileStore& store, Operator& op);
+
+  std::int32_t TakeSeqNum();
+  void StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot);
+  // Writes the image under its numbered name; `outputPath` receives the path
+  // (left as it was when "Don't save" is checked).
+  void SaveOutputImage(const TObjImage& image, std::int32_t seqNum, std::string& outputPath);
+  bool BurnImage(const TObjImage& image, const std::string& outputPath);
+  // A new image read from the skeleton file, or nullptr when no file is there.
+  std::unique_ptr<TIntelImage> LoadSkelFile();
+  bool SerializeImage();
+
+  // The "Serialize 1" command.
+  void SerializeOne();
+  // The "Serialize..." command; `title` is the main window's caption.
+  void SerializeBatch(const std::string& title);
+
+ private:
+  ProfileView& FView;
+  ProfileStore& FStore;
+  Operator& FOperator;
+};
+
+}  // namespace velmorin
