@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "BurnerRunner.h"
 #include "ObjImage.h"
 #include "Operator.h"
 #include "ProfileStore.h"
@@ -18,11 +19,17 @@ class Serializer {
  public:
   Serializer(ProfileView& view, ProfileStore& store, Operator& op);
 
+  // The number for this image; under "Auto Inc." the Next SN field advances
+  // (wrapping at 32 bits) and the profile is stored before this returns.
   std::int32_t TakeSeqNum();
+  // Writes the number into `image` at slot 1..4 when that slot is switched on.
+  // Raises ESeqNumSizeError, before writing anything, for an SN Size above
+  // kMaxSeqNumSize.
   void StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot);
   // Writes the image under its numbered name; `outputPath` receives the path
-  // (left as it was when "Don't save" is checked).
-  void SaveOutputImage(const TObjImage& image, std::int32_t seqNum, std::string& outputPath);
+  // (left as it was when "Don't save" is checked). The image is not changed,
+  // but writing it is no const operation of TObjImage.
+  void SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath);
   bool BurnImage(const TObjImage& image, const std::string& outputPath);
   // A new image read from the skeleton file, or nullptr when no file is there.
   std::unique_ptr<TIntelImage> LoadSkelFile();
@@ -33,10 +40,16 @@ class Serializer {
   // The "Serialize..." command; `title` is the main window's caption.
   void SerializeBatch(const std::string& title);
 
+  // Replaces the way the burner is run (ExecAndWait by default). The runner
+  // must outlive the serializer.
+  void SetBurnerRunner(BurnerRunner& runner) { FBurner = &runner; }
+
  private:
   ProfileView& FView;
   ProfileStore& FStore;
   Operator& FOperator;
+  ExecBurnerRunner FDefaultBurner;
+  BurnerRunner* FBurner = &FDefaultBurner;
 };
 
 }  // namespace velmorin

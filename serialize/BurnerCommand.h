@@ -1,0 +1,24 @@
+// The burner's command line: the profile's template with the output file's
+// path in place of every "$image".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmorin {
+
+// The placeholder in the template, matched exactly and case-sensitively.
+inline constexpr std::string_view kImagePlaceholder = "$image";
+
+// The path as it goes into the command line: wrapped in apostrophes (those
+// inside doubled) when it holds a blank, unchanged otherwise. On POSIX, where
+// our own splitter reads the line back, a path is also wrapped when it holds a
+// tab, an apostrophe or a double quote, so that the burner always receives
+// exactly the path as one argument.
+std::string QuoteBurnerPath(std::string_view path);
+
+// `commandTemplate` with every "$image" replaced, left to right, by
+// QuoteBurnerPath(path); inserted text is never scanned again.
+std::string BuildBurnerCommandLine(std::string_view commandTemplate, std::string_view path);
+
+}  // namespace velmorin

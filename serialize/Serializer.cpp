@@ -1,0 +1,99 @@
+#include "Serializer.h"
+
+#include "BurnerCommand.h"
+#include "FileExists.h"
+#include "ParseInteger.h"
+#include "PathNames.h"
+#include "SeqNumStamp.h"
+
+namespace velmorin {
+
+namespace {
+constexpr int kLsbFirst = 1;
+}  // namespace
+
+Serializer::Serializer(ProfileView& view, ProfileStore& store, Operator& op)
+    : FView(view), FStore(store), FOperator(op) {}
+
+std::int32_t Serializer::TakeSeqNum() {
+  const std::int32_t seqNum = FView.NextSeqNum();
+  if (FView.Settings().AutoIncSeq) {
+    // 2147483647 is followed by -2147483648.
+    const auto next = static_cast<std::uint32_t>(seqNum) + 1u;
+    FView.SetNextSeqNum(static_cast<std::int32_t>(next));
+    FStore.StoreProfile();
+  }
+  return seqNum;
+}
+
+void Serializer::StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot) {
+  if (slot < 1 || slot > 4) return;
+  const ProfileSettings settings = FView.Settings();
+  const auto index = static_cast<std::size_t>(slot - 1);
+  if (!settings.SetSeqNumOfs[index]) return;
+  StampSerialBytes(image, seqNum, settings.SeqNumSize,
+                   static_cast<std::uint32_t>(settings.SeqNumOfs[index]),
+                   settings.ByteOrder == kLsbFirst);
+}
+
+void Serializer::SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath) {
+  const ProfileSettings settings = FView.Settings();
+  if (settings.DontSave) return;
+  outputPath = JoinPath(settings.OutputFolder, OutputFileName(FView.SkelFileText(), seqNum));
+  image.SaveToFile(outputPath);
+}
+
+bool Serializer::BurnImage(const TObjImage& /*image*/, const std::string& outputPath) {
+  const ProfileSettings settings = FView.Settings();
+  if (settings.DontBurn) return true;
+  if (FOperator.ShowMessageBox("Prepare a chip in the burner, please.", BoxKind::Confirm,
+                               box_button::OK | box_button::Cancel) != mrOk) {
+    return false;
+  }
+  const std::string commandLine = BuildBurnerCommandLine(settings.BurnerCmdLine, outputPath);
+  const int show = settings.HideBurner ? kShowHide : kShowNormal;
+  return FBurner->Run(commandLine, show) == 0;
+}
+
+std::unique_ptr<TIntelImage> Serializer::LoadSkelFile() {
+  const std::string skelFile = FView.SkelFileText();
+  if (!FileExists(skelFile)) return nullptr;
+  auto image = std::make_unique<TIntelImage>();
+  image->LoadFromFile(skelFile);
+  return image;
+}
+
+bool Serializer::SerializeImage() {
+  const std::unique_ptr<TIntelImage> image = LoadSkelFile();
+  if (!image) {
+    FOperator.ShowMessageBox("Skeleton file not found.", BoxKind::Error, box_button::OK);
+    return false;
+  }
+  // From here on the number counts as used, whatever happens to the image.
+  const std::int32_t seqNum = TakeSeqNum();
+  for (int slot = 1; slot <= 4; ++slot) StampSeqNum(*image, seqNum, slot);
+  std::string outputPath;
+  SaveOutputImage(*image, seqNum, outputPath);
+  return BurnImage(*image, outputPath);
+}
+
+void Serializer::SerializeOne() {
+  if (SerializeImage()) {
+    FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
+  }
+}
+
+void Serializer::SerializeBatch(const std::string& title) {
+  const std::int32_t count = ParseInteger(FOperator.PromptText(title, "Number to serialize", "0"));
+  if (count <= 0) return;
+  FView.SetProgressRange(0, count);
+  for (std::int32_t k = 1; k <= count; ++k) {
+    if (!SerializeImage()) return;
+    FView.SetProgressPosition(k);
+  }
+  FView.SetProgressPosition(0);
+  FOperator.ShowMessageBox(std::to_string(count) + " images serialized OK.", BoxKind::Information,
+                           box_button::OK);
+}
+
+}  // namespace velmorin

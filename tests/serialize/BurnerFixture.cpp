@@ -1,0 +1,50 @@
+#include "BurnerFixture.h"
+
+namespace velmorin::test {
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : FName(name) {
+  if (const char* old = std::getenv(name)) {
+    FHadValue = true;
+    FOldValue = old;
+  }
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (FHadValue) {
+    ::setenv(FName.c_str(), FOldValue.c_str(), 1);
+  } else {
+    ::unsetenv(FName.c_str());
+  }
+}
+
+BurnerLog::BurnerLog(const TempDir& dir)
+    : FPath(dir.File("burner.log")), FEnv("VELMORIN_BURNER_LOG", FPath) {}
+
+std::vector<std::vector<std::string>> BurnerLog::Runs() const {
+  std::string bytes;
+  try {
+    bytes = ReadFileBytes(FPath);
+  } catch (...) {
+    return {};  // no run recorded anything
+  }
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  while (from < bytes.size()) {
+    const std::size_t end = bytes.find('\0', from);
+    if (end == std::string::npos) break;
+    fields.push_back(bytes.substr(from, end - from));
+    from = end + 1;
+  }
+  std::vector<std::vector<std::string>> runs;
+  for (std::size_t i = 0; i < fields.size();) {
+    const std::size_t count = std::stoul(fields[i++]);
+    runs.emplace_back(
+        fields.begin() + static_cast<std::ptrdiff_t>(i),
+        fields.begin() + static_cast<std::ptrdiff_t>(std::min(i + count, fields.size())));
+    i += count;
+  }
+  return runs;
+}
+
+}  // namespace velmorin::test

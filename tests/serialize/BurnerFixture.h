@@ -1,0 +1,45 @@
+// Helpers for tests that run the test burner: its path, the environment that
+// steers it, and readers for what it recorded.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+
+namespace velmorin::test {
+
+// The test burner program built beside the tests.
+inline std::string TestBurnerPath() {
+  return VELMORIN_TEST_BURNER;
+}
+
+// Sets an environment variable for one scope and restores the old value.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string FName;
+  bool FHadValue = false;
+  std::string FOldValue;
+};
+
+// Points the test burner's argument log into `dir` for one scope and reads
+// back every run recorded there, each as its argument vector.
+class BurnerLog {
+ public:
+  explicit BurnerLog(const TempDir& dir);
+  std::vector<std::vector<std::string>> Runs() const;
+  const std::string& Path() const { return FPath; }
+
+ private:
+  std::string FPath;
+  ScopedEnv FEnv;
+};
+
+}  // namespace velmorin::test
