@@ -1,0 +1,18 @@
+#include "ErrorBox.h"
+
+#include <QApplication>
+
+#include "MessageForm.h"
+#include "MessageText.h"
+#include "QtOperator.h"
+
+namespace velmorin {
+
+void ShowErrorBox(const std::string& message) {
+  TMessageForm form(ToQt(ErrorBoxText(message)), BoxKind::Error, box_button::OK,
+                    QApplication::activeWindow());
+  form.setWindowTitle(ApplicationTitle());
+  form.exec();
+}
+
+}  // namespace velmorin
