@@ -69,6 +69,7 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
                     QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
   font.setStyleHint(QFont::SansSerif);
   font.setPointSize(8);
+  font.setStretch(QFont::Condensed);
   setFont(font);
 
   CreateControls();
