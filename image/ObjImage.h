@@ -7,6 +7,7 @@
 // that a stamped image is written back the way the skeleton file was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@
 #include "Exceptions.h"
 
 namespace velmorin {
+
+class TextFileReader;
 
 class TObjImageError : public Exception {
  public:
@@ -55,6 +58,10 @@ class TObjImage {
   virtual void SetByte(std::uint32_t address, std::uint32_t value);
   virtual void LoadFromFile(const std::string& fileName) = 0;
   virtual void SaveToFile(const std::string& fileName) = 0;
+
+ private:
+  // Grows Segments[index] up to and including `address` and returns that byte.
+  std::uint8_t& StretchSegment(std::size_t index, std::uint32_t address);
 };
 
 // Which kind of extended addressing the file read used.
@@ -72,6 +79,20 @@ class TIntelImage : public TObjImage {
   // The same reading and writing over memory, for tests and fuzzing.
   void LoadFromText(std::string_view text);
   std::string SaveToText() const;
+
+  // Where writing puts its lines: a file or a string.
+  class LineSink {
+   public:
+    virtual ~LineSink() = default;
+    virtual void Line(std::string_view line) = 0;
+  };
+
+ private:
+  void ReadRecords(TextFileReader& reader);
+  // Raises TIntelImageError when this image can't be written in its address
+  // mode; called before the first line is put out.
+  void CheckWritable() const;
+  void WriteRecords(LineSink& sink) const;
 };
 
 }  // namespace velmorin

@@ -1,0 +1,185 @@
+// Writing Intel HEX in the form of the file that was read: records of the same
+// length, the same start address and the same kind of extended addressing.
+//
+// A data record's address field holds 16 bits, so every record must lie inside
+// the 64 KiB window above the current base. The base moves (with an extended
+// address record) wherever the next record would start outside the window, and
+// a record that would run past the window's end is cut there; the rest goes on
+// in the next window. Records otherwise keep their places every MaxRecLen bytes
+// from the segment's start, so a file read with equal records comes back the
+// same. Whether the image can be written at all is settled before the first
+// line, and the file appears under its name only when it is complete.
+#include <algorithm>
+#include <typeinfo>
+
+#include "HexDigits.h"
+#include "ObjImage.h"
+#include "TextFileWriter.h"
+
+namespace velmorin {
+
+namespace {
+constexpr std::uint32_t kWindowSize = 0x10000;
+// Segment addressing reaches at most segment FFFF, offset FFFF.
+constexpr std::uint32_t kHighestSegmentBase = 0xFFFF0;
+constexpr std::uint32_t kHighestSegmentAddress = kHighestSegmentBase + 0xFFFF;
+
+[[noreturn]] void FailFormat() {
+  throw TIntelImageError("Invalid image format");
+}
+
+// Record length used for writing. A length of 0 comes from a file of empty
+// data records only, which has no length to copy: 16, the length most tools
+// write and every programmer accepts. A record can't carry more than 255.
+std::size_t RecordLength(std::uint32_t maxRecLen) {
+  if (maxRecLen == 0) return 16;
+  return std::min<std::uint32_t>(maxRecLen, 255);
+}
+
+// The base of the window that takes `address`, in the image's address mode.
+std::uint32_t BaseFor(TAddrMode mode, std::uint32_t address) {
+  switch (mode) {
+    case amLinear:
+      return address & 0xFFFF0000u;
+    case amSegment:
+      if (address < 0x100000) return address & 0xFFFF0000u;
+      if (address <= kHighestSegmentAddress) return kHighestSegmentBase;
+      FailFormat();
+    case amNone:
+      break;
+  }
+  FailFormat();
+}
+
+// Walks the records the image is written as: onBase(base) for each extended
+// address record, onData(segment, offset, count, field) for each data record.
+// Raises "Invalid image format" where a byte can't be addressed.
+template <class OnBase, class OnData>
+void WalkRecords(const TIntelImage& image, OnBase&& onBase, OnData&& onData) {
+  const std::size_t recordLength = RecordLength(image.MaxRecLen);
+  std::uint32_t base = 0;
+  auto enterWindow = [&](std::uint32_t address) {
+    if (address - base < kWindowSize) return;
+    base = BaseFor(image.AddrMode, address);
+    onBase(base);
+  };
+  for (const TImageSegment& segment : image.Segments) {
+    enterWindow(segment.Start);
+    const std::size_t length = segment.Data.size();
+    for (std::size_t offset = 0; offset < length;) {
+      const std::uint32_t address = segment.Start + static_cast<std::uint32_t>(offset);
+      enterWindow(address);
+      const std::size_t gridEnd = (offset / recordLength + 1) * recordLength;
+      const std::size_t roomInWindow = kWindowSize - (address - base);
+      const std::size_t count = std::min(std::min(gridEnd, length) - offset, roomInWindow);
+      onData(segment, offset, count, static_cast<std::uint16_t>(address - base));
+      offset += count;
+    }
+  }
+}
+
+class FileSink : public TIntelImage::LineSink {
+ public:
+  explicit FileSink(TextFileWriter& writer) : FWriter(writer) {}
+  void Line(std::string_view line) override { FWriter.WriteLine(line); }
+
+ private:
+  TextFileWriter& FWriter;
+};
+
+class TextSink : public TIntelImage::LineSink {
+ public:
+  explicit TextSink(std::string& text) : FText(text) {}
+  void Line(std::string_view line) override {
+    FText.append(line);
+    FText.append("\r\n");
+  }
+
+ private:
+  std::string& FText;
+};
+}  // namespace
+
+void TIntelImage::CheckWritable() const {
+  if (StartAddr != 0 && AddrMode == amNone) FailFormat();
+  WalkRecords(
+      *this, [](std::uint32_t) {},
+      [](const TImageSegment&, std::size_t, std::size_t, std::uint16_t) {});
+}
+
+void TIntelImage::WriteRecords(LineSink& sink) const {
+  // Records are built with "00" in the checksum's place and completed by
+  // FixChecksum. When this object's class keeps the standard checksum rule, the
+  // sum is taken while the record is built instead, which spares a second
+  // parse and a string per record.
+  const bool ownChecksumRule = typeid(*this) == typeid(TIntelImage);
+  char record[1 + 2 * (4 + 255 + 1)];
+  auto put = [&](std::size_t length, unsigned sum) {
+    if (ownChecksumRule) {
+      hex::PutPair(record + length - 2, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+      sink.Line(std::string_view(record, length));
+    } else {
+      sink.Line(FixChecksum(std::string_view(record, length)));
+    }
+  };
+  // Builds the record ":" count address type bytes "00" and puts it out.
+  auto putRecord = [&](std::uint8_t type, std::uint16_t field, const std::uint8_t* bytes,
+                       std::size_t count) {
+    record[0] = ':';
+    unsigned sum = static_cast<unsigned>(count) + (field >> 8) + (field & 0xFF) + type;
+    hex::PutPair(record + 1, static_cast<std::uint8_t>(count));
+    hex::PutPair(record + 3, static_cast<std::uint8_t>(field >> 8));
+    hex::PutPair(record + 5, static_cast<std::uint8_t>(field));
+    hex::PutPair(record + 7, type);
+    char* out = record + 9;
+    for (std::size_t i = 0; i < count; ++i, out += 2) {
+      hex::PutPair(out, bytes[i]);
+      sum += bytes[i];
+    }
+    out[0] = out[1] = '0';
+    put(static_cast<std::size_t>(out + 2 - record), sum);
+  };
+  auto bigEndian = [](std::uint32_t value, std::uint8_t* bytes, int size) {
+    for (int i = size - 1; i >= 0; --i, value >>= 8) bytes[i] = static_cast<std::uint8_t>(value);
+  };
+
+  std::uint8_t value[4];
+  if (StartAddr != 0) {
+    bigEndian(StartAddr, value, 4);
+    putRecord(AddrMode == amSegment ? 0x03 : 0x05, 0, value, 4);
+  }
+  WalkRecords(
+      *this,
+      [&](std::uint32_t base) {
+        if (AddrMode == amSegment) {
+          bigEndian(base >> 4, value, 2);
+          putRecord(0x02, 0, value, 2);
+        } else {
+          bigEndian(base >> 16, value, 2);
+          putRecord(0x04, 0, value, 2);
+        }
+      },
+      [&](const TImageSegment& segment, std::size_t offset, std::size_t count,
+          std::uint16_t field) { putRecord(0x00, field, segment.Data.data() + offset, count); });
+  sink.Line(":00000001FF");
+}
+
+void TIntelImage::SaveToFile(const std::string& fileName) {
+  // Creating the file comes first, so a bad path is reported before a bad
+  // image; nothing reaches the target's name unless the whole file is written.
+  TextFileWriter writer(fileName);
+  CheckWritable();
+  FileSink sink(writer);
+  WriteRecords(sink);
+  writer.Close();
+}
+
+std::string TIntelImage::SaveToText() const {
+  CheckWritable();
+  std::string text;
+  TextSink sink(text);
+  WriteRecords(sink);
+  return text;
+}
+
+}  // namespace velmorin
