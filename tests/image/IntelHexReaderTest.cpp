@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include "Exceptions.h"
+#include "HexTestSupport.h"
+#include "ObjImage.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+using test::Lines;
+using test::Record;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kEnd = ":00000001FF";
+const std::string kData16 = Record(0x00, 0x0000, test::Pattern(16, 1));
+
+struct RejectCase {
+  const char* name;
+  std::string line;
+  const char* message;
+  friend void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RejectedLine : public testing::TestWithParam<RejectCase> {};
+
+// Each bad line comes after a good record: the read stops there with the
+// message of the first test the line fails, and keeps what came before.
+TEST_P(RejectedLine, FailsWithTheFirstTestsMessage) {
+  const RejectCase& c = GetParam();
+  TIntelImage image;
+  try {
+    image.LoadFromText(Lines({kData16, c.line, Record(0x00, 0x100, {1, 2})}));
+    FAIL() << "accepted";
+  } catch (const TIntelImageError& e) {
+    EXPECT_EQ(e.Message(), c.message);
+  }
+  ASSERT_EQ(image.Segments.size(), 1u);
+  EXPECT_EQ(image.Segments[0].Data, test::Pattern(16, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadFromText, RejectedLine,
+    testing::Values(
+        RejectCase{"BlankLine", "", "Invalid file format"},
+        RejectCase{"TenCharacters", ":00000001F", "Invalid file format"},
+        RejectCase{"TrailingSpaceMakesEvenLength", kEnd + " ", "Invalid file format"},
+        RejectCase{"TwoTrailingSpaces", kEnd + "  ", "File is corrupt"},
+        RejectCase{"NoColon", ";00000001FF", "Invalid file format"},
+        RejectCase{"NoColonBeforeBadDigit", "X0000000GFF", "Invalid file format"},
+        RejectCase{"LeadingSpace", " :00000001FF", "Invalid file format"},
+        RejectCase{"BadDigitBeforeChecksum", ":01000000G7FF", "File is corrupt"},
+        RejectCase{"ColonInside", ":00000:01FF", "File is corrupt"},
+        RejectCase{"ChecksumOffByOne", ":00000001FE", "Invalid checksum"},
+        // Sum of the pairs only, without the two's complement.
+        RejectCase{"ChecksumNotNegated", ":0100000041" + std::string("42"), "Invalid checksum"},
+        RejectCase{"ChecksumBeforeCount", ":02000000AB00", "Invalid checksum"},
+        RejectCase{"CountTooSmallForLength", ":0100000000AB54", "Invalid record"},
+        RejectCase{"LongLineWithGoodChecksum", ":00000000" + std::string(600, '0') + "00",
+                   "Invalid record"},
+        RejectCase{"LongLineWithBadDigit", ":00000000" + std::string(600, '0') + "X0",
+                   "File is corrupt"},
+        RejectCase{"CountBeforeType", ":01000006F9", "Invalid record"},
+        RejectCase{"CountBeforeEndOfFileRule", ":01000001FE", "Invalid record"},
+        RejectCase{"Type06", ":00000006FA", "Record type not supported (06)"},
+        RejectCase{"Type8AKeepsTopBit", ":0000008A76", "Record type not supported (8A)"},
+        RejectCase{"TypeFF", ":000000FF01", "Record type not supported (FF)"},
+        RejectCase{"EndOfFileWithAddress", ":00000101FE", "File is corrupt"},
+        RejectCase{"EndOfFileWithData", ":0100000100FE", "File is corrupt"},
+        // Address records too short for their value are refused.
+        RejectCase{"ShortExtendedSegment", Record(0x02, 0, {0x10}), "Invalid record"},
+        RejectCase{"ShortStartSegment", Record(0x03, 0, {1, 2, 3}), "Invalid record"},
+        RejectCase{"EmptyExtendedLinear", Record(0x04, 0, {}), "Invalid record"},
+        RejectCase{"ShortStartLinear", Record(0x85, 0, {1, 2, 3}), "Invalid record"}),
+    [](const auto& info) { return info.param.name; });
+
+struct AcceptCase {
+  const char* name;
+  std::string text;
+  std::vector<TImageSegment> segments;
+  std::uint32_t maxRecLen;
+  TAddrMode mode;
+  std::uint32_t startAddr = 0;
+  friend void PrintTo(const AcceptCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class AcceptedFile : public testing::TestWithParam<AcceptCase> {};
+
+TEST_P(AcceptedFile, GivesTheseSegmentsAndForm) {
+  const AcceptCase& c = GetParam();
+  TIntelImage image;
+  image.LoadFromText(c.text);
+  ASSERT_EQ(image.Segments.size(), c.segments.size());
+  for (std::size_t i = 0; i < c.segments.size(); ++i) {
+    EXPECT_EQ(image.Segments[i].Start, c.segments[i].Start) << i;
+    EXPECT_EQ(image.Segments[i].Data, c.segments[i].Data) << i;
+  }
+  EXPECT_EQ(image.MaxRecLen, c.maxRecLen);
+  EXPECT_EQ(image.AddrMode, c.mode);
+  EXPECT_EQ(image.StartAddr, c.startAddr);
+}
+
+const Bytes kA = test::Pattern(16, 11);
+const Bytes kB = test::Pattern(16, 12);
+const Bytes kC = test::Pattern(8, 13);
+Bytes Join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadFromText, AcceptedFile,
+    testing::Values(
+        AcceptCase{"EmptyFile", "", {}, 0, amNone},
+        AcceptCase{"OnlyEndOfFile", kEnd + "\r\n", {}, 0, amNone},
+        AcceptCase{"NothingAfterEndOfFileIsRead",
+                   Lines({kEnd, "garbage", Record(0, 0, kA)}),
+                   {},
+                   0,
+                   amNone},
+        AcceptCase{"NoEndOfFileAndNoLastLineFeed",
+                   Record(0, 0, kA) + "\n" + Record(0, 0x10, kB),
+                   {{0, Join(kA, kB)}},
+                   16,
+                   amNone},
+        AcceptCase{"LowerCaseDigits",
+                   ":04100a00a1b2c3d4f8\n",
+                   {{0x100A, {0xA1, 0xB2, 0xC3, 0xD4}}},
+                   4,
+                   amNone},
+        AcceptCase{"RunsJoinAndAGapSplits",
+                   Lines({Record(0, 0, kA), Record(0, 0x10, kB), Record(0, 0x30, kC), kEnd}),
+                   {{0, Join(kA, kB)}, {0x30, kC}},
+                   16,
+                   amNone},
+        AcceptCase{"DownwardRecordsStayInFileOrder",
+                   Lines({Record(0, 0x10, kA), Record(0, 0, kB)}),
+                   {{0x10, kA}, {0, kB}},
+                   16,
+                   amNone},
+        AcceptCase{"Type80IsData", Lines({Record(0x80, 0x20, kC)}), {{0x20, kC}}, 8, amNone},
+        AcceptCase{"ExtendedLinear",
+                   Lines({":020000040001F9", Record(0, 0, kC)}),
+                   {{0x10000, kC}},
+                   8,
+                   amLinear},
+        AcceptCase{"ExtendedSegment",
+                   Lines({":020000021000EC", Record(0, 0, kC)}),
+                   {{0x10000, kC}},
+                   8,
+                   amSegment},
+        AcceptCase{"SegmentAfterLinearClearsLinearBase",
+                   Lines({":020000040001F9", Record(0x02, 0, {0x01, 0x00}), Record(0, 0x0004, kC)}),
+                   {{0x1004, kC}},
+                   8,
+                   amLinear},
+        AcceptCase{"LinearAfterSegmentClearsSegmentBase",
+                   Lines({":020000021000EC", Record(0x04, 0, {0x00, 0x02}), Record(0, 0x0004, kC)}),
+                   {{0x20004, kC}},
+                   8,
+                   amLinear},
+        AcceptCase{"RunContinuesAcrossAWindow",
+                   Lines({Record(0, 0xFFF0, kA), ":020000040001F9", Record(0, 0, kB)}),
+                   {{0xFFF0, Join(kA, kB)}},
+                   16,
+                   amLinear},
+        AcceptCase{"EmptyDataRecordAppendsAnEmptySegment",
+                   Lines({Record(0, 0, kC), Record(0, 0x40, {}), Record(0, 0x08, kC)}),
+                   {{0, kC}, {0x40, {}}, {0x08, kC}},
+                   8,
+                   amNone},
+        AcceptCase{"EmptyDataRecordOnlyRaisesNothing",
+                   Lines({Record(0, 0x40, {})}),
+                   {{0x40, {}}},
+                   0,
+                   amNone},
+        AcceptCase{"CtrlZAtLineStartEndsTheFile",
+                   Record(0, 0, kC) + "\r\n\x1A" + "garbage\r\n",
+                   {{0, kC}},
+                   8,
+                   amNone},
+        AcceptCase{"StartLinearAddress", Lines({":0400000500001234B1"}), {}, 0, amLinear, 0x1234},
+        AcceptCase{"StartSegmentAddressWithLongerCount",
+                   Lines({Record(0x03, 0, {0x12, 0x34, 0x56, 0x78, 0x9A})}),
+                   {},
+                   0,
+                   amSegment,
+                   0x12345678},
+        AcceptCase{"StartSegmentDoesNotLowerLinearMode",
+                   Lines({":0400000500001234B1", Record(0x03, 0, {0, 0, 0x56, 0x78})}),
+                   {},
+                   0,
+                   amLinear,
+                   0x5678},
+        AcceptCase{
+            "RecordsOf255Bytes",
+            Lines({Record(0, 0, test::Pattern(255, 3)), Record(0, 255, test::Pattern(5, 4))}),
+            {{0, Join(test::Pattern(255, 3), test::Pattern(5, 4))}},
+            255,
+            amNone},
+        AcceptCase{"AddressWrapsPastTheTop",
+                   Lines({":02000004FFFFFC", Record(0, 0xFFF8, kA)}),
+                   {{0xFFFFFFF8, kA}},
+                   16,
+                   amLinear}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(LoadFromFile, MissingFileAndMissingFolder) {
+  test::TempDir dir;
+  struct {
+    std::string path;
+    int code;
+    const char* message;
+  } cases[] = {{dir.File("none.hex"), 2, "File not found"},
+               {dir.File("no-folder/x.hex"), 3, "Invalid filename"}};
+  for (const auto& c : cases) {
+    TIntelImage image;
+    try {
+      image.LoadFromFile(c.path);
+      ADD_FAILURE() << "no error for " << c.path;
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode(), c.code);
+      EXPECT_EQ(e.Message(), c.message);
+    }
+  }
+}
+
+TEST(LoadFromFile, ReadsTheFileAsTheTextReaderDoes) {
+  test::TempDir dir;
+  // Bigger than one read chunk of the file reader, with mixed line ends.
+  std::string text;
+  Bytes all;
+  for (std::uint32_t address = 0; address < 0x60000; address += 32) {
+    if (address % 0x10000 == 0) {
+      text += Record(0x04, 0, {0, static_cast<std::uint8_t>(address >> 16)}) + "\n";
+    }
+    const Bytes bytes = test::Pattern(32, address);
+    all.insert(all.end(), bytes.begin(), bytes.end());
+    text += Record(0, static_cast<std::uint16_t>(address), bytes) + (address % 64 ? "\r\n" : "\n");
+  }
+  test::WriteFileBytes(dir.File("big.hex"), text + kEnd);
+  TIntelImage image;
+  image.LoadFromFile(dir.File("big.hex"));
+  ASSERT_EQ(image.Segments.size(), 1u);
+  EXPECT_EQ(image.Segments[0].Data, all);
+  EXPECT_EQ(image.MaxRecLen, 32u);
+  EXPECT_EQ(image.AddrMode, amLinear);
+}
+
+TEST(LoadFromFile, AddsToWhatTheImageHoldsAndResetsTheForm) {
+  TIntelImage image;
+  image.Segments.push_back({0x500, {1}});
+  image.StartAddr = 0x99;
+  image.AddrMode = amLinear;
+  image.LoadFromText(Lines({Record(0, 0x501, {2})}));
+  EXPECT_EQ(image.Segments.size(), 1u);
+  EXPECT_EQ(image.Segments[0].Data, (Bytes{1, 2}));
+  EXPECT_EQ(image.StartAddr, 0x99u);
+  EXPECT_EQ(image.AddrMode, amNone);
+  EXPECT_EQ(image.MaxRecLen, 1u);
+}
+
+TEST(RecordChecksum, IsTheTwosComplementOfThePairsBetweenColonAndLastTwo) {
+  const TIntelImage image;
+  EXPECT_EQ(image.RecordChecksum(":0400000500001234B1"), 0xB1);
+  EXPECT_EQ(image.RecordChecksum(":040000050000123400"), 0xB1);  // placeholder ignored
+  EXPECT_EQ(image.RecordChecksum(":00000001FF"), 0xFF);
+  EXPECT_EQ(image.RecordChecksum(":020000040001F9"), 0xF9);
+  EXPECT_EQ(image.RecordChecksum(":0000000000"), 0x00);   // sum 0 gives 0, not 256
+  EXPECT_EQ(image.RecordChecksum(":010000000FF"), 0xFF);  // even length: 4 pairs
+  EXPECT_EQ(image.RecordChecksum(":FF"), 0x00);           // no pairs
+  EXPECT_EQ(image.RecordChecksum(""), 0x00);
+  EXPECT_EQ(image.FixChecksum(":0400000300001234"
+                              "00"),
+            ":0400000300001234B3");
+  EXPECT_EQ(image.FixChecksum(":10FFF000000102030405060708090A0B0C0D0E0F"
+                              "xx"),
+            ":10FFF000000102030405060708090A0B0C0D0E0F89");
+}
+
+// A class that replaces the checksum rule: the reader and writer follow it.
+class ZeroChecksumImage : public TIntelImage {
+ public:
+  std::uint8_t RecordChecksum(std::string_view) const override { return 0; }
+};
+
+TEST(RecordChecksum, DerivedRuleIsUsedByReaderAndWriter) {
+  ZeroChecksumImage image;
+  EXPECT_THROW(image.LoadFromText(Lines({Record(0, 0, {1, 2, 3})})), TIntelImageError);
+  image.Segments.clear();
+  image.LoadFromText(
+      ":030000000102030"
+      "0\r\n");
+  ASSERT_EQ(image.Segments.size(), 1u);
+  EXPECT_EQ(image.Segments[0].Data, (Bytes{1, 2, 3}));
+  EXPECT_EQ(image.SaveToText(),
+            ":03000000010203"
+            "00\r\n:00000001FF\r\n");
+}
+
+}  // namespace
+}  // namespace velmorin
