@@ -1,0 +1,73 @@
+// hexbench IN OUT [ADDRESS SERIAL WIDTH]
+//
+// The work of one serialization without the window: reads IN into a
+// TIntelImage, optionally stamps SERIAL's bytes (least significant first, zero
+// beyond the fourth) at ADDRESS through SetByte, and writes OUT. run-hexbench
+// times it against objcopy on the same file.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "ObjImage.h"
+
+namespace {
+
+bool ParseUnsigned(const char* text, unsigned long long limit, unsigned long long& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoull(text, &end, 0);
+  return *text != '\0' && *text != '-' && *end == '\0' && errno == 0 && value <= limit;
+}
+
+bool ParseSerial(const char* text, std::int32_t& serial) {
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text, &end, 10);
+  if (*text == '\0' || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX) {
+    return false;
+  }
+  serial = static_cast<std::int32_t>(value);
+  return true;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: hexbench IN OUT [ADDRESS SERIAL WIDTH]\n"
+               "  ADDRESS  image address of the serial's first byte (decimal or 0x...)\n"
+               "  SERIAL   signed 32-bit serial number, decimal\n"
+               "  WIDTH    number of bytes to stamp, 1 to 64\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 6) return Usage();
+  unsigned long long address = 0;
+  unsigned long long width = 0;
+  std::int32_t serial = 0;
+  const bool stamp = argc == 6;
+  if (stamp && (!ParseUnsigned(argv[3], 0xFFFFFFFFull, address) || !ParseSerial(argv[4], serial) ||
+                !ParseUnsigned(argv[5], 64, width) || width == 0)) {
+    return Usage();
+  }
+
+  try {
+    velmorin::TIntelImage image;
+    image.LoadFromFile(argv[1]);
+    if (stamp) {
+      const auto pattern = static_cast<std::uint32_t>(serial);
+      for (unsigned i = 0; i < width; ++i) {
+        const std::uint32_t value = i < 4 ? (pattern >> (8 * i)) & 0xFF : 0;
+        image.SetByte(static_cast<std::uint32_t>(address + i), value);
+      }
+    }
+    image.SaveToFile(argv[2]);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "hexbench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
