@@ -1,0 +1,540 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "Exceptions.h"
+#include "FakeView.h"
+#include "ProfileStore.h"
+#include "ScopedFilePermissions.h"
+#include "ScriptedOperator.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
+
+// A profile unlike the defaults in every value.
+ProfileSettings Sample() {
+  ProfileSettings s;
+  s.NextSeqNum = 1234;
+  s.AutoIncSeq = false;
+  s.SeqNumSize = 0xA;
+  s.SetSeqNumOfs = {true, false, true, false};
+  s.SeqNumOfs = {0x7F0, 0, -1, 0x10};
+  s.ByteOrder = 1;
+  s.BurnerCmdLine = "\"/usr/bin/burn\" -p \"$image\"";
+  s.DontBurn = false;
+  s.HideBurner = true;
+  s.OutputFolder = "/tmp/out";
+  s.DontSave = true;
+  return s;
+}
+
+const std::string kSampleSection =
+    "NextSeqNum=1234\r\nAutoIncSeq=0\r\nSeqNumSize=10\r\nSetSeqNumOfs1=1\r\nSeqNumOfs1=2032\r\n"
+    "SetSeqNumOfs2=0\r\nSeqNumOfs2=0\r\nSetSeqNumOfs3=1\r\nSeqNumOfs3=-1\r\nSetSeqNumOfs4=0\r\n"
+    "SeqNumOfs4=16\r\nByteOrder=1\r\nBurnerCmdLine=\"\"/usr/bin/burn\" -p \"$image\"\"\r\n"
+    "DontBurn=0\r\nHideBurner=1\r\nOutputFolder=/tmp/out\r\nDontSave=1\r\n";
+
+// What a reset shows: the defaults, with the slot switches as they were.
+ProfileSettings ResetKeepingSlots(const std::array<bool, 4>& slots) {
+  ProfileSettings s;
+  s.SetSeqNumOfs = slots;
+  return s;
+}
+
+class ProfileStoreTest : public testing::Test {
+ protected:
+  std::string Ini() const { return FDir.File("velmorin.ini"); }
+  void WriteIni(const std::string& text) const { test::WriteFileBytes(Ini(), text); }
+  std::string ReadIni() const { return test::ReadFileBytes(Ini()); }
+  bool IniExists() const { return std::filesystem::exists(Ini()); }
+
+  // Starts the program on the current file, as FormShow does.
+  ProfileStore& Start() {
+    FStore = std::make_unique<ProfileStore>(Ini(), view, op);
+    FStore->Open();
+    return *FStore;
+  }
+  ProfileStore& Store() { return *FStore; }
+
+  // The operator picks entry `index` from the list.
+  void Select(int index) {
+    view.SetSkelFileIndex(index);
+    Store().LoadProfile();
+  }
+
+  test::TempDir FDir;
+  test::FakeView view;
+  test::ScriptedOperator op;
+  std::unique_ptr<ProfileStore> FStore;
+};
+
+// --- Start-up and shut-down -----------------------------------------------------------
+
+TEST_F(ProfileStoreTest, StartUpWithoutAFileShowsTheResetWindow) {
+  view.settings = Sample();
+  Start();
+  EXPECT_TRUE(view.items.empty());
+  EXPECT_EQ(view.index, -1);
+  EXPECT_EQ(view.settings, ResetKeepingSlots(Sample().SetSeqNumOfs));
+  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_FALSE(IniExists());  // reading creates nothing
+}
+
+TEST_F(ProfileStoreTest, StartUpListsProfilesAndSelectsDefaultImg) {
+  WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[options]\r\nDefaultImg=1\r\n[/fw/b.hex]\r\n" +
+           kSampleSection + "[/fw/c.hex]\r\n");
+  Start();
+  EXPECT_EQ(view.items, (std::vector<std::string>{"/fw/a.hex", "/fw/b.hex", "/fw/c.hex"}));
+  EXPECT_EQ(view.index, 1);
+  EXPECT_EQ(view.text, "/fw/b.hex");
+  EXPECT_EQ(Store().FProfileName(), "/fw/b.hex");
+  EXPECT_EQ(view.settings, Sample());
+  EXPECT_TRUE(op.boxes.empty());
+}
+
+TEST_F(ProfileStoreTest, StartUpWithUnusableDefaultImgSelectsNothing) {
+  for (const std::string value : {"2", "7", "-2", "abc", ""}) {
+    WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/b.hex]\r\n[Options]\r\nDefaultImg=" + value +
+             "\r\n");
+    view = test::FakeView();
+    view.settings.NextSeqNum = 99;
+    Start();
+    EXPECT_EQ(view.items.size(), 2u) << value;
+    EXPECT_EQ(view.index, -1) << value;
+    EXPECT_EQ(view.settings, ProfileSettings()) << value;
+    EXPECT_EQ(Store().FProfileName(), "") << value;
+  }
+}
+
+TEST_F(ProfileStoreTest, ShutDownWritesOnlyDefaultImg) {
+  const std::string before = "; operator's notes\r\n[/fw/a.hex]\r\n" + kSampleSection +
+                             "Unknown=kept\r\n[/fw/b.hex]\r\nNextSeqNum=5\r\n";
+  WriteIni(before);
+  Start();
+  Select(1);
+  view.settings.NextSeqNum = 77;  // unsaved: dropped without a question
+  Store().Close();
+  EXPECT_EQ(ReadIni(), before + "[Options]\r\nDefaultImg=1\r\n");
+  EXPECT_TRUE(op.boxes.empty());
+
+  Start();
+  view.SetSkelFileIndex(-1);
+  Store().LoadProfile();
+  Store().Close();
+  EXPECT_EQ(ReadIni(), before + "[Options]\r\nDefaultImg=-1\r\n");
+}
+
+TEST_F(ProfileStoreTest, ShutDownWithoutAFileCreatesOptions) {
+  Start();
+  Store().Close();
+  EXPECT_EQ(ReadIni(), "[Options]\r\nDefaultImg=-1\r\n");
+}
+
+// --- Loading ---------------------------------------------------------------------------
+
+TEST_F(ProfileStoreTest, LoadReadsHandEditedValues) {
+  struct Case {
+    std::string lines;
+    ProfileSettings expected;
+  };
+  const auto with = [](auto change) {
+    ProfileSettings s;
+    change(s);
+    return s;
+  };
+  const std::vector<Case> cases = {
+      {"", ProfileSettings()},
+      {"SeqNumOfs1=0x7F0\r\n", with([](ProfileSettings& s) { s.SeqNumOfs[0] = 2032; })},
+      {"SeqNumOfs1=$7F0\r\n", with([](ProfileSettings& s) { s.SeqNumOfs[0] = 2032; })},
+      {"seqnumofs4 = 2032 \r\n", with([](ProfileSettings& s) { s.SeqNumOfs[3] = 2032; })},
+      {"AutoIncSeq=2\r\n", ProfileSettings()},
+      {"AutoIncSeq=yes\r\n", ProfileSettings()},
+      {"AutoIncSeq=0\r\n", with([](ProfileSettings& s) { s.AutoIncSeq = false; })},
+      {"DontSave=yes\r\nDontBurn=yes\r\n", ProfileSettings()},
+      {"OutputFolder=\r\n", with([](ProfileSettings& s) { s.OutputFolder = ""; })},
+      {"NextSeqNum=\r\n", ProfileSettings()},
+      {"NextSeqNum=-5\r\nNextSeqNum=9\r\n", with([](ProfileSettings& s) { s.NextSeqNum = -5; })},
+      {"ByteOrder=1\r\n", with([](ProfileSettings& s) { s.ByteOrder = 1; })},
+      {"ByteOrder=2\r\n", with([](ProfileSettings& s) { s.ByteOrder = -1; })},
+      {"ByteOrder=-1\r\n", with([](ProfileSettings& s) { s.ByteOrder = -1; })},
+      {"SetSeqNumOfs1=0\r\nSetSeqNumOfs3=1\r\n", with([](ProfileSettings& s) {
+         s.SetSeqNumOfs = {false, false, true, false};
+       })},
+      {"BurnerCmdLine=burn \"$image\"\r\n",
+       with([](ProfileSettings& s) { s.BurnerCmdLine = "burn \"$image\""; })},
+  };
+  for (const Case& c : cases) {
+    WriteIni("[/fw/a.hex]\r\n" + c.lines + "[Options]\r\nDefaultImg=0\r\n");
+    view = test::FakeView();
+    Start();
+    EXPECT_EQ(view.settings, c.expected) << c.lines;
+    // Untouched, the loaded window equals the stored profile: no question when leaving it.
+    EXPECT_TRUE(Store().ProfileUnchanged()) << c.lines;
+  }
+}
+
+TEST_F(ProfileStoreTest, ProfileWithMissingKeysIsLeftWithoutAQuestion) {
+  WriteIni("[/fw/a.hex]\r\nNextSeqNum=5\r\n[/fw/b.hex]\r\n[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  EXPECT_EQ(view.settings.NextSeqNum, 5);
+  const std::string before = ReadIni();
+  Select(1);  // the operator has no answer queued: a question would fail the test
+  EXPECT_EQ(view.settings, ProfileSettings());
+  EXPECT_EQ(ReadIni(), before);
+}
+
+TEST_F(ProfileStoreTest, UnchangedComparesEveryValueExactly) {
+  WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  ASSERT_TRUE(Store().ProfileUnchanged());
+  const std::vector<void (*)(ProfileSettings&)> edits = {
+      [](ProfileSettings& s) { s.NextSeqNum++; },
+      [](ProfileSettings& s) { s.AutoIncSeq = !s.AutoIncSeq; },
+      [](ProfileSettings& s) { s.SeqNumSize = 2; },
+      [](ProfileSettings& s) { s.SetSeqNumOfs[3] = true; },
+      [](ProfileSettings& s) { s.SeqNumOfs[1] = 1; },  // compared although slot 2 is off
+      [](ProfileSettings& s) { s.ByteOrder = -1; },
+      [](ProfileSettings& s) { s.BurnerCmdLine = "\"/USR/bin/burn\" -p \"$image\""; },
+      [](ProfileSettings& s) { s.DontBurn = true; },
+      [](ProfileSettings& s) { s.HideBurner = false; },
+      [](ProfileSettings& s) { s.OutputFolder = "/tmp/OUT"; },
+      [](ProfileSettings& s) { s.DontSave = false; },
+  };
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    view.settings = Sample();
+    edits[i](view.settings);
+    EXPECT_FALSE(Store().ProfileUnchanged()) << "edit #" << i;
+  }
+}
+
+// --- Switching profiles ----------------------------------------------------------------
+
+class ProfileSwitchTest : public ProfileStoreTest {
+ protected:
+  void SetUp() override {
+    WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\nUnknown=kept\r\n[/fw/b.hex]\r\n" + kSampleSection +
+             "[Options]\r\nDefaultImg=0\r\n");
+    Start();
+    view.settings.NextSeqNum = 42;  // an unsaved change to a.hex
+  }
+};
+
+TEST_F(ProfileSwitchTest, YesStoresTheProfileBeingLeft) {
+  op.AnswerBox(mrYes);
+  Select(1);
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text, kQuestion);
+  EXPECT_EQ(op.boxes[0].kind, BoxKind::Confirm);
+  EXPECT_EQ(op.boxes[0].buttons, box_button::Yes | box_button::No);
+
+  EXPECT_EQ(view.settings, Sample());  // b.hex as stored
+  EXPECT_EQ(Store().FProfileName(), "/fw/b.hex");
+  const IniFile ini(Ini());
+  EXPECT_EQ(ini.ReadInteger("/fw/a.hex", "NextSeqNum", 0), 42);
+  EXPECT_EQ(ini.ReadString("/fw/a.hex", "Unknown", ""), "kept");
+  EXPECT_EQ(ini.ReadInteger("/fw/b.hex", "NextSeqNum", 0), 1234);
+}
+
+TEST_F(ProfileSwitchTest, NoDropsTheChanges) {
+  const std::string before = ReadIni();
+  op.AnswerBox(mrNo);
+  Select(1);
+  EXPECT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(view.settings, Sample());
+  EXPECT_EQ(ReadIni(), before);
+}
+
+TEST_F(ProfileSwitchTest, ClosingTheBoxDropsTheChanges) {
+  const std::string before = ReadIni();
+  op.AnswerBox(mrCancel);
+  Select(1);
+  EXPECT_EQ(ReadIni(), before);
+}
+
+TEST_F(ProfileSwitchTest, YesWritesNothingWhileForgetChangesIsChecked) {
+  const std::string before = ReadIni();
+  view.forgetChanges = true;
+  op.AnswerBox(mrYes);
+  Select(1);
+  EXPECT_EQ(op.boxes.size(), 1u);  // still asked
+  EXPECT_EQ(ReadIni(), before);
+  EXPECT_EQ(view.settings, Sample());
+}
+
+TEST_F(ProfileSwitchTest, DeselectingResetsWithoutAQuestion) {
+  const std::string before = ReadIni();
+  view.settings.SetSeqNumOfs = {false, true, true, true};
+  view.forgetChanges = true;
+  Select(-1);
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(view.settings, ResetKeepingSlots({false, true, true, true}));
+  EXPECT_TRUE(view.forgetChanges);
+  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_EQ(ReadIni(), before);
+}
+
+TEST_F(ProfileSwitchTest, BrowsingAfterClearingTheNameAsksNothing) {
+  // The browse handler empties the current name before it loads.
+  view.text = "/fw/new.hex";
+  Store().ClearProfileName();
+  Store().LoadProfile();
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(Store().FProfileName(), "/fw/new.hex");
+  EXPECT_EQ(view.settings, ProfileSettings());
+}
+
+// --- Add, Save, Remove -----------------------------------------------------------------
+
+TEST_F(ProfileStoreTest, FirstAddCreatesTheFileWithSeventeenKeysInOrder) {
+  Start();
+  view.text = "/fw/a.hex";
+  view.settings = Sample();
+  Store().AddProfile();
+  EXPECT_EQ(ReadIni(), "[/fw/a.hex]\r\n" + kSampleSection);
+  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
+  EXPECT_EQ(view.index, -1);  // listed, not selected
+  EXPECT_EQ(Store().FProfileName(), "/fw/a.hex");
+}
+
+TEST_F(ProfileStoreTest, AddOfAListedNameInAnotherCaseChangesNothing) {
+  WriteIni("[/fw/A.hex]\r\nNextSeqNum=1\r\n");
+  Start();
+  const std::string before = ReadIni();
+  view.text = "/FW/a.HEX";
+  view.settings.NextSeqNum = 50;
+  Store().AddProfile();
+  EXPECT_EQ(ReadIni(), before);
+  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/A.hex"});
+  EXPECT_EQ(Store().FProfileName(), "");
+}
+
+TEST_F(ProfileStoreTest, AddWhileForgettingListsWithoutWriting) {
+  Start();
+  view.forgetChanges = true;
+  view.text = "/fw/a.hex";
+  Store().AddProfile();
+  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
+  EXPECT_FALSE(IniExists());
+  Start();  // the next start rebuilds the list from the file
+  EXPECT_TRUE(view.items.empty());
+}
+
+TEST_F(ProfileStoreTest, SaveRewritesTheProfileFromScratch) {
+  WriteIni(
+      "[/fw/a.hex]\r\nNextSeqNum=1\r\nUnknown=dropped\r\n[/fw/b.hex]\r\nNextSeqNum=2\r\n"
+      "[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  view.settings = Sample();
+  Store().SaveProfile();
+  EXPECT_EQ(ReadIni(),
+            "[/fw/b.hex]\r\nNextSeqNum=2\r\n[Options]\r\nDefaultImg=0\r\n[/fw/a.hex]\r\n" +
+                kSampleSection);
+  EXPECT_EQ(Store().FProfileName(), "/fw/a.hex");
+}
+
+TEST_F(ProfileStoreTest, SaveUnderATypedNameMovesTheProfile) {
+  WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  view.text = "/fw/renamed.hex";
+  view.settings = Sample();
+  Store().SaveProfile();
+  EXPECT_EQ(ReadIni(), "[Options]\r\nDefaultImg=0\r\n[/fw/renamed.hex]\r\n" + kSampleSection);
+  EXPECT_EQ(view.items,
+            std::vector<std::string>{"/fw/a.hex"});  // the list shows it after a restart
+  EXPECT_EQ(Store().FProfileName(), "/fw/renamed.hex");
+}
+
+TEST_F(ProfileStoreTest, SaveWhileForgettingLeavesTheFileUntouched) {
+  WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  const std::string before = ReadIni();
+  view.forgetChanges = true;
+  view.settings.NextSeqNum = 1;
+  Store().SaveProfile();
+  EXPECT_EQ(ReadIni(), before);  // the stored profile is not lost
+  view.text = "/fw/other.hex";
+  Store().SaveProfile();
+  EXPECT_EQ(ReadIni(), before);
+  EXPECT_EQ(Store().FProfileName(), "/fw/other.hex");
+}
+
+TEST_F(ProfileStoreTest, StoreWhileForgettingOnlyTakesTheName) {
+  WriteIni("[/fw/a.hex]\r\nNextSeqNum=7\r\n[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  const std::string before = ReadIni();
+  view.forgetChanges = true;
+  view.settings.NextSeqNum = 8;  // the serial-number advance
+  Store().StoreProfile();
+  EXPECT_EQ(ReadIni(), before);
+}
+
+TEST_F(ProfileStoreTest, RemoveErasesTheProfileAndResetsTheWindow) {
+  WriteIni("; notes\r\n[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/b.hex]\r\n" + kSampleSection +
+           "[/fw/c.hex]\r\nNextSeqNum=3\r\n[Options]\r\nDefaultImg=1\r\n");
+  Start();
+  ASSERT_EQ(view.settings, Sample());
+  view.settings.SetSeqNumOfs = {true, true, false, false};
+  Store().RemoveProfile();
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(ReadIni(),
+            "; notes\r\n[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/c.hex]\r\nNextSeqNum=3\r\n"
+            "[Options]\r\nDefaultImg=1\r\n");
+  EXPECT_EQ(view.items, (std::vector<std::string>{"/fw/a.hex", "/fw/c.hex"}));
+  EXPECT_EQ(view.index, -1);
+  EXPECT_EQ(view.settings, ResetKeepingSlots({true, true, false, false}));
+  EXPECT_EQ(Store().FProfileName(), "");
+}
+
+TEST_F(ProfileStoreTest, OutOfRangeByteOrderIsStoredAsNone) {
+  WriteIni("[/fw/a.hex]\r\nByteOrder=5\r\n[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  EXPECT_EQ(view.settings.ByteOrder, -1);
+  EXPECT_TRUE(Store().ProfileUnchanged());
+  Store().StoreProfile();
+  EXPECT_EQ(IniFile(Ini()).ReadString("/fw/a.hex", "ByteOrder", ""), "-1");
+}
+
+// --- Refused writes --------------------------------------------------------------------
+
+class ReadOnlyIniTest : public ProfileStoreTest {
+ protected:
+  void SetUp() override {
+    WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
+    Start();
+    FBefore = ReadIni();
+    view.settings.NextSeqNum = 1235;
+  }
+
+  void ExpectRefused(void (ProfileStore::*operation)()) {
+    try {
+      (Store().*operation)();
+      ADD_FAILURE() << "the write was not refused";
+    } catch (const EIniFileException& e) {
+      EXPECT_EQ(e.Message(), "Unable to write to " + Ini());
+    }
+    EXPECT_EQ(ReadIni(), FBefore);
+  }
+
+  void ExpectEveryWriteRefused() {
+    test::ScopedFilePermissions permissions;
+    ExpectRefused(&ProfileStore::RemoveProfile);
+    EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});  // still listed
+    EXPECT_EQ(view.index, 0);
+    ExpectRefused(&ProfileStore::StoreProfile);
+    ExpectRefused(&ProfileStore::SaveProfile);
+    ExpectRefused(&ProfileStore::Close);
+    view.text = "/fw/new.hex";
+    ExpectRefused(&ProfileStore::AddProfile);
+    EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});  // not listed
+    EXPECT_EQ(view.settings.NextSeqNum, 1235);                     // the window keeps its values
+  }
+
+  std::string FBefore;
+};
+
+TEST_F(ReadOnlyIniTest, ReadOnlyFileRefusesEveryWrite) {
+  ::chmod(Ini().c_str(), 0444);
+  ExpectEveryWriteRefused();
+}
+
+TEST_F(ReadOnlyIniTest, ReadOnlyFolderRefusesEveryWrite) {
+  ::chmod(FDir.Path().c_str(), 0555);
+  ExpectEveryWriteRefused();
+}
+
+// --- Crashes while storing -------------------------------------------------------------
+
+// Every value is derived from the serial number, so a profile put together from
+// two different stores would show.
+ProfileSettings Derived(std::int32_t n) {
+  ProfileSettings s;
+  s.NextSeqNum = n;
+  s.AutoIncSeq = n % 2 == 0;
+  s.SeqNumSize = n % 7;
+  s.SetSeqNumOfs = {n % 3 == 0, n % 3 == 1, n % 5 == 0, true};
+  s.SeqNumOfs = {n, n + 1, -n, n * 3};
+  s.ByteOrder = n % 2;
+  s.BurnerCmdLine = "burn --serial " + std::to_string(n) + " \"$image\"";
+  s.DontBurn = n % 4 == 0;
+  s.HideBurner = n % 4 != 0;
+  s.OutputFolder = "/out/" + std::to_string(n) + std::string(static_cast<std::size_t>(n % 50), 'x');
+  s.DontSave = n % 3 == 2;
+  return s;
+}
+
+TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
+  const std::string others = "; notes\r\n[/fw/other.hex]\r\nNextSeqNum=9\r\n";
+  WriteIni(others + "[/fw/a.hex]\r\n");
+  view.text = "/fw/a.hex";
+  view.settings = Derived(0);
+  {
+    ProfileStore store(Ini(), view, op);
+    store.StoreProfile();
+  }
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> delayMicroseconds(0, 4000);
+  std::int32_t last = 0;
+  int interruptedWrites = 0;
+  constexpr int kKills = 150;
+  for (int round = 0; round < kKills; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Serializes one image after the other, as a batch does, until killed.
+      test::FakeView childView;
+      childView.text = "/fw/a.hex";
+      test::ScriptedOperator childOp;
+      ProfileStore store(Ini(), childView, childOp);
+      try {
+        for (std::int32_t n = IniFile(Ini()).ReadInteger("/fw/a.hex", "NextSeqNum", -1) + 1;; ++n) {
+          childView.settings = Derived(n);
+          store.StoreProfile();
+        }
+      } catch (...) {
+      }
+      ::_exit(1);  // only a failed store ends the loop; the parent sees it exit
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    const IniFile ini(Ini());
+    const std::int32_t n = ini.ReadInteger("/fw/a.hex", "NextSeqNum", -1);
+    ASSERT_GE(n, last) << "the stored serial number went back";
+    last = n;
+    view = test::FakeView();
+    view.items = {"/fw/a.hex"};
+    view.SetSkelFileIndex(0);
+    ProfileStore(Ini(), view, op).LoadProfile();
+    ASSERT_EQ(view.settings, Derived(n)) << "profile " << n << " is not whole";
+    const std::string text = ReadIni();
+    ASSERT_EQ(text.substr(0, others.size()), others);
+    ASSERT_EQ(ini.ReadSections(), (std::vector<std::string>{"/fw/other.hex", "/fw/a.hex"}));
+
+    // A write cut short leaves its temporary file behind; count and remove them.
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path())) {
+      if (entry.path().filename() != "velmorin.ini") {
+        ++interruptedWrites;
+        std::filesystem::remove(entry.path());
+      }
+    }
+  }
+  std::cout << "[ note ] " << kKills << " kills, " << interruptedWrites
+            << " inside a write, last serial number " << last << "\n";
+  EXPECT_GT(last, 0);
+}
+
+}  // namespace
+}  // namespace velmorin
