@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "BurnerCommand.h"
+#include "BurnerFixture.h"
+#include "SerializerFixture.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::BurnerLog;
+using test::ScopedEnv;
+using test::SerializerTest;
+using test::TestBurnerPath;
+using Args = std::vector<std::string>;
+
+TEST(BurnerCommand, ReplacesEveryPlaceholderLeftToRightWithTheQuotedPath) {
+  const struct {
+    const char* commandTemplate;
+    const char* path;
+    const char* line;
+  } cases[] = {
+      {"prog -p $image -v", "/out/board_17.hex", "prog -p /out/board_17.hex -v"},
+      {"prog -p $image -v", "/My Out/board_17.hex", "prog -p '/My Out/board_17.hex' -v"},
+      {"prog -p $image -v", "/Ann's Out/b_1.hex", "prog -p '/Ann''s Out/b_1.hex' -v"},
+      {"prog -p $image -v", "", "prog -p  -v"},
+      {"prog $image $image", "/a b", "prog '/a b' '/a b'"},
+      {"prog $images", "/o/b_1.hex", "prog /o/b_1.hexs"},
+      {"prog \"$image\"", "/My Out/b.hex", "prog \"'/My Out/b.hex'\""},
+      {"prog -U flash:w:$image:i", "/o/b.hex", "prog -U flash:w:/o/b.hex:i"},
+      // Only the exact lower-case placeholder counts.
+      {"prog $IMAGE $Image $imag", "/o/b.hex", "prog $IMAGE $Image $imag"},
+      {"prog $$image", "/o/b.hex", "prog $/o/b.hex"},
+      {"prog", "/o/b.hex", "prog"},
+      {"", "/o/b.hex", ""},
+      // Inserted text is never scanned again.
+      {"prog $image", "/o/$image.hex", "prog /o/$image.hex"},
+      {"prog $image$image", "/$ima", "prog /$ima/$ima"},
+      // Characters our splitter gives a meaning get the path quoted too.
+      {"prog $image", "/Ann's/b_1.hex", "prog '/Ann''s/b_1.hex'"},
+      {"prog $image", "/t\tab/b.hex", "prog '/t\tab/b.hex'"},
+      {"prog $image", "/q\"/b.hex", "prog '/q\"/b.hex'"},
+      {"prog $image", "/semi;colon/b.hex", "prog /semi;colon/b.hex"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandTemplate + std::string(" with ") + c.path);
+    EXPECT_EQ(BuildBurnerCommandLine(c.commandTemplate, c.path), c.line);
+  }
+}
+
+class BurnImageTest : public SerializerTest {
+ protected:
+  BurnImageTest() : log(dir) {
+    view.settings.DontBurn = false;
+    view.settings.HideBurner = true;
+  }
+  // Runs BurnImage with the operator answering `answer` to the question.
+  bool Burn(const std::string& path, TModalResult answer = mrOk) {
+    op.AnswerBox(answer);
+    return serializer.BurnImage(image, path);
+  }
+
+  BurnerLog log;
+  TIntelImage image;
+  const std::string burner = TestBurnerPath();
+};
+
+TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
+  const std::string blanks = dir.File("My Out/board 17.hex");
+  const std::string apostrophe = dir.File("Ann's Out/b_1.hex");
+  const std::string apostropheOnly = dir.File("Ann's/b_1.hex");
+  const std::string plain = dir.File("out/b_1.hex");
+  const struct {
+    std::string commandTemplate;
+    std::string path;
+    Args args;  // after the program name
+  } cases[] = {
+      {burner + " -p $image -v", plain, {"-p", plain, "-v"}},
+      {burner + " $image --again $image", blanks, {blanks, "--again", blanks}},
+      {burner + " $images", plain, {plain + "s"}},
+      {burner + " $images", blanks, {blanks + "s"}},
+      {burner + " -p $image -v", blanks, {"-p", blanks, "-v"}},
+      {burner + " -p $image -v", apostrophe, {"-p", apostrophe, "-v"}},
+      {burner + " -p $image -v", apostropheOnly, {"-p", apostropheOnly, "-v"}},
+      {burner + " -U flash:w:$image:i", blanks, {"-U", "flash:w:" + blanks + ":i"}},
+      // Quotes around the placeholder in the template stay the template's:
+      // a path with blanks still gets its apostrophes inside them.
+      {burner + " \"$image\"", plain, {plain}},
+      {burner + " \"$image\"", blanks, {"'" + blanks + "'"}},
+      {burner + " '$image'", plain, {plain}},
+      // No output path: each placeholder simply disappears.
+      {burner + " -p $image -v", "", {"-p", "-v"}},
+      {burner + " \"$image\"", "", {""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandTemplate + " with " + c.path);
+    view.settings.BurnerCmdLine = c.commandTemplate;
+    fs::remove(log.Path());
+    EXPECT_TRUE(Burn(c.path));
+    Args expected = {burner};
+    expected.insert(expected.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(log.Runs().size(), 1u);
+    EXPECT_EQ(log.Runs()[0], expected);
+  }
+  for (const auto& box : op.boxes) {
+    EXPECT_EQ(box.text, "Prepare a chip in the burner, please.");
+    EXPECT_EQ(box.kind, BoxKind::Confirm);
+    EXPECT_EQ(box.buttons, box_button::OK | box_button::Cancel);
+  }
+}
+
+TEST_F(BurnImageTest, SucceedsExactlyOnExitCodeZero) {
+  view.settings.BurnerCmdLine = burner + " $image";
+  EXPECT_TRUE(Burn("x.hex"));
+  for (const char* code : {"1", "2", "255"}) {
+    ScopedEnv exitCode("VELMORIN_BURNER_EXIT", code);
+    EXPECT_FALSE(Burn("x.hex")) << code;
+  }
+  {
+    ScopedEnv killed("VELMORIN_BURNER_SIGNAL", "9");
+    EXPECT_FALSE(Burn("x.hex"));
+  }
+  for (const std::string& missing :
+       {dir.File("no-burner") + " $image", std::string("velmorin-no-such-burner $image"),
+        std::string(""), std::string("$image")}) {
+    view.settings.BurnerCmdLine = missing;
+    EXPECT_FALSE(Burn("")) << missing;
+  }
+  EXPECT_EQ(log.Runs().size(), 5u);
+  // No box but the questions.
+  EXPECT_EQ(op.boxes.size(), 9u);
+}
+
+TEST_F(BurnImageTest, CancelOrDontBurnRunNothing) {
+  view.settings.BurnerCmdLine = burner + " $image";
+  EXPECT_FALSE(Burn("x.hex", mrCancel));
+  EXPECT_FALSE(Burn("x.hex", mrNone));
+  EXPECT_FALSE(Burn("x.hex", mrNo));
+  view.settings.DontBurn = true;
+  EXPECT_TRUE(serializer.BurnImage(image, "x.hex"));
+  EXPECT_EQ(op.boxes.size(), 3u);
+  EXPECT_TRUE(log.Runs().empty());
+}
+
+TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
+  ScopedEnv state("VELMORIN_BURNER_STATE", dir.File("state"));
+  view.settings.BurnerCmdLine = burner;
+  EXPECT_TRUE(Burn(""));
+  EXPECT_NE(test::ReadFileBytes(dir.File("state")).find("fd 1 /dev/null\n"), std::string::npos);
+  view.settings.HideBurner = false;
+  EXPECT_TRUE(Burn(""));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("state")).find("fd 1 /dev/null\n"), std::string::npos);
+}
+
+// The runner seam: the serializer hands any runner the command line and the
+// visibility value.
+TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
+  struct Runner : BurnerRunner {
+    std::vector<std::pair<std::string, int>> runs;
+    std::uint32_t Run(const std::string& line, int show) override {
+      runs.emplace_back(line, show);
+      return runs.size() == 1 ? 0u : 0xFFFFFFFFu;
+    }
+  } runner;
+  serializer.SetBurnerRunner(runner);
+  view.settings.BurnerCmdLine = "prog -p $image";
+  EXPECT_TRUE(Burn("/a b.hex"));
+  view.settings.HideBurner = false;
+  EXPECT_FALSE(Burn("/c.hex"));
+  EXPECT_EQ(runner.runs, (std::vector<std::pair<std::string, int>>{{"prog -p '/a b.hex'", 0},
+                                                                   {"prog -p /c.hex", 5}}));
+}
+
+// objcopy as the burner: the chip receives the skeleton with the number in it.
+TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
+  std::vector<std::uint8_t> bytes = test::Ramp(40);
+  UseSkeleton("board.hex", bytes);
+  UseOutputFolder("My Out");
+  view.settings.NextSeqNum = 0x0A0B0C0D;
+  view.settings.SeqNumSize = 4;
+  view.settings.SeqNumOfs[0] = 0x10;
+  view.settings.BurnerCmdLine = "objcopy -I ihex -O binary $image " + dir.File("chip.bin");
+  op.AnswerBox(mrOk);
+  EXPECT_TRUE(serializer.SerializeImage());
+
+  bytes[0x10] = 0x0A;
+  bytes[0x11] = 0x0B;
+  bytes[0x12] = 0x0C;
+  bytes[0x13] = 0x0D;
+  EXPECT_EQ(test::ReadFileBytes(dir.File("chip.bin")), std::string(bytes.begin(), bytes.end()));
+}
+
+// File and folder names full of shell syntax reach the burner as one argument
+// and run nothing.
+TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
+  // Run from the test's folder, any of these would leave a file "pwned" there.
+  const std::string nasty[] = {
+      "; touch pwned ;",
+      "$(touch pwned)",
+      "`touch pwned`",
+      "&touch pwned&",
+      "|touch pwned|",
+      "x\ntouch pwned\n",
+      ";$(touch${IFS}pwned)&|`id`\n",
+  };
+  const fs::path oldCwd = fs::current_path();
+  fs::current_path(dir.Path());
+  view.settings.BurnerCmdLine = burner + " $image";
+  // A skeleton path with a newline cannot name an INI section, so the numbers
+  // are set here rather than stored.
+  view.settings.AutoIncSeq = false;
+  int serial = 0;
+  for (const std::string& name : nasty) {
+    SCOPED_TRACE(name);
+    fs::remove(log.Path());
+    // In the skeleton's name, then in the output folder's.
+    UseSkeleton(name + ".hex", test::Ramp(4));
+    view.settings.OutputFolder = dir.Path().string();
+    view.settings.NextSeqNum = ++serial;
+    op.AnswerBox(mrOk);
+    EXPECT_TRUE(serializer.SerializeImage());
+    const std::string inFolder = UseOutputFolder("out" + name);
+    UseSkeleton("board.hex", test::Ramp(4));
+    view.settings.NextSeqNum = ++serial;
+    op.AnswerBox(mrOk);
+    EXPECT_TRUE(serializer.SerializeImage());
+
+    const auto runs = log.Runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0], (Args{burner, dir.File(name + "_" + std::to_string(serial - 1) + ".hex")}));
+    EXPECT_EQ(runs[1], (Args{burner, inFolder + "/board_" + std::to_string(serial) + ".hex"}));
+    EXPECT_TRUE(fs::exists(runs[0][1]));
+    EXPECT_TRUE(fs::exists(runs[1][1]));
+  }
+  fs::current_path(oldCwd);
+  EXPECT_FALSE(fs::exists(dir.File("pwned")));
+}
+
+}  // namespace
+}  // namespace velmorin

@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "BurnerFixture.h"
+#include "ScopedFilePermissions.h"
+#include "SeqNumStamp.h"
+#include "SerializerFixture.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::BurnerLog;
+using test::ScopedEnv;
+using test::TestBurnerPath;
+using Texts = std::vector<std::string>;
+
+constexpr const char* kPrepare = "Prepare a chip in the burner, please.";
+constexpr const char* kNotFound = "Skeleton file not found.";
+constexpr const char* kOneOk = "Image serialized OK.";
+
+class SerializeCommandsTest : public test::SerializerTest {
+ protected:
+  SerializeCommandsTest() : log(dir) {
+    skelFile = UseSkeleton("board.hex", test::Ramp(32));
+    outFolder = UseOutputFolder("out");
+    view.settings.NextSeqNum = 100;
+    view.settings.SeqNumOfs[0] = 0x08;
+    view.settings.BurnerCmdLine = TestBurnerPath() + " $image";
+    view.settings.HideBurner = true;
+  }
+  std::string Output(std::int32_t seqNum) const {
+    return outFolder + "/board_" + std::to_string(seqNum) + ".hex";
+  }
+  // The files in the output folder.
+  std::size_t OutputCount() const {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(outFolder), fs::directory_iterator{}));
+  }
+
+  BurnerLog log;
+  std::string skelFile;
+  std::string outFolder;
+};
+
+// Each row of the failure table: what is taken, what is on disk, what is shown.
+
+TEST_F(SerializeCommandsTest, SkeletonAbsentTakesNothing) {
+  fs::remove(skelFile);
+  op.AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeOne();
+  ASSERT_EQ(op.boxes.size(), 1u);
+  EXPECT_EQ(op.boxes[0].text, kNotFound);
+  EXPECT_EQ(op.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(op.boxes[0].buttons, box_button::OK);
+  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_FALSE(fs::exists(iniPath));
+  EXPECT_EQ(OutputCount(), 0u);
+  view.text = "";
+  EXPECT_FALSE(serializer.SerializeImage());
+  EXPECT_EQ(BoxTexts(), (Texts{kNotFound, kNotFound}));
+}
+
+TEST_F(SerializeCommandsTest, UnreadableSkeletonRaisesAndTakesNothing) {
+  const std::string broken[] = {":10000000GARBAGE\r\n", ":0400000001020304F1\r\n:00000001FF\r\n"};
+  for (const std::string& text : broken) {
+    test::WriteFileBytes(skelFile, text);
+    EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
+  }
+  // A folder passes the presence test; reading it fails.
+  view.text = outFolder;
+  EXPECT_THROW(serializer.SerializeOne(), Exception);
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_FALSE(fs::exists(iniPath));
+  EXPECT_EQ(OutputCount(), 0u);
+}
+
+TEST_F(SerializeCommandsTest, StampingErrorKeepsTheNumberUsedAndWritesNothing) {
+  // An image without bytes: the first SetByte fails.
+  test::WriteFileBytes(skelFile, test::kHexEnd);
+  EXPECT_THROW(serializer.SerializeOne(), TObjImageError);
+  EXPECT_EQ(view.settings.NextSeqNum, 101);
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+
+  // A width above the cap: refused before any byte, number used.
+  UseSkeleton("board.hex", test::Ramp(32));
+  view.settings.SeqNumSize = kMaxSeqNumSize + 1;
+  EXPECT_THROW(serializer.SerializeOne(), ESeqNumSizeError);
+  EXPECT_EQ(view.settings.NextSeqNum, 102);
+  EXPECT_EQ(StoredNextSeqNum(), 102);
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(OutputCount(), 0u);
+  EXPECT_TRUE(log.Runs().empty());
+}
+
+TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner) {
+  view.settings.DontBurn = false;
+  view.settings.OutputFolder = dir.File("missing");
+  EXPECT_THROW(serializer.SerializeOne(), EInOutError);
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+
+  // A read-only folder: nothing left under the name, not even a partial file.
+  view.settings.OutputFolder = outFolder;
+  fs::permissions(outFolder, fs::perms::owner_read | fs::perms::owner_exec);
+  {
+    test::ScopedFilePermissions bite;
+    EXPECT_THROW(serializer.SerializeOne(), EInOutError);
+  }
+  fs::permissions(outFolder, fs::perms::owner_all);
+  EXPECT_EQ(StoredNextSeqNum(), 102);
+  EXPECT_EQ(OutputCount(), 0u);
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_TRUE(log.Runs().empty());
+}
+
+TEST_F(SerializeCommandsTest, ProfileStoreErrorStopsBeforeTheImageIsStamped) {
+  // The INI file's folder refuses writes: the number cannot be made durable,
+  // so no image carrying it may appear.
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+  {
+    test::ScopedFilePermissions bite;
+    EXPECT_THROW(serializer.SerializeOne(), EIniFileException);
+  }
+  fs::permissions(dir.Path(), fs::perms::owner_all);
+  EXPECT_EQ(OutputCount(), 0u);
+  EXPECT_FALSE(fs::exists(iniPath));
+  EXPECT_TRUE(op.boxes.empty());
+}
+
+TEST_F(SerializeCommandsTest, CancelledBurnKeepsFileAndNumberAndShowsNothingMore) {
+  view.settings.DontBurn = false;
+  op.AnswerBox(mrCancel);
+  serializer.SerializeOne();
+  EXPECT_EQ(BoxTexts(), (Texts{kPrepare}));
+  EXPECT_TRUE(fs::exists(Output(100)));
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+  EXPECT_TRUE(log.Runs().empty());
+}
+
+TEST_F(SerializeCommandsTest, FailedBurnKeepsFileAndNumberAndShowsNothingMore) {
+  view.settings.DontBurn = false;
+  {
+    ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "1");
+    op.AnswerBox(mrOk);
+    serializer.SerializeOne();
+  }
+  view.settings.BurnerCmdLine = dir.File("no-burner") + " $image";
+  op.AnswerBox(mrOk);
+  serializer.SerializeOne();
+  EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kPrepare}));
+  EXPECT_TRUE(fs::exists(Output(100)));
+  EXPECT_TRUE(fs::exists(Output(101)));
+  EXPECT_EQ(StoredNextSeqNum(), 102);
+  ASSERT_EQ(log.Runs().size(), 1u);
+  EXPECT_EQ(log.Runs()[0][1], Output(100));
+}
+
+TEST_F(SerializeCommandsTest, SuccessfulImageIsReported) {
+  view.settings.DontBurn = false;
+  op.AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeOne();
+  EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kOneOk}));
+  EXPECT_EQ(op.boxes[1].kind, BoxKind::Information);
+  EXPECT_EQ(op.boxes[1].buttons, box_button::OK);
+  // The file holds the skeleton with the number (MSB first, 2 bytes) at 0x08.
+  TIntelImage written;
+  written.LoadFromFile(Output(100));
+  EXPECT_EQ(written.GetByte(0x07), 0x07);
+  EXPECT_EQ(written.GetByte(0x08), 0x00);
+  EXPECT_EQ(written.GetByte(0x09), 100);
+  EXPECT_EQ(written.GetByte(0x0A), 0x0A);
+  ASSERT_EQ(log.Runs().size(), 1u);
+  EXPECT_EQ(log.Runs()[0], (Texts{TestBurnerPath(), Output(100)}));
+}
+
+TEST_F(SerializeCommandsTest, DontSaveAndDontBurnStillReportAndAdvance) {
+  view.settings.DontSave = true;
+  op.AnswerBox(mrOk);
+  serializer.SerializeOne();
+  EXPECT_EQ(BoxTexts(), (Texts{kOneOk}));
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+  EXPECT_EQ(OutputCount(), 0u);
+
+  // Burning without a saved file: every "$image" is removed.
+  view.settings.DontBurn = false;
+  view.settings.BurnerCmdLine = TestBurnerPath() + " -p $image -v";
+  op.AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeOne();
+  ASSERT_EQ(log.Runs().size(), 1u);
+  EXPECT_EQ(log.Runs()[0], (Texts{TestBurnerPath(), "-p", "-v"}));
+}
+
+// The batch command.
+
+TEST_F(SerializeCommandsTest, BatchStopsAtTheCancelledBurnWithoutSummary) {
+  view.settings.DontBurn = false;
+  op.AnswerPrompt("5").AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrCancel);
+  serializer.SerializeBatch("Velmorin");
+  ASSERT_EQ(op.prompts.size(), 1u);
+  EXPECT_EQ(op.prompts[0].title, "Velmorin");
+  EXPECT_EQ(op.prompts[0].prompt, "Number to serialize");
+  EXPECT_EQ(op.prompts[0].defaultText, "0");
+  EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kPrepare, kPrepare}));
+  EXPECT_EQ(view.progressMinimum, 0);
+  EXPECT_EQ(view.progressMaximum, 5);
+  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2}));
+  EXPECT_EQ(view.progressPosition, 2);
+  // Images 1 and 2 burned; image 3 written and its number used.
+  EXPECT_EQ(log.Runs().size(), 2u);
+  EXPECT_TRUE(fs::exists(Output(102)));
+  EXPECT_FALSE(fs::exists(Output(103)));
+  EXPECT_EQ(StoredNextSeqNum(), 103);
+}
+
+TEST_F(SerializeCommandsTest, BatchCountsThatDoNothing) {
+  for (const char* answer : {"0", "-3", "$0", "-2147483648"}) {
+    SCOPED_TRACE(answer);
+    op.AnswerPrompt(answer);
+    serializer.SerializeBatch("Velmorin");
+  }
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_TRUE(view.progressPositions.empty());
+  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_EQ(OutputCount(), 0u);
+}
+
+TEST_F(SerializeCommandsTest, BatchCountThatIsNoIntegerRaises) {
+  for (const char* answer : {"abc", "", " 5 ", "5x", "99999999999"}) {
+    SCOPED_TRACE(answer);
+    op.AnswerPrompt(answer);
+    try {
+      serializer.SerializeBatch("Velmorin");
+      ADD_FAILURE() << "no error";
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), "'" + std::string(answer) + "' is not a valid integer value");
+    }
+  }
+  EXPECT_TRUE(op.boxes.empty());
+  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_EQ(OutputCount(), 0u);
+}
+
+TEST_F(SerializeCommandsTest, BatchOfHexCountReportsWhenAllAreDone) {
+  op.AnswerPrompt("$A").AnswerBox(mrOk);
+  serializer.SerializeBatch("Velmorin");
+  EXPECT_EQ(BoxTexts(), (Texts{"10 images serialized OK."}));
+  EXPECT_EQ(op.boxes[0].kind, BoxKind::Information);
+  EXPECT_EQ(view.progressMaximum, 10);
+  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
+  EXPECT_EQ(OutputCount(), 10u);
+  EXPECT_TRUE(fs::exists(Output(100)));
+  EXPECT_TRUE(fs::exists(Output(109)));
+  EXPECT_EQ(StoredNextSeqNum(), 110);
+}
+
+TEST_F(SerializeCommandsTest, BatchWithoutAutoIncRewritesOneFile) {
+  view.settings.AutoIncSeq = false;
+  op.AnswerPrompt("3").AnswerBox(mrOk);
+  serializer.SerializeBatch("Velmorin");
+  EXPECT_EQ(BoxTexts(), (Texts{"3 images serialized OK."}));
+  EXPECT_EQ(OutputCount(), 1u);
+  EXPECT_TRUE(fs::exists(Output(100)));
+  EXPECT_EQ(view.settings.NextSeqNum, 100);
+}
+
+TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
+  // The first image's burner deletes the skeleton file.
+  struct DeletingRunner : BurnerRunner {
+    std::string victim;
+    int runs = 0;
+    std::uint32_t Run(const std::string&, int) override {
+      ++runs;
+      fs::remove(victim);
+      return 0;
+    }
+  } runner;
+  runner.victim = skelFile;
+  serializer.SetBurnerRunner(runner);
+  view.settings.DontBurn = false;
+  op.AnswerPrompt("4").AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeBatch("Velmorin");
+  EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kNotFound}));
+  EXPECT_EQ(runner.runs, 1);
+  EXPECT_EQ(view.progressPositions, (std::vector<int>{1}));
+  EXPECT_EQ(OutputCount(), 1u);
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+}
+
+TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) {
+  struct BreakingRunner : BurnerRunner {
+    std::string skelFile;
+    std::uint32_t Run(const std::string&, int) override {
+      test::WriteFileBytes(skelFile, "not hex\r\n");
+      return 0;
+    }
+  } runner;
+  runner.skelFile = skelFile;
+  serializer.SetBurnerRunner(runner);
+  view.settings.DontBurn = false;
+  op.AnswerPrompt("3").AnswerBox(mrOk);
+  EXPECT_THROW(serializer.SerializeBatch("Velmorin"), TIntelImageError);
+  EXPECT_EQ(view.progressPositions, (std::vector<int>{1}));
+  EXPECT_EQ(OutputCount(), 1u);
+  EXPECT_EQ(StoredNextSeqNum(), 101);
+}
+
+}  // namespace
+}  // namespace velmorin

@@ -1,0 +1,52 @@
+// A serializer wired to a fake window, a scripted operator and a real profile
+// store over an INI file, all in a fresh folder; plus helpers to write
+// skeleton files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FakeView.h"
+#include "IniFile.h"
+#include "ProfileStore.h"
+#include "ScriptedOperator.h"
+#include "Serializer.h"
+#include "TempDir.h"
+
+namespace velmorin::test {
+
+// One Intel HEX data record (16-bit address) with its checksum, CR LF ended.
+std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& bytes);
+inline constexpr const char* kHexEnd = ":00000001FF\r\n";
+
+// The bytes 0x00, 0x01, ... of `count` bytes.
+std::vector<std::uint8_t> Ramp(std::size_t count);
+
+class SerializerTest : public ::testing::Test {
+ protected:
+  SerializerTest();
+
+  // Writes a skeleton of `bytes` at address 0 under `name` in the folder, and
+  // puts its path into the skeleton-file box.
+  std::string UseSkeleton(const std::string& name, const std::vector<std::uint8_t>& bytes);
+  // The output folder, created.
+  std::string UseOutputFolder(const std::string& name);
+
+  // What the INI file holds for the current skeleton file's NextSeqNum, or
+  // `absent` when nothing is stored.
+  std::int32_t StoredNextSeqNum(std::int32_t absent = -999) const;
+  // The texts of the boxes shown so far.
+  std::vector<std::string> BoxTexts() const;
+
+  TempDir dir;
+  FakeView view;
+  ScriptedOperator op;
+  std::string iniPath;
+  ProfileStore store;
+  Serializer serializer;
+};
+
+}  // namespace velmorin::test
