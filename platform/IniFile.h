@@ -7,8 +7,9 @@
 // Reading rules (shared with the Windows private-profile functions, so a file
 // written there reads the same here):
 // - Lines end with LF or CR LF; a UTF-8 byte-order mark at the start is skipped.
-// - Blanks (spaces, tabs) around a line, around the section name's brackets and
-//   around "=" are ignored. A line whose first non-blank is ";" is a comment.
+// - Blanks (spaces, tabs) around a line and around "=" are ignored; blanks
+//   inside a section's brackets belong to its name. A line whose first
+//   non-blank is ";" is a comment; a line without "=" holds no key.
 // - A section line runs from "[" to the LAST "]" of the line, so a name that
 //   itself holds "]" (a file path may) reads back as it was written.
 // - Section and key names match without regard to ASCII letter case. When a
@@ -19,11 +20,13 @@
 //   unchanged, so every value written reads back exactly.
 // - A missing or unreadable file reads as empty; reading never fails.
 //
-// Writing rules: an existing key is replaced in place (the rest of the line's
-// neighbours stay byte for byte), a new key goes after the last entry of its
-// section, a new section at the end of the file. New lines use the file's own
-// line ending (CR LF for a new file). A refused write raises EIniFileException
-// "Unable to write to <full path>" and leaves the file as it was.
+// Writing rules: an existing key's line is replaced in place and every other
+// line (comments, unknown keys) stays byte for byte; a new key goes after the
+// last entry of its section, a new section at the end of the file. New lines
+// use the file's own line ending (CR LF for a new file). A refused write, or a
+// name or value holding a line break, raises EIniFileException "Unable to
+// write to <full path>" and leaves the file as it was. Erasing removes every
+// section of the name, so no stale copy comes back.
 #pragma once
 
 #include <cstdint>
