@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include "ErrorGuard.h"
@@ -36,6 +37,30 @@ constexpr const char* kBurnerSuffix = "exe";
 constexpr const char* kBurnerFilter = "All files (*)|*";
 constexpr const char* kBurnerSuffix = "";
 #endif
+
+// The text field of the skeleton-file box. When the field loses the focus or
+// takes Enter, Qt looks the typed text up in the list, selects a matching
+// entry and reports it as if the operator had chosen it, which would load that
+// profile. Typing in the box is to trigger nothing, so those two moments run
+// with the field's signals held back; choosing from the list is unaffected.
+class SkelFileEdit : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override {
+    const QSignalBlocker quiet(this);
+    QLineEdit::focusOutEvent(event);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      const QSignalBlocker quiet(this);
+      QLineEdit::keyPressEvent(event);
+      return;
+    }
+    QLineEdit::keyPressEvent(event);
+  }
+};
 
 }  // namespace
 
@@ -145,12 +170,11 @@ void TFormPrincipal::CreateControls() {
 
   FCbSkelFile = new QComboBox(this);
   FCbSkelFile->setEditable(true);
+  FCbSkelFile->setLineEdit(new SkelFileEdit(FCbSkelFile));
   FCbSkelFile->setInsertPolicy(QComboBox::NoInsert);
   // Typing is plain text: no completion that would pick an entry behind the
-  // operator's back, and Enter does not select a matching entry (duplicates
-  // "enabled" skips that lookup), it runs "Serialize 1" like in every field.
+  // operator's back.
   FCbSkelFile->setCompleter(nullptr);
-  FCbSkelFile->setDuplicatesEnabled(true);
   place(FCbSkelFile, "FCbSkelFile", 8, 24, 265, 21);
   FBtnBrowseSkelFile = button("FBtnBrowseSkelFile", "Browse...", SP::SP_DirOpenIcon, 276, 22);
   FBtnAdd = button("FBtnAdd", "Add", SP::SP_FileIcon, 8, 48);
