@@ -158,6 +158,7 @@ class PrincipalTest : public QObject {
   void enterOnAFocusedButtonPressesThatButtonAndEscapeKeepsTheWindow();
   void serializeOneRunsTheWholeRoad();
   void serializeBatchAsksWithTheCaptionAndReports();
+  void theShippedExampleWorksAsTheReadmeWalksThrough();
   void exitAfterChangesWritesOnlyDefaultImg();
   void closeBoxAndDestructionEndTheWindowOnce();
   void browseButtonsUseTheChooser();
@@ -578,6 +579,9 @@ void PrincipalTest::enterOnAFocusedButtonPressesThatButtonAndEscapeKeepsTheWindo
 // Serializing through the window
 
 void PrincipalTest::serializeOneRunsTheWholeRoad() {
+#ifndef VELMORIN_TEST_BURNER
+  QSKIP("the test burner is not built");
+#else
   const std::string skeleton = FDir->File("board.hex");
   WriteFileBytes(skeleton, Skeleton());
   const std::string outputFolder = FDir->File("out");
@@ -625,6 +629,7 @@ void PrincipalTest::serializeOneRunsTheWholeRoad() {
   // The number advanced in the window and, at once, in the INI file.
   QCOMPARE(window->FEdNextSeqNum->text(), QString("4661"));
   QCOMPARE(IniFile(FIni).ReadInteger(skeleton, "NextSeqNum", 0), 4661);
+#endif
 }
 
 void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
@@ -652,6 +657,41 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
   QCOMPARE(FErrors, std::vector<std::string>{"'abc' is not a valid integer value"});
   QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+}
+
+void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
+  const std::filesystem::path examples =
+      std::filesystem::path(velmorin::test::DataDir()) / ".." / ".." / "examples";
+  const std::string skeleton = std::filesystem::canonical(examples / "board.hex").string();
+  const std::string burner = std::filesystem::canonical(examples / "burn-example.sh").string();
+  qputenv("TMPDIR", QByteArray::fromStdString(FDir->Path().string()));
+  auto window = OpenWindow();
+
+  FChooser.QueueAnswer(skeleton);
+  QTest::mouseClick(window->FBtnBrowseSkelFile, Qt::LeftButton);
+  window->FEdNextSeqNum->SetValue(1000);
+  window->FEdSeqNumOfs1->Editor()->selectAll();
+  QTest::keyClicks(window->FEdSeqNumOfs1, "30");
+  window->FEdOutputFolder->setText(QString::fromStdString(FDir->Path().string()));
+  QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
+  QCOMPARE(window->SkelFileItems(), std::vector<std::string>{skeleton});
+
+  window->FCkDontBurn->setChecked(false);
+  window->FCkHideBurner->setChecked(true);
+  window->FEdBurnerCmdLine->setText(QString::fromStdString(burner + " $image"));
+  FOperator.answers = {mrOk, mrOk};
+  QTest::mouseClick(window->FBtnSerializeOne, Qt::LeftButton);
+  qunsetenv("TMPDIR");
+
+  QVERIFY2(FErrors.empty(), FErrors.empty() ? "" : FErrors.front().c_str());
+  QCOMPARE(FOperator.Texts(), (std::vector<std::string>{kPrepareChip, "Image serialized OK."}));
+  TIntelImage image;
+  image.LoadFromFile(FDir->File("board_1000.hex"));
+  QCOMPARE(int(image.GetByte(0x30)), 0x03);
+  QCOMPARE(int(image.GetByte(0x31)), 0xE8);
+  QCOMPARE(ReadFileBytes(FDir->File("velmorin-chips/board_1000.hex")),
+           ReadFileBytes(FDir->File("board_1000.hex")));
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("1001"));
 }
 
 // ---------------------------------------------------------------------------
