@@ -205,8 +205,7 @@ TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
       "x\ntouch pwned\n",
       ";$(touch${IFS}pwned)&|`id`\n",
   };
-  const fs::path oldCwd = fs::current_path();
-  fs::current_path(dir.Path());
+  test::ScopedCurrentPath cwd(dir.Path());
   view.settings.BurnerCmdLine = burner + " $image";
   // A skeleton path with a newline cannot name an INI section, so the numbers
   // are set here rather than stored.
@@ -234,7 +233,6 @@ TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
     EXPECT_TRUE(fs::exists(runs[0][1]));
     EXPECT_TRUE(fs::exists(runs[1][1]));
   }
-  fs::current_path(oldCwd);
   EXPECT_FALSE(fs::exists(dir.File("pwned")));
 }
 

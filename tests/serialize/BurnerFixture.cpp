@@ -18,6 +18,16 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
+ScopedCurrentPath::ScopedCurrentPath(const std::filesystem::path& folder)
+    : FOld(std::filesystem::current_path()) {
+  std::filesystem::current_path(folder);
+}
+
+ScopedCurrentPath::~ScopedCurrentPath() {
+  std::error_code ignored;
+  std::filesystem::current_path(FOld, ignored);
+}
+
 BurnerLog::BurnerLog(const TempDir& dir)
     : FPath(dir.File("burner.log")), FEnv("VELMORIN_BURNER_LOG", FPath) {}
 

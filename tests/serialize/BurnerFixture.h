@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,18 @@ class ScopedEnv {
   std::string FName;
   bool FHadValue = false;
   std::string FOldValue;
+};
+
+// Makes `folder` the current folder for one scope.
+class ScopedCurrentPath {
+ public:
+  explicit ScopedCurrentPath(const std::filesystem::path& folder);
+  ~ScopedCurrentPath();
+  ScopedCurrentPath(const ScopedCurrentPath&) = delete;
+  ScopedCurrentPath& operator=(const ScopedCurrentPath&) = delete;
+
+ private:
+  std::filesystem::path FOld;
 };
 
 // Points the test burner's argument log into `dir` for one scope and reads

@@ -121,8 +121,7 @@ TEST(ExecAndWait, LooksUpBareNamesInAbsolutePathFoldersOnly) {
   std::filesystem::copy_file(TestBurnerPath(), dir.File("vburner"));
   ::chmod(dir.File("bin/vburner").c_str(), 0755);
   ::chmod(dir.File("vburner").c_str(), 0755);
-  const std::filesystem::path oldCwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.Path());
+  test::ScopedCurrentPath cwd(dir.Path());
 
   {
     ScopedEnv path("PATH", "/nonexistent:" + dir.File("bin"));
@@ -142,7 +141,6 @@ TEST(ExecAndWait, LooksUpBareNamesInAbsolutePathFoldersOnly) {
     EXPECT_EQ(ExecAndWait("./vburner three", kShowHide), 0u);
     EXPECT_EQ(ExecAndWait("bin/vburner four", kShowHide), 0u);
   }
-  std::filesystem::current_path(oldCwd);
 
   const auto runs = log.Runs();
   ASSERT_EQ(runs.size(), 3u);
@@ -221,6 +219,30 @@ TEST(ExecAndWait, ChildStartsWithDefaultSignalsWhateverTheCallerSet) {
   const unsigned long long ignored = std::stoull(child.sigIgn, nullptr, 16);
   for (const int sig : {SIGUSR1, SIGTERM}) EXPECT_EQ(blocked & (1ull << (sig - 1)), 0u) << sig;
   for (const int sig : {SIGPIPE, SIGINT}) EXPECT_EQ(ignored & (1ull << (sig - 1)), 0u) << sig;
+}
+
+// In a process group of its own, a burner reading our terminal would be
+// stopped by SIGTTIN for good; it reads /dev/null instead.
+TEST(ExecAndWait, ChildDoesNotReadOurTerminal) {
+  TempDir dir;
+  ScopedEnv state("VELMORIN_BURNER_STATE", dir.File("state"));
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  const int savedStdin = ::dup(STDIN_FILENO);
+  ::dup2(terminal, STDIN_FILENO);
+
+  const std::uint32_t result = ExecAndWait(TestBurnerPath(), kShowHide);
+
+  ::dup2(savedStdin, STDIN_FILENO);
+  ::close(savedStdin);
+  ::close(terminal);
+  ::close(master);
+  EXPECT_EQ(result, 0u);
+  EXPECT_EQ(ReadState(dir.File("state")).fds.at(0), "/dev/null");
 }
 
 extern "C" void CountAlarm(int) {}

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "BurnerFixture.h"
 #include "SeqNumStamp.h"
 #include "SerializerFixture.h"
 
@@ -47,8 +48,7 @@ TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
   fs::create_directories(dir.File("out"));
   fs::create_directories(dir.File("C:"));
   fs::create_directories(dir.File("my out"));
-  const fs::path oldCwd = fs::current_path();
-  fs::current_path(dir.Path());  // for the relative folders
+  test::ScopedCurrentPath cwd(dir.Path());  // for the relative folders
   const struct {
     std::string skelFile;
     std::string folder;
@@ -74,7 +74,6 @@ TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
     EXPECT_EQ(test::ReadFileBytes(c.path), image.SaveToText());
     fs::remove(c.path);
   }
-  fs::current_path(oldCwd);
 }
 
 TEST_F(SaveOutputImageTest, SameNumberReplacesTheEarlierFile) {

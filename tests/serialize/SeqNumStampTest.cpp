@@ -91,19 +91,6 @@ TEST(StampSerialBytes, WritesThePatternInTheOrderOfItsByteOrder) {
   }
 }
 
-TEST(StampSerialBytes, ReadsTheWorkedExamplesBackFromTheImage) {
-  RecordingImage image;
-  StampSerialBytes(image, 74565, 4, 0x100, false);
-  EXPECT_EQ(image.Bytes(0x100, 4), (std::vector<std::uint8_t>{0x00, 0x01, 0x23, 0x45}));
-  StampSerialBytes(image, 74565, 6, 0x200, true);
-  EXPECT_EQ(image.Bytes(0x200, 6), (std::vector<std::uint8_t>{0x45, 0x23, 0x01, 0, 0, 0}));
-  StampSerialBytes(image, -2, 6, 0x300, false);
-  EXPECT_EQ(image.Bytes(0x300, 6), (std::vector<std::uint8_t>{0, 0, 0xFF, 0xFF, 0xFF, 0xFE}));
-  // Neighbours are untouched.
-  EXPECT_EQ(image.GetByte(0xFF), 0xEE);
-  EXPECT_EQ(image.GetByte(0x104), 0xEE);
-}
-
 TEST(StampSerialBytes, RefusesWidthsAboveTheCapBeforeWritingAnything) {
   RecordingImage image;
   StampSerialBytes(image, 7, kMaxSeqNumSize, 0x0, true);
