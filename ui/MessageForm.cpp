@@ -119,7 +119,9 @@ void SetApplicationTitle(const QString& title) {
 void CentreOnScreen(QWidget& window) {
   const QScreen* screen = ScreenFor(&window);
   if (!screen) return;
-  QRect frame = window.geometry();
+  // The frame counts where the platform knows it already (it does once the
+  // native window exists, which it does by the time the box is shown).
+  QRect frame = window.frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());
   window.move(frame.topLeft());
 }
@@ -155,6 +157,7 @@ TMessageForm::TMessageForm(const QString& text, BoxKind kind, BoxButtons buttons
   const int width = std::min(maxWidth, needed.width() + 2);
   FTextLabel->setFixedSize(width, FTextLabel->heightForWidth(width));
   top->addWidget(FTextLabel, 0, Qt::AlignTop);
+  top->addStretch(1);  // a wide button row must not pull icon and text apart
 
   auto* row = new QHBoxLayout;
   row->addStretch(1);
