@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <typeinfo>
 
+#include "AtomicFileWriter.h"
 #include "HexDigits.h"
 #include "ObjImage.h"
-#include "TextFileWriter.h"
 
 namespace velmorin {
 
@@ -53,7 +53,8 @@ std::uint32_t BaseFor(TAddrMode mode, std::uint32_t address) {
 
 // Walks the records the image is written as: onBase(base) for each extended
 // address record, onData(segment, offset, count, field) for each data record.
-// Raises "Invalid image format" where a byte can't be addressed.
+// Raises "Invalid image format" where a byte can't be addressed (CheckWritable
+// finds that before the first line).
 template <class OnBase, class OnData>
 void WalkRecords(const TIntelImage& image, OnBase&& onBase, OnData&& onData) {
   const std::size_t recordLength = RecordLength(image.MaxRecLen);
@@ -78,13 +79,24 @@ void WalkRecords(const TIntelImage& image, OnBase&& onBase, OnData&& onData) {
   }
 }
 
+// Collects lines into large blocks for the file, sparing a call per line.
 class FileSink : public TIntelImage::LineSink {
  public:
-  explicit FileSink(TextFileWriter& writer) : FWriter(writer) {}
-  void Line(std::string_view line) override { FWriter.WriteLine(line); }
+  explicit FileSink(AtomicFileWriter& file) : FFile(file) { FBlock.reserve(kBlockSize); }
+  void Line(std::string_view line) override {
+    if (FBlock.size() + line.size() + 2 > kBlockSize) Flush();
+    FBlock.append(line);
+    FBlock.append("\r\n");
+  }
+  void Flush() {
+    FFile.Write(FBlock);
+    FBlock.clear();
+  }
 
  private:
-  TextFileWriter& FWriter;
+  static constexpr std::size_t kBlockSize = 256 * 1024;
+  AtomicFileWriter& FFile;
+  std::string FBlock;
 };
 
 class TextSink : public TIntelImage::LineSink {
@@ -102,9 +114,23 @@ class TextSink : public TIntelImage::LineSink {
 
 void TIntelImage::CheckWritable() const {
   if (StartAddr != 0 && AddrMode == amNone) FailFormat();
-  WalkRecords(
-      *this, [](std::uint32_t) {},
-      [](const TImageSegment&, std::size_t, std::size_t, std::uint16_t) {});
+  // The highest address the mode can put in a record; linear addressing
+  // reaches every address.
+  std::uint64_t highest;
+  switch (AddrMode) {
+    case amNone:
+      highest = 0xFFFF;
+      break;
+    case amSegment:
+      highest = kHighestSegmentAddress;
+      break;
+    default:
+      return;
+  }
+  for (const TImageSegment& segment : Segments) {
+    const std::uint64_t last = std::uint64_t{segment.Start} + segment.Data.size();
+    if (segment.Start > highest || last > highest + 1) FailFormat();
+  }
 }
 
 void TIntelImage::WriteRecords(LineSink& sink) const {
@@ -167,11 +193,12 @@ void TIntelImage::WriteRecords(LineSink& sink) const {
 void TIntelImage::SaveToFile(const std::string& fileName) {
   // Creating the file comes first, so a bad path is reported before a bad
   // image; nothing reaches the target's name unless the whole file is written.
-  TextFileWriter writer(fileName);
+  AtomicFileWriter file(fileName);
   CheckWritable();
-  FileSink sink(writer);
+  FileSink sink(file);
   WriteRecords(sink);
-  writer.Close();
+  sink.Flush();
+  file.Commit();
 }
 
 std::string TIntelImage::SaveToText() const {
