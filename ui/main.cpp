@@ -1,6 +1,8 @@
 // Velmorin: stamps serial numbers into Intel HEX firmware images.
 #include <QApplication>
+#include <memory>
 
+#include "ErrorGuard.h"
 #include "Principal.h"
 #include "Version.h"
 
@@ -11,7 +13,15 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(QString::fromLatin1(velmorin::version::kProductName));
   QApplication::setApplicationVersion(QString::fromLatin1(velmorin::version::kFileVersion));
 
-  velmorin::TFormPrincipal formPrincipal;
-  formPrincipal.show();
-  return QApplication::exec();
+  // The window finds its INI file beside the executable; should the system not
+  // say where that is, the error box tells the operator instead of a crash.
+  std::unique_ptr<velmorin::TFormPrincipal> formPrincipal;
+  if (!velmorin::RunGuarded([&] { formPrincipal = std::make_unique<velmorin::TFormPrincipal>(); }))
+    return 1;
+  formPrincipal->show();
+  const int result = QApplication::exec();
+  // Destroyed while the application object still exists (FormDestroy may
+  // still have to show an error box).
+  formPrincipal.reset();
+  return result;
 }
