@@ -51,7 +51,8 @@ class TObjImage {
   // When true, an access outside the stored bytes fails instead of growing the image.
   bool FixedSize = false;
 
-  // The stored byte at `address`, growing the image first where needed.
+  // The stored byte at `address`, growing the image first where needed. Where
+  // segments overlap, the later one in the list holds the byte.
   virtual std::uint8_t& LocateByte(std::uint32_t address);
   virtual std::uint8_t GetByte(std::uint32_t address);
   // Stores the low 8 bits of `value` at `address`.
@@ -73,7 +74,10 @@ class TIntelImage : public TObjImage {
 
   void LoadFromFile(const std::string& fileName) override;
   void SaveToFile(const std::string& fileName) override;
+  // The two's complement of the sum of the hex pairs between the ":" and the
+  // line's last two characters (a character that isn't a digit counts as 0).
   virtual std::uint8_t RecordChecksum(std::string_view line) const;
+  // The line with its last two characters replaced by RecordChecksum.
   virtual std::string FixChecksum(std::string_view line) const;
 
   // The same reading and writing over memory, for tests and fuzzing.
