@@ -3,15 +3,19 @@
 #include <memory>
 
 #include "ErrorGuard.h"
+#include "MessageForm.h"
 #include "Principal.h"
 #include "Version.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // The title names the program on the task bar and captions the error boxes.
-  QApplication::setApplicationName(QString::fromLatin1(velmorin::version::kProductName));
-  QApplication::setApplicationDisplayName(QString::fromLatin1(velmorin::version::kProductName));
+  // No separate display name: on X11 Qt would append one to every box's title
+  // ("Confirm - Velmorin"), and the display name falls back to the application name.
+  const QString title = QString::fromLatin1(velmorin::version::kProductName);
+  QApplication::setApplicationName(title);
   QApplication::setApplicationVersion(QString::fromLatin1(velmorin::version::kFileVersion));
+  velmorin::SetApplicationTitle(title);
 
   // The window finds its INI file beside the executable; should the system not
   // say where that is, the error box tells the operator instead of a crash.
