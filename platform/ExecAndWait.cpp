@@ -1,6 +1,7 @@
 #include "ExecAndWait.h"
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -94,12 +95,20 @@ class SpawnSetup {
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-  bool Prepare(bool hide) {
+  // `pipeWriteFd` is the write end of the output pipe for ChildOutput::Pipe.
+  bool Prepare(ChildOutput output, int pipeWriteFd) {
     if (!FActionsReady || !FAttrReady) return false;
-    if (hide) {
+    if (output == ChildOutput::Discard) {
       if (::posix_spawn_file_actions_addopen(&FActions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) !=
               0 ||
           ::posix_spawn_file_actions_adddup2(&FActions, STDOUT_FILENO, STDERR_FILENO) != 0) {
+        return false;
+      }
+    } else if (output == ChildOutput::Pipe) {
+      // dup2 clears close-on-exec on the copies; the pipe's own descriptors
+      // are closed below with every other one from 3 up.
+      if (::posix_spawn_file_actions_adddup2(&FActions, pipeWriteFd, STDOUT_FILENO) != 0 ||
+          ::posix_spawn_file_actions_adddup2(&FActions, pipeWriteFd, STDERR_FILENO) != 0) {
         return false;
       }
     }
@@ -162,11 +171,36 @@ std::uint32_t Reap(pid_t pid) {
   do {
     waited = ::waitpid(pid, &status, 0);
   } while (waited < 0 && errno == EINTR);
-  if (waited != pid || !WIFEXITED(status)) return kExecFailed;
-  return static_cast<std::uint32_t>(WEXITSTATUS(status));
+  if (waited != pid) return kExecFailed;
+  return ResultOfWaitStatus(status);
 }
 
+// A pipe whose descriptors are closed on every path unless released.
+class OwnedPipe {
+ public:
+  OwnedPipe() = default;
+  ~OwnedPipe() { Reset(); }
+  OwnedPipe(const OwnedPipe&) = delete;
+  OwnedPipe& operator=(const OwnedPipe&) = delete;
+  int* Ends() { return FFds; }
+  int Release(int index) { return std::exchange(FFds[index], -1); }
+  void Reset() {
+    for (int& fd : FFds) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+  }
+
+ private:
+  int FFds[2] = {-1, -1};
+};
+
 }  // namespace
+
+std::uint32_t ResultOfWaitStatus(int status) {
+  if (!WIFEXITED(status)) return kExecFailed;
+  return static_cast<std::uint32_t>(WEXITSTATUS(status));
+}
 
 std::string FindProgram(const std::string& program) {
   if (program.empty()) return {};
@@ -189,26 +223,44 @@ std::string FindProgram(const std::string& program) {
   return {};
 }
 
-std::uint32_t ExecAndWait(const std::string& commandLine, int show, ProcessObserver* observer) {
+ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& outputFd) {
+  outputFd = -1;
   std::vector<std::string> arguments = SplitCommandLine(commandLine);
-  if (arguments.empty()) return kExecFailed;
+  if (arguments.empty()) return -1;
   const std::string program = FindProgram(arguments.front());
-  if (program.empty()) return kExecFailed;
+  if (program.empty()) return -1;
 
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
-  pid_t pid = 0;
-  {
-    SpawnSetup setup;
-    if (!setup.Prepare(show == kShowHide)) return kExecFailed;
-    if (::posix_spawn(&pid, program.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
-                      environ) != 0) {
-      return kExecFailed;
-    }
+  OwnedPipe pipe;
+  if (output == ChildOutput::Pipe) {
+    if (::pipe2(pipe.Ends(), O_CLOEXEC) != 0) return -1;
+    // Only our end is non-blocking: the flag belongs to the open file, and
+    // the burner's writes must block when we fall behind, not fail.
+    const int flags = ::fcntl(pipe.Ends()[0], F_GETFL);
+    if (flags < 0 || ::fcntl(pipe.Ends()[0], F_SETFL, flags | O_NONBLOCK) != 0) return -1;
   }
+
+  pid_t pid = 0;
+  SpawnSetup setup;
+  if (!setup.Prepare(output, pipe.Ends()[1])) return -1;
+  if (::posix_spawn(&pid, program.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
+                    environ) != 0) {
+    return -1;
+  }
+  outputFd = pipe.Release(0);
+  return static_cast<ProcessId>(pid);
+}
+
+std::uint32_t ExecAndWait(const std::string& commandLine, int show, ProcessObserver* observer) {
+  int unused = -1;
+  const ProcessId id = SpawnProcess(
+      commandLine, show == kShowHide ? ChildOutput::Discard : ChildOutput::Inherit, unused);
+  if (id < 0) return kExecFailed;
+  const auto pid = static_cast<pid_t>(id);
 
   // The child is reaped whatever the observer does.
   std::exception_ptr observerError;

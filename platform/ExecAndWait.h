@@ -45,6 +45,25 @@ std::uint32_t ExecAndWait(const std::string& commandLine, int show,
                           ProcessObserver* observer = nullptr);
 
 #ifndef _WIN32
+// Where a started child's standard output and error go.
+enum class ChildOutput {
+  Inherit,  // ours (ExecAndWait with kShowNormal)
+  Discard,  // /dev/null (ExecAndWait with kShowHide)
+  Pipe,     // one pipe that carries both, for the caller to read
+};
+
+// Starts `commandLine` by exactly the rules of ExecAndWait (our splitter, PATH
+// lookup, no descriptor but 0 to 2, a process group of its own) and returns at
+// once with the child's id, also the id of its process group; -1 when it could
+// not be started. With ChildOutput::Pipe `outputFd` receives the pipe's read
+// end (non-blocking, close-on-exec), otherwise -1. The caller must reap the
+// child and close `outputFd`; WatchedProcess does both. POSIX only.
+ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& outputFd);
+
+// ExecAndWait's result for a wait status: the exit code, or kExecFailed for a
+// death by a signal. POSIX only.
+std::uint32_t ResultOfWaitStatus(int status);
+
 // The full path ExecAndWait would run for `program`: `program` itself when it
 // holds a "/", else the first executable regular file of that name in an
 // absolute PATH folder (empty or relative PATH entries are skipped); empty
