@@ -8,9 +8,12 @@ namespace {
 #ifdef _WIN32
 // The burner and the platform split the line; only a blank needs quoting.
 constexpr std::string_view kNeedsQuoting = " ";
+constexpr bool kOwnSplitter = false;
 #else
 // Every character that SplitCommandLine treats specially.
 constexpr std::string_view kNeedsQuoting = " \t'\"";
+// SplitCommandLine reads the line back.
+constexpr bool kOwnSplitter = true;
 #endif
 }  // namespace
 
@@ -21,13 +24,23 @@ std::string QuoteBurnerPath(std::string_view path) {
 
 std::string BuildBurnerCommandLine(std::string_view commandTemplate, std::string_view path) {
   const std::string argument = QuoteBurnerPath(path);
+  const bool quoted = argument.size() != path.size();
   std::string line;
   std::size_t from = 0;
+  bool endsInQuotedPath = false;
   while (true) {
     const std::size_t at = commandTemplate.find(kImagePlaceholder, from);
     if (at == std::string_view::npos) break;
     line.append(commandTemplate.substr(from, at - from));
-    line += argument;
+    // Two quoted paths back to back ("$image$image") would read as one run
+    // with a doubled apostrophe in the middle; they share one run instead.
+    if (kOwnSplitter && quoted && endsInQuotedPath && at == from) {
+      line.pop_back();
+      line.append(argument, 1);
+    } else {
+      line += argument;
+    }
+    endsInQuotedPath = quoted;
     from = at + kImagePlaceholder.size();
   }
   line.append(commandTemplate.substr(from));
