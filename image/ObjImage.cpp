@@ -9,6 +9,7 @@
 #include "ObjImage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace velmorin {
@@ -62,6 +63,12 @@ std::uint8_t& TObjImage::StretchSegment(std::size_t index, std::uint32_t address
   const std::uint64_t oldEnd = std::uint64_t{segment.Start} + segment.Data.size();
   // In 64 bits: a segment at 0 stretched to 0xFFFFFFFF holds 2^32 bytes.
   const std::size_t newSize = std::size_t{address - segment.Start} + 1;
+  if (newSize - segment.Data.size() > kMaxStretch) {
+    char message[64];
+    std::snprintf(message, sizeof message, "Address %08X is too far beyond the image's data",
+                  static_cast<unsigned>(address));
+    throw TObjImageError(message);
+  }
   segment.Data.resize(newSize, 0);
   // The gap is zeros except where an earlier segment holds a byte; later
   // segments keep winning on their own.

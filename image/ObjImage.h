@@ -60,6 +60,12 @@ class TObjImage {
   virtual void LoadFromFile(const std::string& fileName) = 0;
   virtual void SaveToFile(const std::string& fileName) = 0;
 
+  // The most bytes one access may add by stretching a segment across a gap.
+  // A byte that far beyond the data is a mistyped address, not firmware: the
+  // gap would be gigabytes of zeros in memory and in the output file, so the
+  // access raises TObjImageError instead of exhausting memory.
+  static constexpr std::size_t kMaxStretch = std::size_t{256} << 20;
+
  private:
   // Grows Segments[index] up to and including `address` and returns that byte.
   std::uint8_t& StretchSegment(std::size_t index, std::uint32_t address);

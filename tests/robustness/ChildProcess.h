@@ -1,0 +1,31 @@
+// Running the tests' helper programs as real children, and looking at the
+// process table afterwards.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace velmorin::test {
+
+struct ChildResult {
+  int status = 0;       // as waitpid gives it
+  long peakRssKiB = 0;  // the child's peak resident set size
+};
+
+// Starts `argv` (argv[0] is the program's path) and waits for it to end.
+ChildResult RunChild(const std::vector<std::string>& argv);
+
+// Starts `argv` with standard output and error going to `outputFile`, and
+// returns its pid without waiting.
+pid_t StartChild(const std::vector<std::string>& argv, const std::string& outputFile);
+
+// The pids of every live or zombie process whose parent is `parent`.
+std::vector<pid_t> ChildrenOf(pid_t parent);
+
+// The state letter of a process in /proc ('R', 'S', 'Z', ...), or '\0' when
+// there is no such process.
+char ProcessState(pid_t pid);
+
+}  // namespace velmorin::test

@@ -1,0 +1,104 @@
+// One session of the crash-loop test: opens the profile store on a real INI
+// file, as the window does at start, and runs the "Serialize..." batch with
+// the count given ("Auto Inc." and "Don't burn" come from the stored profile).
+// The test kills it at random moments and starts it again.
+//
+//   velmorin_crashloop_child INI_FILE LOG_FILE COUNT
+//
+// The log (appended with single writes, so a kill never leaves half a line):
+//   "take <n>"    just before number n is taken; when an output file for n
+//                 already exists, n was handed out before: "REUSED <n>" is
+//                 logged and the child exits with 3
+//   "done <n>"    image n is complete
+//   "lost"        the stored profile did not load (exit 4)
+// Exit 0 when the batch ran to its end and reported it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "FakeView.h"
+#include "Operator.h"
+#include "PathNames.h"
+#include "ProfileStore.h"
+#include "SeqNumStamp.h"
+#include "Serializer.h"
+
+namespace {
+
+int logFd = -1;
+
+void Log(const std::string& line) {
+  const std::string text = line + "\n";
+  if (::write(logFd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::_Exit(5);
+}
+
+// The window, with a look at each number as it is taken and as its image is done.
+class WatchedView : public velmorin::test::FakeView {
+ public:
+  std::int32_t NextSeqNum() const override {
+    const std::int32_t n = settings.NextSeqNum;
+    Log("take " + std::to_string(n));
+    const std::string output =
+        velmorin::JoinPath(settings.OutputFolder, velmorin::OutputFileName(text, n));
+    if (std::filesystem::exists(output)) {
+      Log("REUSED " + std::to_string(n));
+      std::_Exit(3);
+    }
+    return n;
+  }
+  void SetProgressPosition(int position) override {
+    FakeView::SetProgressPosition(position);
+    if (position > 0) Log("done " + std::to_string(settings.NextSeqNum - 1));
+  }
+};
+
+// The operator: gives the count and says OK to every box.
+class BatchOperator : public velmorin::Operator {
+ public:
+  explicit BatchOperator(std::string count) : FCount(std::move(count)) {}
+  velmorin::TModalResult ShowMessageBox(const std::string& text, velmorin::BoxKind,
+                                        velmorin::BoxButtons) override {
+    lastBox = text;
+    return velmorin::mrOk;
+  }
+  std::string PromptText(const std::string&, const std::string&, const std::string&) override {
+    return FCount;
+  }
+  std::string lastBox;
+
+ private:
+  std::string FCount;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s INI_FILE LOG_FILE COUNT\n", argv[0]);
+    return 64;
+  }
+  logFd = ::open(argv[2], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (logFd < 0) return 5;
+  try {
+    WatchedView view;
+    BatchOperator op(argv[3]);
+    velmorin::ProfileStore store(argv[1], view, op);
+    store.Open();
+    if (view.index != 0 || !view.settings.AutoIncSeq || !view.settings.DontBurn) {
+      Log("lost");
+      return 4;
+    }
+    velmorin::Serializer serializer(view, store, op);
+    serializer.SerializeBatch("Velmorin");
+    std::printf("%s\n", op.lastBox.c_str());
+    return op.lastBox == std::string(argv[3]) + " images serialized OK." ? 0 : 6;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 2;
+  }
+}

@@ -1,0 +1,157 @@
+// Crash loop: a batch under "Auto Inc." and "Don't burn" runs in a child
+// process over a real INI file and is killed with SIGKILL at random moments,
+// many times, then started again; at the end one batch runs to its end. No
+// serial number may be handed out twice (the child itself stops the moment it
+// would take a number whose output file exists), every output file must be
+// complete, and the stored Next SN must lie above every number used.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "IniFile.h"
+#include "ObjImage.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+constexpr int kKills = 60;
+constexpr std::uint32_t kSlot = 0x10;
+
+std::string Skeleton() {
+  TIntelImage image;
+  image.MaxRecLen = 16;
+  TImageSegment segment{0, std::vector<std::uint8_t>(512)};
+  for (std::size_t i = 0; i < segment.Data.size(); ++i)
+    segment.Data[i] = static_cast<std::uint8_t>(i);
+  image.Segments.push_back(segment);
+  return image.SaveToText();
+}
+
+TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
+  test::TempDir dir;
+  const std::string skel = dir.File("board.hex");
+  const std::string out = dir.File("out");
+  const std::string ini = dir.File("velmorin.ini");
+  const std::string log = dir.File("numbers.log");
+  const std::string childOutput = dir.File("child-output.txt");
+  WriteFileBytes(skel, Skeleton());
+  fs::create_directory(out);
+  IniFile::Changes profile;
+  profile.WriteInteger(skel, "NextSeqNum", 1)
+      .WriteBool(skel, "AutoIncSeq", true)
+      .WriteInteger(skel, "SeqNumSize", 4)
+      .WriteBool(skel, "SetSeqNumOfs1", true)
+      .WriteInteger(skel, "SeqNumOfs1", kSlot)
+      .WriteInteger(skel, "ByteOrder", 1)
+      .WriteBool(skel, "DontBurn", true)
+      .WriteString(skel, "OutputFolder", out)
+      .WriteBool(skel, "DontSave", false)
+      .WriteInteger("Options", "DefaultImg", 0);
+  IniFile(ini).Apply(profile);
+
+  const unsigned seed = std::random_device()();
+  std::printf("crash loop seed %u\n", seed);
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> delayUs(500, 40000);
+
+  const auto start = std::chrono::steady_clock::now();
+  int killedWhileRunning = 0;
+  for (int round = 0; round < kKills; ++round) {
+    const pid_t pid =
+        test::StartChild({VELMORIN_CRASHLOOP_CHILD, ini, log, "1000000"}, childOutput);
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+      ++killedWhileRunning;
+      continue;
+    }
+    FAIL() << "round " << round << ": child ended by itself with status " << status
+           << " (3: a number was taken twice, 4: the profile was lost)\n"
+           << ReadFileBytes(log) << ReadFileBytes(childOutput);
+  }
+  const test::ChildResult last = test::RunChild({VELMORIN_CRASHLOOP_CHILD, ini, log, "5"});
+  ASSERT_TRUE(WIFEXITED(last.status)) << ReadFileBytes(log);
+  ASSERT_EQ(WEXITSTATUS(last.status), 0) << ReadFileBytes(log);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(killedWhileRunning, kKills);
+
+  // What the children logged.
+  std::set<std::int32_t> taken, done;
+  std::istringstream lines(ReadFileBytes(log));
+  for (std::string what; lines >> what;) {
+    std::int32_t n = 0;
+    if (what == "take" && lines >> n) {
+      taken.insert(n);
+    }
+    if (what == "done" && lines >> n) {
+      EXPECT_TRUE(done.insert(n).second) << "done twice: " << n;
+    }
+    EXPECT_TRUE(what == "take" || what == "done") << what;
+  }
+
+  // The output files: each complete, each carrying its own number.
+  const std::regex outputName(R"(board_(\d+)\.hex)");
+  const std::regex tempName(R"((board_\d+\.hex|velmorin\.ini)\.tmp-[A-Za-z0-9]{6})");
+  std::set<std::int32_t> written;
+  int staleTemps = 0;
+  for (const std::string& folder : {out, dir.Path().string()}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      std::smatch match;
+      if (std::regex_match(name, match, outputName)) {
+        const std::int32_t n = std::stoi(match[1]);
+        written.insert(n);
+        TIntelImage image;
+        ASSERT_NO_THROW(image.LoadFromFile(entry.path().string())) << name;
+        const auto pattern = static_cast<std::uint32_t>(n);
+        for (std::uint32_t i = 0; i < 4; ++i) {
+          EXPECT_EQ(image.GetByte(kSlot + i), static_cast<std::uint8_t>(pattern >> (8 * i)))
+              << name;
+        }
+        EXPECT_EQ(image.GetByte(kSlot + 4), kSlot + 4) << name;
+      } else if (std::regex_match(name, tempName)) {
+        ++staleTemps;  // a write cut short by SIGKILL; never under a real name
+      }
+    }
+  }
+
+  const std::int32_t stored = IniFile(ini).ReadInteger(skel, "NextSeqNum", -1);
+  ASSERT_FALSE(written.empty());
+  EXPECT_GT(stored, *written.rbegin());
+  for (const std::int32_t n : done) EXPECT_EQ(written.count(n), 1u) << n;
+  // Numbers run 1, 2, ... without a file written twice; a kill between the
+  // stored advance and the file's rename skips a number, which is allowed.
+  EXPECT_GE(*written.begin(), 1);
+  EXPECT_GE(written.size(), static_cast<std::size_t>(kKills / 2));
+  EXPECT_EQ(IniFile(ini).ReadSections(), (std::vector<std::string>{skel, "Options"}));
+
+  std::printf(
+      "%d kills in %lld ms: %zu numbers used, %zu taken, %zu skipped, Next SN %d, %d stale "
+      "temporary files\n",
+      kKills,
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()),
+      written.size(), taken.size(), static_cast<std::size_t>(stored - 1) - written.size(), stored,
+      staleTemps);
+}
+
+}  // namespace
+}  // namespace velmorin

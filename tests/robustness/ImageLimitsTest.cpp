@@ -1,0 +1,205 @@
+// The image's limits: sparse files cost memory for their data only, a byte far
+// beyond the data is refused rather than paid for with gigabytes of zeros,
+// and where memory does run out the error is an exception the window shows,
+// never a crash.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <new>
+#include <string>
+
+#include "ChildProcess.h"
+#include "FakeView.h"
+#include "ObjImage.h"
+#include "ProfileStore.h"
+#include "ScriptedOperator.h"
+#include "Serializer.h"
+#include "TempDir.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELMORIN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELMORIN_ASAN 1
+#endif
+#endif
+
+namespace velmorin {
+namespace {
+
+using test::TempDir;
+
+std::string Record(std::uint8_t type, std::uint16_t address,
+                   const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> fields{static_cast<std::uint8_t>(data.size()),
+                                   static_cast<std::uint8_t>(address >> 8),
+                                   static_cast<std::uint8_t>(address), type};
+  fields.insert(fields.end(), data.begin(), data.end());
+  std::string line = ":";
+  unsigned sum = 0;
+  char pair[3];
+  for (const std::uint8_t b : fields) {
+    std::snprintf(pair, sizeof pair, "%02X", b);
+    line += pair;
+    sum += b;
+  }
+  std::snprintf(pair, sizeof pair, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+  return line + pair + "\r\n";
+}
+
+std::vector<std::uint8_t> Ramp(std::size_t count, std::uint8_t first) {
+  std::vector<std::uint8_t> bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+  return bytes;
+}
+
+// Data at 0x100, and 32 bytes from 0xFFFFFFF0 that run on past 2^32 to 0x0F.
+std::string SparseFile() {
+  return Record(0, 0x0100, Ramp(16, 0x40)) + Record(4, 0, {0xFF, 0xFF}) +
+         Record(0, 0xFFF0, Ramp(32, 0x80)) + ":00000001FF\r\n";
+}
+
+TEST(ImageLimits, SparseFileIsStampedWithoutMemoryForTheGap) {
+  TempDir dir;
+  test::WriteFileBytes(dir.File("sparse.hex"), SparseFile());
+  test::WriteFileBytes(dir.File("small.hex"),
+                       Record(0, 0x0100, Ramp(16, 0x40)) + ":00000001FF\r\n");
+
+  // The same program on a file without the gap is the baseline.
+  const test::ChildResult baseline = test::RunChild(
+      {VELMORIN_STAMP_PROBE, dir.File("small.hex"), dir.File("small-out.hex"), "104"});
+  const test::ChildResult sparse = test::RunChild({VELMORIN_STAMP_PROBE, dir.File("sparse.hex"),
+                                                   dir.File("sparse-out.hex"), "104", "FFFFFFFE"});
+  ASSERT_TRUE(WIFEXITED(baseline.status) && WEXITSTATUS(baseline.status) == 0);
+  ASSERT_TRUE(WIFEXITED(sparse.status) && WEXITSTATUS(sparse.status) == 0);
+  std::printf("peak RSS: %ld KiB for the sparse file, %ld KiB for the baseline\n",
+              sparse.peakRssKiB, baseline.peakRssKiB);
+  RecordProperty("SparsePeakRssKiB", std::to_string(sparse.peakRssKiB));
+  // The gap is 4 GiB; the data is 48 bytes.
+  EXPECT_LT(sparse.peakRssKiB - baseline.peakRssKiB, 8 * 1024);
+
+  // Both stamps landed inside the data, the second across the 2^32 wrap.
+  TIntelImage out;
+  out.LoadFromFile(dir.File("sparse-out.hex"));
+  std::size_t stored = 0;
+  for (const TImageSegment& segment : out.Segments) stored += segment.Data.size();
+  EXPECT_EQ(stored, 48u);
+  const std::pair<std::uint32_t, std::uint8_t> expected[] = {
+      {0x0103, 0x43},     {0x0104, 0x04},     {0x0107, 0x01},     {0x0108, 0x48},
+      {0xFFFFFFFD, 0x8D}, {0xFFFFFFFE, 0x04}, {0xFFFFFFFF, 0x03}, {0x00000000, 0x02},
+      {0x00000001, 0x01}, {0x00000002, 0x92}};
+  for (const auto& [address, value] : expected) {
+    EXPECT_EQ(out.GetByte(address), value) << std::hex << address;
+  }
+}
+
+TEST(ImageLimits, ByteFarBeyondTheDataIsRefusedAndChangesNothing) {
+  TIntelImage image;
+  image.LoadFromText(Record(0, 0x0000, Ramp(16, 0)) + Record(4, 0, {0x40, 0x00}) +
+                     Record(0, 0x0000, Ramp(16, 0x10)));
+  const auto before = image.Segments;
+  const struct {
+    std::uint32_t address;
+    const char* message;
+  } cases[] = {
+      // Stretching the first segment (at 0) by one byte more than the limit;
+      // the second lies at 0x40000000.
+      {0x10000010, "Address 10000010 is too far beyond the image's data"},
+      // Above the second segment, by far more than the limit.
+      {0xFFFFFFF0, "Address FFFFFFF0 is too far beyond the image's data"},
+      {0x80000000, "Address 80000000 is too far beyond the image's data"},
+  };
+  for (const auto& c : cases) {
+    try {
+      image.SetByte(c.address, 0xAA);
+      ADD_FAILURE() << "no error for " << std::hex << c.address;
+    } catch (const TObjImageError& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+    ASSERT_EQ(image.Segments.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(image.Segments[i].Start, before[i].Start);
+      EXPECT_EQ(image.Segments[i].Data, before[i].Data);
+    }
+  }
+  // Within the limit, the stretch is made as before.
+  image.SetByte(0x4000000F + 0x1000, 0xAA);
+  EXPECT_EQ(image.Segments[1].Data.size(), 0x1010u);
+  EXPECT_EQ(image.GetByte(0x40000800), 0);
+}
+
+// A serialization whose slot lies far beyond the data: the number is used,
+// nothing is written, and the operator reads the address that was wrong.
+TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
+  TempDir dir;
+  const std::string skel = dir.File("board.hex");
+  test::WriteFileBytes(skel, Record(0, 0x0000, Ramp(16, 0)) + ":00000001FF\r\n");
+  test::FakeView view;
+  test::ScriptedOperator op;
+  ProfileStore store(dir.File("velmorin.ini"), view, op);
+  Serializer serializer(view, store, op);
+  view.text = skel;
+  view.settings.NextSeqNum = 5;
+  view.settings.SeqNumSize = 4;
+  view.settings.SeqNumOfs[0] = 0x20000000;
+  view.settings.OutputFolder = dir.Path().string();
+  try {
+    serializer.SerializeImage();
+    ADD_FAILURE() << "no error";
+  } catch (const TObjImageError& e) {
+    EXPECT_EQ(e.Message(), "Address 20000003 is too far beyond the image's data");
+  }
+  EXPECT_EQ(store.Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
+}
+
+// Kilobytes of the process's virtual memory, from /proc/self/status.
+long VirtualMemoryKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmSize:", 0) == 0) return std::stol(line.substr(7));
+  }
+  return -1;
+}
+
+TEST(ImageLimits, RunningOutOfMemoryInAStretchIsAnExceptionNotACrash) {
+#ifdef VELMORIN_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space; RLIMIT_AS can't apply";
+#else
+  const long vm = VirtualMemoryKiB();
+  ASSERT_GT(vm, 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // 64 MiB more than the process uses now; the stretch asks for 200 MiB,
+    // which the image's own limit allows.
+    const rlimit limit{static_cast<rlim_t>(vm + 64 * 1024) * 1024,
+                       static_cast<rlim_t>(vm + 64 * 1024) * 1024};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
+    TIntelImage image;
+    image.LoadFromText(Record(0, 0x0000, Ramp(16, 0)));
+    try {
+      image.SetByte(200u << 20, 0xAA);
+      ::_exit(11);  // the memory was there after all
+    } catch (const std::bad_alloc&) {
+      // The image keeps what it held.
+      const bool intact = image.Segments.size() == 1 && image.Segments[0].Data == Ramp(16, 0);
+      ::_exit(intact ? 0 : 12);
+    } catch (const std::exception&) {
+      ::_exit(13);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10 no limit, 11 no failure, 12 image changed, 13 other";
+#endif
+}
+
+}  // namespace
+}  // namespace velmorin
