@@ -22,7 +22,7 @@ using ByteMap = std::map<std::uint32_t, std::uint8_t>;
 
 // No single stretch of the image in a run may allocate more than this; the
 // image's growth rules are tested with larger gaps elsewhere.
-constexpr std::uint64_t kMaxStretch = 1 << 20;
+constexpr std::uint64_t kMaxStretch = 1 << 16;
 
 ByteMap BytesOf(const TIntelImage& image) {
   ByteMap bytes;
