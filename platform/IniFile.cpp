@@ -50,8 +50,11 @@ std::string_view CutToMaxLength(std::string_view value) {
   if (value.size() <= IniFile::kMaxValueLength) return value;
   std::size_t n = IniFile::kMaxValueLength;
 #ifndef _WIN32
-  // Text is UTF-8 here: don't leave half a character at the end.
-  while (n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
+  // Text is UTF-8 here: don't leave half a character at the end. A character
+  // has at most three bytes after its first, so a run of stray continuation
+  // bytes (text in another encoding) costs at most three, not the value.
+  const std::size_t lowest = IniFile::kMaxValueLength - 3;
+  while (n > lowest && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
 #endif
   return value.substr(0, n);
 }

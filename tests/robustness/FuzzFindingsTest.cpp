@@ -7,6 +7,8 @@
 
 #include "BurnerCommand.h"
 #include "CommandLine.h"
+#include "IniFile.h"
+#include "TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -39,6 +41,28 @@ TEST(FuzzFindings, QuotedPathsBackToBackSplitIntoThePathsJoined) {
     const std::string line = BuildBurnerCommandLine(c.commandTemplate, c.path);
     EXPECT_EQ(line, c.line);
     EXPECT_EQ(SplitCommandLine(line), c.arguments);
+  }
+}
+
+// A value longer than the 2047 bytes a read returns is cut there, but never
+// inside a UTF-8 character. A run of bytes that only continue characters (text
+// in another encoding) used to walk the cut back to nothing.
+TEST(FuzzFindings, LongValueIsCutNearItsLimitWhateverItsBytes) {
+  test::TempDir dir;
+  IniFile ini(dir.File("velmorin.ini"));
+  const std::string euro = "\xE2\x82\xAC";
+  const struct {
+    std::string value;
+    std::size_t kept;
+  } cases[] = {
+      {std::string(3000, '\x80'), 2044},
+      {std::string(2045, 'a') + euro + "tail", 2045},
+      {std::string(2044, 'a') + euro + "tail", 2047},
+      {std::string(3000, 'a'), 2047},
+  };
+  for (const auto& c : cases) {
+    ini.WriteString("s", "k", c.value);
+    EXPECT_EQ(ini.ReadString("s", "k", "absent"), c.value.substr(0, c.kept));
   }
 }
 

@@ -157,6 +157,7 @@ TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
 }
 
+#ifndef VELMORIN_ASAN
 // Kilobytes of the process's virtual memory, from /proc/self/status.
 long VirtualMemoryKiB() {
   std::ifstream status("/proc/self/status");
@@ -165,6 +166,7 @@ long VirtualMemoryKiB() {
   }
   return -1;
 }
+#endif
 
 TEST(ImageLimits, RunningOutOfMemoryInAStretchIsAnExceptionNotACrash) {
 #ifdef VELMORIN_ASAN
