@@ -1,3 +1,5 @@
+// The POSIX side; AtomicFileWriterWin.cpp holds the Windows one.
+#ifndef _WIN32
 #include "AtomicFileWriter.h"
 
 #include <fcntl.h>
@@ -107,3 +109,4 @@ void AtomicFileWriter::WriteWholeFile(const std::string& fileName, std::string_v
 }
 
 }  // namespace velmorin
+#endif

@@ -36,13 +36,19 @@ class AtomicFileWriter {
 
  private:
   void FlushBuffer();
+  // Discards the temporary file and raises the EInOutError for the system
+  // error `err` (errno on POSIX, GetLastError() on Windows).
   [[noreturn]] void Fail(int err);
   void Discard() noexcept;
 
   std::string FFileName;
   std::string FTempName;
   Durability FDurability;
+#ifdef _WIN32
+  void* FHandle = nullptr;  // the temporary file's HANDLE while it is open
+#else
   int FFd = -1;
+#endif
   std::string FBuffer;
 };
 

@@ -1,3 +1,5 @@
+// The POSIX side; FileErrorsWin.cpp holds the Windows one.
+#ifndef _WIN32
 #include "FileErrors.h"
 
 #include <sys/stat.h>
@@ -51,3 +53,4 @@ void RaiseInOutError(int err, const std::string& path) {
 }
 
 }  // namespace velmorin
+#endif

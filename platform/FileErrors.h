@@ -8,15 +8,19 @@
 
 namespace velmorin {
 
-// The EInOutError code for errno `err` met while opening or writing `path`.
-// ENOENT counts as "File not found" when the file's folder exists and as
-// "Invalid filename" when the folder itself is missing.
+// The EInOutError code for the system error `err` met while opening or
+// writing `path`. POSIX: `err` is an errno; ENOENT counts as "File not found"
+// when the file's folder exists and as "Invalid filename" when the folder
+// itself is missing. Windows: `err` is a GetLastError() code and is kept as it
+// is (2, 3, 4 and 5 are the table's), except that ERROR_DISK_FULL and
+// ERROR_HANDLE_DISK_FULL become 101 "Disk full".
 int InOutErrorCode(int err, const std::string& path);
 
-// Throws the EInOutError for errno `err` on `path`.
+// Throws the EInOutError for the system error `err` on `path`.
 [[noreturn]] void RaiseInOutError(int err, const std::string& path);
 
-// The folder part of a path ("." when it has none).
+// The folder part of a path ("." when it has none). Windows: "\", "/" and a
+// drive colon end it, and "C:" or "C:\" stay whole.
 std::string FolderOf(const std::string& path);
 
 }  // namespace velmorin

@@ -5,8 +5,10 @@ namespace velmorin {
 namespace {
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
-// Where the folder part of a path ends: after a backslash or a drive colon.
-constexpr std::string_view kFolderEnds = "\\:";
+// Where the folder part of a path ends: after a backslash or a drive colon,
+// and after a forward slash, which Windows also takes as a separator: a stem
+// holding one could only name a file in another folder, or none.
+constexpr std::string_view kFolderEnds = "\\/:";
 #else
 constexpr char kSeparator = '/';
 constexpr std::string_view kFolderEnds = "/";

@@ -1,6 +1,7 @@
 // Path text rules for output files. On POSIX "/" is the only separator and a
-// colon is an ordinary character; on Windows the backslash separates and a
-// colon ends a drive prefix. Paths are taken as typed: nothing is resolved,
+// colon is an ordinary character; on Windows JoinPath adds and collapses only
+// the backslash, and the stem ends its folder part at a backslash, a forward
+// slash or a drive colon. Paths are taken as typed: nothing is resolved,
 // created or checked.
 #pragma once
 

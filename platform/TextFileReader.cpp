@@ -1,7 +1,12 @@
 #include "TextFileReader.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <stdlib.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +18,36 @@
 namespace velmorin {
 
 namespace {
+#ifdef _WIN32
+// The C run-time's descriptors in binary mode, not inherited by a burner;
+// _doserrno holds the system's own code for a failure.
+int OpenForReading(const char* name) {
+  return ::_open(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+int ReadSome(int fd, char* buffer, std::size_t size) {
+  return ::_read(fd, buffer, static_cast<unsigned>(size));
+}
+void CloseFile(int fd) {
+  ::_close(fd);
+}
+int LastFileError() {
+  return static_cast<int>(_doserrno);
+}
+#else
+int OpenForReading(const char* name) {
+  return ::open(name, O_RDONLY | O_CLOEXEC);
+}
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+void CloseFile(int fd) {
+  ::close(fd);
+}
+int LastFileError() {
+  return errno;
+}
+#endif
+
 constexpr std::size_t kChunkSize = 256 * 1024;
 constexpr char kCtrlZ = '\x1A';
 
@@ -29,9 +64,9 @@ void AppendWithoutCR(std::string& line, std::string_view part) {
 
 TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName) {
   do {
-    FFd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FFd = OpenForReading(fileName.c_str());
   } while (FFd < 0 && errno == EINTR);
-  if (FFd < 0) RaiseInOutError(errno, fileName);
+  if (FFd < 0) RaiseInOutError(LastFileError(), fileName);
 }
 
 TextFileReader TextFileReader::FromBuffer(std::string_view text) {
@@ -58,7 +93,7 @@ TextFileReader::TextFileReader(TextFileReader&& other) noexcept
 }
 
 TextFileReader::~TextFileReader() {
-  if (FFd >= 0) ::close(FFd);
+  if (FFd >= 0) CloseFile(FFd);
 }
 
 bool TextFileReader::Refill() {
@@ -67,11 +102,11 @@ bool TextFileReader::Refill() {
   std::string next(FWindow);
   const std::size_t kept = next.size();
   next.resize(kept + kChunkSize);
-  ssize_t got;
+  decltype(ReadSome(0, nullptr, 0)) got;
   do {
-    got = ::read(FFd, next.data() + kept, kChunkSize);
+    got = ReadSome(FFd, next.data() + kept, kChunkSize);
   } while (got < 0 && errno == EINTR);
-  if (got < 0) RaiseInOutError(errno, FFileName);
+  if (got < 0) RaiseInOutError(LastFileError(), FFileName);
   next.resize(kept + static_cast<std::size_t>(got));
   if (got == 0) FAtEnd = true;
   FBuffer = std::move(next);
@@ -96,7 +131,7 @@ bool TextFileReader::ReadLine(std::string& line) {
       FBuffer.clear();
       FAtEnd = true;
       if (FFd >= 0) {
-        ::close(FFd);
+        CloseFile(FFd);
         FFd = -1;
       }
       return hasLine;
