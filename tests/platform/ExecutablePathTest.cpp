@@ -10,7 +10,12 @@ namespace {
 TEST(ExecutablePath, IsTheRunningProgram) {
   const std::string path = ExecutablePath();
   EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
+#ifdef _WIN32
+  EXPECT_EQ(std::filesystem::path(path).filename(), "platform_tests.exe") << path;
+  EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
+#else
   EXPECT_TRUE(std::filesystem::equivalent(path, "/proc/self/exe")) << path;
+#endif
 }
 
 TEST(ExecutablePath, IniPathReplacesOrAddsTheExtension) {

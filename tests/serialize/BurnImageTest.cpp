@@ -38,10 +38,12 @@ TEST(BurnerCommand, ReplacesEveryPlaceholderLeftToRightWithTheQuotedPath) {
       // Inserted text is never scanned again.
       {"prog $image", "/o/$image.hex", "prog /o/$image.hex"},
       {"prog $image$image", "/$ima", "prog /$ima/$ima"},
+#ifndef _WIN32
       // Characters our splitter gives a meaning get the path quoted too.
       {"prog $image", "/Ann's/b_1.hex", "prog '/Ann''s/b_1.hex'"},
       {"prog $image", "/t\tab/b.hex", "prog '/t\tab/b.hex'"},
       {"prog $image", "/q\"/b.hex", "prog '/q\"/b.hex'"},
+#endif
       {"prog $image", "/semi;colon/b.hex", "prog /semi;colon/b.hex"},
   };
   for (const auto& c : cases) {
@@ -68,6 +70,10 @@ class BurnImageTest : public SerializerTest {
 };
 
 TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
+#ifdef _WIN32
+  GTEST_SKIP() << "on Windows the burner's own run-time splits its line; "
+                  "BurnImageWinTest checks the line it receives";
+#endif
   const std::string blanks = dir.File("My Out/board 17.hex");
   const std::string apostrophe = dir.File("Ann's Out/b_1.hex");
   const std::string apostropheOnly = dir.File("Ann's/b_1.hex");
@@ -145,6 +151,9 @@ TEST_F(BurnImageTest, CancelOrDontBurnRunNothing) {
 }
 
 TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
+#ifdef _WIN32
+  GTEST_SKIP() << "/dev/null is POSIX; BurnImageWinTest checks the show value";
+#endif
   ScopedEnv state("VELMORIN_BURNER_STATE", dir.File("state"));
   view.settings.BurnerCmdLine = burner;
   EXPECT_TRUE(Burn(""));
@@ -175,6 +184,9 @@ TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
 
 // objcopy as the burner: the chip receives the skeleton with the number in it.
 TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
+#ifdef _WIN32
+  GTEST_SKIP() << "objcopy is not a Windows program here";
+#endif
   std::vector<std::uint8_t> bytes = test::Ramp(40);
   UseSkeleton("board.hex", bytes);
   UseOutputFolder("My Out");
@@ -195,6 +207,10 @@ TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
 // File and folder names full of shell syntax reach the burner as one argument
 // and run nothing.
 TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names cannot hold \"|\" or line breaks; "
+                  "BurnImageWinTest runs the names Windows allows";
+#endif
   // Run from the test's folder, any of these would leave a file "pwned" there.
   const std::string nasty[] = {
       "; touch pwned ;",

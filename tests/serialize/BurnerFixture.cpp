@@ -1,21 +1,38 @@
 #include "BurnerFixture.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace velmorin::test {
+
+namespace {
+// Sets (or, with nullptr, removes) a variable both for getenv and for the
+// children this process starts.
+void PutEnv(const std::string& name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name.c_str(), value != nullptr ? value : "");
+  ::SetEnvironmentVariableA(name.c_str(), value);
+#else
+  if (value != nullptr) {
+    ::setenv(name.c_str(), value, 1);
+  } else {
+    ::unsetenv(name.c_str());
+  }
+#endif
+}
+}  // namespace
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : FName(name) {
   if (const char* old = std::getenv(name)) {
     FHadValue = true;
     FOldValue = old;
   }
-  ::setenv(name, value.c_str(), 1);
+  PutEnv(FName, value.c_str());
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (FHadValue) {
-    ::setenv(FName.c_str(), FOldValue.c_str(), 1);
-  } else {
-    ::unsetenv(FName.c_str());
-  }
+  PutEnv(FName, FHadValue ? FOldValue.c_str() : nullptr);
 }
 
 ScopedCurrentPath::ScopedCurrentPath(const std::filesystem::path& folder)

@@ -13,7 +13,14 @@ namespace velmorin::test {
 
 // The test burner program built beside the tests.
 inline std::string TestBurnerPath() {
+#ifdef _WIN32
+  // The build names it with forward slashes; the burner line is Windows text.
+  std::string path = VELMORIN_TEST_BURNER;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+#else
   return VELMORIN_TEST_BURNER;
+#endif
 }
 
 // Sets an environment variable for one scope and restores the old value.

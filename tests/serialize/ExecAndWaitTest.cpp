@@ -1,3 +1,6 @@
+// The POSIX runner: our splitter, PATH lookup, descriptors, signals and
+// process groups. ExecAndWaitWinTest.cpp tests the Windows one.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -269,3 +272,4 @@ TEST(ExecAndWait, WaitSurvivesInterruptingSignals) {
 
 }  // namespace
 }  // namespace velmorin
+#endif

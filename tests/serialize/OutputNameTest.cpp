@@ -44,6 +44,9 @@ class SaveOutputImageTest : public SerializerTest {
 };
 
 TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX separators; OutputNameWinTest writes under the Windows rules";
+#endif
   const std::string d = dir.Path().string();
   fs::create_directories(dir.File("out"));
   fs::create_directories(dir.File("C:"));

@@ -31,7 +31,8 @@ class SerializeCommandsTest : public test::SerializerTest {
     view.settings.HideBurner = true;
   }
   std::string Output(std::int32_t seqNum) const {
-    return outFolder + "/board_" + std::to_string(seqNum) + ".hex";
+    // Joined with the platform's separator ("\\" on Windows).
+    return (fs::path(outFolder) / ("board_" + std::to_string(seqNum) + ".hex")).string();
   }
   // The files in the output folder.
   std::size_t OutputCount() const {
@@ -101,6 +102,7 @@ TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner)
   EXPECT_THROW(serializer.SerializeOne(), EInOutError);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 
+#ifndef _WIN32  // a folder's read-only attribute does not stop new files on Windows
   // A read-only folder: nothing left under the name, not even a partial file.
   view.settings.OutputFolder = outFolder;
   fs::permissions(outFolder, fs::perms::owner_read | fs::perms::owner_exec);
@@ -110,6 +112,7 @@ TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner)
   }
   fs::permissions(outFolder, fs::perms::owner_all);
   EXPECT_EQ(StoredNextSeqNum(), 102);
+#endif
   EXPECT_EQ(OutputCount(), 0u);
   EXPECT_TRUE(op.boxes.empty());
   EXPECT_TRUE(log.Runs().empty());
@@ -118,6 +121,9 @@ TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner)
 TEST_F(SerializeCommandsTest, ProfileStoreErrorStopsBeforeTheImageIsStamped) {
   // The INI file's folder refuses writes: the number cannot be made durable,
   // so no image carrying it may appear.
+#ifdef _WIN32
+  GTEST_SKIP() << "a folder's read-only attribute does not stop new files on Windows";
+#endif
   fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
   {
     test::ScopedFilePermissions bite;

@@ -1,5 +1,17 @@
 #include "ScopedFilePermissions.h"
 
+#ifdef _WIN32
+
+namespace velmorin::test {
+
+// Windows has no permission bits to bypass; tests that need them skip there.
+ScopedFilePermissions::ScopedFilePermissions() = default;
+ScopedFilePermissions::~ScopedFilePermissions() = default;
+
+}  // namespace velmorin::test
+
+#else
+
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -41,3 +53,5 @@ ScopedFilePermissions::~ScopedFilePermissions() {
 }
 
 }  // namespace velmorin::test
+
+#endif

@@ -14,8 +14,11 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& Path() const { return FPath; }
-  // The full path of `name` inside the folder.
-  std::string File(const std::string& name) const { return (FPath / name).string(); }
+  // The full path of `name` inside the folder, with the platform's own
+  // separators ("a/b" is "a\\b" on Windows).
+  std::string File(const std::string& name) const {
+    return (FPath / name).make_preferred().string();
+  }
 
  private:
   std::filesystem::path FPath;
