@@ -1,0 +1,474 @@
+// The running-burner box against real children: output shown live, Abort that
+// leaves no process behind, a flood that changes nothing for memory or for
+// the window, "Hide", exit codes, and Abort in the middle of a batch started
+// from the main window.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QtTest>
+#include <cerrno>
+#include <csignal>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "BurnerRunDialog.h"
+#include "CommandLine.h"
+#include "ErrorGuard.h"
+#include "FileChooser.h"
+#include "Operator.h"
+#include "Principal.h"
+#include "QtBurnerRunner.h"
+#include "TempDir.h"
+
+using namespace velmorin;
+using velmorin::test::TempDir;
+using velmorin::test::WriteFileBytes;
+
+namespace {
+
+// A burner made of a shell script: no shell reads our command line, but the
+// script is the test's to write.
+std::string Sh(const std::string& script) {
+  return "/bin/sh -c " + QuoteArgument(script);
+}
+
+// Waits in the script until `file` exists, so that the test decides when the
+// burner goes on rather than a clock.
+std::string WaitFor(const std::string& file) {
+  return "while [ ! -e " + QuoteArgument(file) + " ]; do sleep 0.02; done; ";
+}
+
+void Touch(const std::string& path) {
+  std::ofstream(path) << "";
+}
+
+TBurnerRunDialog* OpenBox() {
+  return qobject_cast<TBurnerRunDialog*>(QApplication::activeModalWidget());
+}
+
+QString Output(const TBurnerRunDialog& box) {
+  return box.OutputView() != nullptr ? box.OutputView()->toPlainText() : QString();
+}
+
+// What the child's descriptor 1 is: "/dev/null", "pipe:[...]", ...
+std::string StandardOutputOf(ProcessId pid) {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/fd/1", error).string();
+}
+
+// A process is gone when no entry is left, or only a zombie waiting for the
+// parent it was handed to (it runs no more and holds nothing).
+bool ProcessGone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  if (!stat) return ::kill(pid, 0) != 0 && errno == ESRCH;
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() &&
+         (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+// Calls `check` with the box once it is open and running; whatever `check`
+// does, a box still open ten seconds afterwards is aborted, so a failing check
+// never leaves the test waiting for a burner that does not end.
+void WhenBoxOpens(std::function<void(TBurnerRunDialog&)> check,
+                  std::function<bool(TBurnerRunDialog&)> which = {}) {
+  auto* poll = new QTimer;
+  poll->setInterval(10);
+  auto deadline = std::make_shared<QElapsedTimer>();
+  deadline->start();
+  QObject::connect(poll, &QTimer::timeout, [poll, deadline, check, which] {
+    TBurnerRunDialog* box = OpenBox();
+    if (box == nullptr || box->Finished() || (which && !which(*box))) {
+      if (deadline->elapsed() > 20000) {
+        poll->deleteLater();
+        QFAIL("the running-burner box never opened");
+      }
+      return;
+    }
+    poll->stop();
+    poll->deleteLater();
+    QPointer<TBurnerRunDialog> guard(box);
+    check(*box);
+    // A burner the check let go gets time to end by itself.
+    QElapsedTimer grace;
+    grace.start();
+    while (guard && !guard->Finished() && grace.elapsed() < 10000) QTest::qWait(10);
+    if (guard && !guard->Finished()) guard->Abort();
+  });
+  poll->start();
+}
+
+// Answers the window's boxes and prompts from queues and records the boxes.
+class QueuedOperator : public Operator {
+ public:
+  std::deque<TModalResult> answers;
+  std::deque<std::string> promptAnswers;
+  std::vector<std::string> texts;
+
+  TModalResult ShowMessageBox(const std::string& text, BoxKind, BoxButtons) override {
+    texts.push_back(text);
+    if (answers.empty()) return mrCancel;
+    const TModalResult answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::string PromptText(const std::string&, const std::string&,
+                         const std::string& defaultText) override {
+    if (promptAnswers.empty()) return defaultText;
+    std::string answer = promptAnswers.front();
+    promptAnswers.pop_front();
+    return answer;
+  }
+};
+
+}  // namespace
+
+class BurnerRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void showsOutputLiveNewestInView();
+  void hideShowsNoOutput();
+  void endsByItselfJudgedByExitCode_data();
+  void endsByItselfJudgedByExitCode();
+  void abortEndsBurnerAndWhatItStarted_data();
+  void abortEndsBurnerAndWhatItStarted();
+  void escapeAndCloseBoxAbortButEnterDoesNot_data();
+  void escapeAndCloseBoxAbortButEnterDoesNot();
+  void floodKeepsMemoryBoundedAndWindowResponsive_data();
+  void floodKeepsMemoryBoundedAndWindowResponsive();
+  void abortStopsABatchAtThatImage();
+
+ private:
+  std::unique_ptr<TempDir> FDir;
+  QWidget* FWindow = nullptr;
+  // Aborts any box left open for long, so that a failing test ends and
+  // leaves no burner behind.
+  QTimer* FWatchdog = nullptr;
+};
+
+void BurnerRunTest::init() {
+  FDir = std::make_unique<TempDir>();
+  FWindow = new QWidget;
+  FWindow->resize(200, 100);
+  FWindow->show();
+  FWatchdog = new QTimer;
+  FWatchdog->setInterval(500);
+  auto seen = std::make_shared<std::pair<QPointer<TBurnerRunDialog>, QElapsedTimer>>();
+  connect(FWatchdog, &QTimer::timeout, [seen] {
+    TBurnerRunDialog* box = OpenBox();
+    if (box != seen->first) {
+      seen->first = box;
+      seen->second.start();
+    } else if (box != nullptr && seen->second.elapsed() > 30000) {
+      qWarning("aborting a box left open");
+      box->Abort();
+    }
+  });
+  FWatchdog->start();
+}
+
+void BurnerRunTest::cleanup() {
+  delete FWatchdog;
+  FWatchdog = nullptr;
+  delete FWindow;
+  FWindow = nullptr;
+  FDir.reset();
+}
+
+void BurnerRunTest::showsOutputLiveNewestInView() {
+  const std::string go = FDir->File("go");
+  const std::string script = "i=1; while [ $i -le 200 ]; do echo line $i; i=$((i+1)); done; " +
+                             WaitFor(go) + "echo 'to stderr' >&2; echo last";
+  TQtBurnerRunner runner(FWindow);
+  bool checked = false;
+  WhenBoxOpens([&](TBurnerRunDialog& box) {
+    QCOMPARE(box.windowTitle(), QString("Velmorin"));
+    QCOMPARE(box.CommandView()->text(), QString::fromStdString(Sh(script)));
+    QVERIFY(box.CommandView()->isReadOnly());
+    QCOMPARE(box.AbortButton()->text(), QString("&Abort"));
+    QVERIFY(box.isModal());
+    QVERIFY(StandardOutputOf(box.BurnerId()).rfind("pipe:", 0) == 0);
+    // The lines are there while the burner still waits.
+    QTRY_VERIFY(Output(box).contains("line 200"));
+    QVERIFY(!box.Finished());
+    QVERIFY(!Output(box).contains("to stderr"));
+    QVERIFY(Output(box).startsWith("line 1\nline 2\n"));
+    // The newest line is in view.
+    QScrollBar* bar = box.OutputView()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+    Touch(go);
+    QTRY_VERIFY(box.Finished());
+    // Standard error comes in the same stream, and nothing after the end is lost.
+    QVERIFY(Output(box).endsWith("to stderr\nlast\n"));
+    checked = true;
+  });
+  QCOMPARE(runner.Run(Sh(script), kShowNormal), 0u);
+  QVERIFY(checked);
+  QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void BurnerRunTest::hideShowsNoOutput() {
+  const std::string go = FDir->File("go");
+  const std::string script = "echo secret; echo secret >&2; " + WaitFor(go) + "exit 0";
+  TQtBurnerRunner runner(FWindow);
+  bool checked = false;
+  WhenBoxOpens([&](TBurnerRunDialog& box) {
+    QVERIFY(box.OutputView() == nullptr);
+    QVERIFY(box.findChildren<QPlainTextEdit*>().isEmpty());
+    // Its output goes nowhere, as with ExecAndWait.
+    QTRY_COMPARE(StandardOutputOf(box.BurnerId()), std::string("/dev/null"));
+    QTest::qWait(100);
+    for (const QLabel* label : box.findChildren<QLabel*>())
+      QVERIFY(!label->text().contains("secret"));
+    QCOMPARE(box.CommandView()->text(), QString::fromStdString(Sh(script)));
+    QVERIFY(box.StatusLabel()->text().contains("running"));
+    Touch(go);
+    checked = true;
+  });
+  QCOMPARE(runner.Run(Sh(script), kShowHide), 0u);
+  QVERIFY(checked);
+}
+
+void BurnerRunTest::endsByItselfJudgedByExitCode_data() {
+  QTest::addColumn<QString>("commandLine");
+  QTest::addColumn<int>("show");
+  QTest::addColumn<quint32>("expected");
+  QTest::newRow("0") << QString::fromStdString(Sh("echo done; exit 0")) << kShowNormal << 0u;
+  QTest::newRow("7") << QString::fromStdString(Sh("echo failed >&2; exit 7")) << kShowNormal << 7u;
+  QTest::newRow("7 hidden") << QString::fromStdString(Sh("exit 7")) << kShowHide << 7u;
+  QTest::newRow("killed by a signal")
+      << QString::fromStdString(Sh("kill -9 $$")) << kShowNormal << quint32(kExecFailed);
+  QTest::newRow("no such program")
+      << QString("/nonexistent/burner $image") << kShowNormal << quint32(kExecFailed);
+  QTest::newRow("empty line") << QString("   ") << kShowHide << quint32(kExecFailed);
+}
+
+void BurnerRunTest::endsByItselfJudgedByExitCode() {
+  QFETCH(QString, commandLine);
+  QFETCH(int, show);
+  QFETCH(quint32, expected);
+  // A box that would stay open is aborted, and then the result is wrong.
+  auto* watchdog = new QTimer(this);
+  watchdog->setSingleShot(true);
+  connect(watchdog, &QTimer::timeout, [] {
+    if (TBurnerRunDialog* box = OpenBox()) box->Abort();
+  });
+  watchdog->start(10000);
+  QElapsedTimer clock;
+  clock.start();
+  TQtBurnerRunner runner(FWindow);
+  QCOMPARE(runner.Run(commandLine.toStdString(), show), std::uint32_t(expected));
+  // The box closes as soon as the burner has ended.
+  QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
+  delete watchdog;
+}
+
+void BurnerRunTest::abortEndsBurnerAndWhatItStarted_data() {
+  QTest::addColumn<QString>("prefix");
+  QTest::addColumn<bool>("needsKill");
+  QTest::newRow("ends on SIGTERM") << QString() << false;
+  // Ignored signals stay ignored in the children, so the whole group needs
+  // SIGKILL after the grace.
+  QTest::newRow("ignores SIGTERM") << QString("trap '' TERM; ") << true;
+}
+
+void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
+  QFETCH(QString, prefix);
+  QFETCH(bool, needsKill);
+  const std::string script =
+      prefix.toStdString() + "sleep 1000 & echo grandchild $!; while :; do sleep 1; done";
+  TQtBurnerRunner runner(FWindow);
+  pid_t burner = -1;
+  pid_t grandchild = -1;
+  QElapsedTimer clock;
+  WhenBoxOpens([&](TBurnerRunDialog& box) {
+    QTRY_VERIFY(Output(box).contains("grandchild"));
+    const auto match = QRegularExpression("grandchild (\\d+)").match(Output(box));
+    QVERIFY(match.hasMatch());
+    grandchild = match.captured(1).toInt();
+    burner = static_cast<pid_t>(box.BurnerId());
+    QVERIFY(!ProcessGone(grandchild));
+    QCOMPARE(::getpgid(grandchild), burner);
+    clock.start();
+    QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
+    QVERIFY(!box.AbortButton()->isEnabled());
+    QVERIFY(box.StatusLabel()->text().contains("Stopping"));
+  });
+  QCOMPARE(runner.Run(Sh(script), kShowNormal), kExecFailed);
+  const qint64 elapsed = clock.elapsed();
+  QVERIFY(grandchild > 0);
+  QVERIFY2(elapsed < 2000, QByteArray::number(elapsed));
+  if (needsKill) {
+    QVERIFY2(elapsed >= TBurnerRunDialog::kAbortGraceMs - 50, QByteArray::number(elapsed));
+  }
+  // The burner was reaped by the box; its child, handed to another parent,
+  // is dead too.
+  QCOMPARE(::kill(burner, 0), -1);
+  QCOMPARE(errno, ESRCH);
+  QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(grandchild), 1000);
+}
+
+void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot_data() {
+  QTest::addColumn<bool>("byEscape");
+  QTest::newRow("Escape") << true;
+  QTest::newRow("close box") << false;
+}
+
+void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
+  QFETCH(bool, byEscape);
+  TQtBurnerRunner runner(FWindow);
+  bool aborted = false;
+  WhenBoxOpens([&](TBurnerRunDialog& box) {
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClick(box.AbortButton(), Qt::Key_Enter);
+    QTest::qWait(100);
+    QVERIFY(!box.Aborted());
+    QVERIFY(box.isVisible());
+    if (byEscape) {
+      QTest::keyClick(&box, Qt::Key_Escape);
+    } else {
+      box.close();
+    }
+    aborted = box.Aborted();
+  });
+  QCOMPARE(runner.Run(Sh("exec sleep 1000"), kShowHide), kExecFailed);
+  QVERIFY(aborted);
+}
+
+void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive_data() {
+  QTest::addColumn<QString>("script");
+  QTest::addColumn<QString>("lastLine");
+  // About 40 MB each: kept whole, the text alone would take 80 MB.
+  QTest::newRow("many lines")
+      << QString("yes 'a line of a chatty burner, as it scrolls by' | head -n 800000; echo END")
+      << QString("END");
+  QTest::newRow("one endless line")
+      << QString("head -c 40000000 /dev/zero | tr '\\0' x; echo; echo END") << QString("END");
+}
+
+void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
+  QFETCH(QString, script);
+  QFETCH(QString, lastLine);
+  // The main window's event loop: the longest pause between two ticks.
+  QElapsedTimer sinceTick;
+  qint64 longestPause = 0;
+  int maxBlocks = 0;
+  QTimer ticker;
+  ticker.setInterval(10);
+  connect(&ticker, &QTimer::timeout, [&] {
+    if (sinceTick.isValid()) longestPause = std::max(longestPause, sinceTick.elapsed());
+    sinceTick.start();
+    if (TBurnerRunDialog* box = OpenBox(); box != nullptr && box->OutputView() != nullptr) {
+      maxBlocks = std::max(maxBlocks, box->OutputView()->document()->blockCount());
+    }
+  });
+  const long residentBefore = ResidentKiB();
+  ticker.start();
+
+  TBurnerRunDialog box(Sh(script.toStdString()), false, FWindow);
+  auto* watchdog = new QTimer(&box);
+  watchdog->setSingleShot(true);
+  connect(watchdog, &QTimer::timeout, &box, &TBurnerRunDialog::Abort);
+  watchdog->start(60000);
+  QElapsedTimer clock;
+  clock.start();
+  QCOMPARE(box.Run(), 0u);
+  const qint64 elapsed = clock.elapsed();
+  ticker.stop();
+  const long residentAfter = ResidentKiB();
+  qInfo("flood took %lld ms, longest pause %lld ms, resident %ld -> %ld KiB", elapsed, longestPause,
+        residentBefore, residentAfter);
+
+  const QTextDocument* document = box.OutputView()->document();
+  QVERIFY(document->blockCount() <= TBurnerRunDialog::kMaxLines);
+  QVERIFY(maxBlocks <= TBurnerRunDialog::kMaxLines);
+  QVERIFY(document->characterCount() <=
+          TBurnerRunDialog::kMaxLines * (TBurnerRunDialog::kMaxLineLength + 1));
+  QCOMPARE(document->lastBlock().previous().text(), lastLine);
+  QVERIFY2(longestPause < 500, QByteArray::number(longestPause));
+  QVERIFY2(residentAfter - residentBefore < 40 * 1024,
+           QByteArray::number(qlonglong(residentAfter - residentBefore)));
+}
+
+void BurnerRunTest::abortStopsABatchAtThatImage() {
+  const std::string skeleton = FDir->File("board.hex");
+  WriteFileBytes(skeleton, ":0400000001020304F2\r\n:00000001FF\r\n");
+  QueuedOperator op;
+  QueuedFileChooser chooser;
+  std::vector<std::string> errors;
+  const ErrorReporter oldReporter =
+      SetErrorReporter([&](const std::string& message) { errors.push_back(message); });
+  {
+    TFormPrincipal window({FDir->File("velmorin.ini"), &op, &chooser});
+    window.show();
+    window.FCbSkelFile->setEditText(QString::fromStdString(skeleton));
+    window.FEdOutputFolder->setText(QString::fromStdString(FDir->Path().string()));
+    window.FEdNextSeqNum->SetValue(1000);
+    window.FCkAutoIncSeq->setChecked(true);
+    window.FCkDontBurn->setChecked(false);
+    window.FCkHideBurner->setChecked(false);
+    // Burns the first image, hangs on the second.
+    const std::string burner =
+        Sh("case \"$0\" in *_1001.hex) echo hanging on $0; exec sleep 1000;; esac; echo burned $0");
+    window.FEdBurnerCmdLine->setText(QString::fromStdString(burner + " $image"));
+
+    op.promptAnswers = {"3"};
+    op.answers = {mrOk, mrOk};
+    bool aborted = false;
+    WhenBoxOpens(
+        [&](TBurnerRunDialog& box) {
+          QTRY_VERIFY(Output(box).contains("hanging"));
+          QCOMPARE(box.parentWidget(), &window);
+          QVERIFY(!window.isEnabled() || QApplication::activeModalWidget() == &box);
+          QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
+          aborted = true;
+        },
+        [](TBurnerRunDialog& box) { return box.CommandView()->text().endsWith("_1001.hex"); });
+    QTest::mouseClick(window.FBtnSerialize, Qt::LeftButton);
+
+    QVERIFY(aborted);
+    // Two questions, and nothing after the aborted burn: no summary, no error.
+    QCOMPARE(op.texts, (std::vector<std::string>{"Prepare a chip in the burner, please.",
+                                                 "Prepare a chip in the burner, please."}));
+    QVERIFY(errors.empty());
+    QCOMPARE(window.FPbSerialize->value(), 1);
+    // The aborted image's number is used and its file stays.
+    QCOMPARE(window.FEdNextSeqNum->text(), QString("1002"));
+    QVERIFY(std::filesystem::exists(FDir->File("board_1000.hex")));
+    QVERIFY(std::filesystem::exists(FDir->File("board_1001.hex")));
+    QVERIFY(!std::filesystem::exists(FDir->File("board_1002.hex")));
+    window.close();
+  }
+  SetErrorReporter(oldReporter);
+}
+
+QTEST_MAIN(BurnerRunTest)
+#include "BurnerRunTest.moc"

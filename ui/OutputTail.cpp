@@ -1,0 +1,53 @@
+#include "OutputTail.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velmorin {
+
+OutputTail::OutputTail(int maxLines, int maxLineLength)
+    : FMaxLines(std::max(1, maxLines)), FMaxLineLength(std::max(1, maxLineLength)) {}
+
+void OutputTail::Append(QStringView text) {
+  FPending.reserve(FPending.size() + text.size());
+  for (const QChar c : text) {
+    if (c == u'\r') continue;
+    if (c == u'\n') {
+      FPending += c;
+      ++FPendingLineBreaks;
+      FColumn = 0;
+      continue;
+    }
+    if (FColumn == FMaxLineLength) {
+      FPending += u'\n';
+      ++FPendingLineBreaks;
+      FColumn = 0;
+    }
+    FPending += c;
+    ++FColumn;
+  }
+  // Trimmed in batches, so that a flood costs linear time, not quadratic.
+  if (FPendingLineBreaks > 2 * FMaxLines) Trim(FMaxLines);
+}
+
+QString OutputTail::Take(bool& replacesAll) {
+  if (FPendingLineBreaks >= FMaxLines) Trim(FMaxLines - 1);
+  replacesAll = FDropped;
+  FDropped = false;
+  FPendingLineBreaks = 0;
+  return std::exchange(FPending, QString());
+}
+
+// Keeps the text after the last `keepLines` line breaks (the unfinished line
+// after the last break counts as one more line).
+void OutputTail::Trim(int keepLines) {
+  const int drop = FPendingLineBreaks - keepLines;
+  if (drop <= 0) return;
+  qsizetype at = -1;
+  for (int seen = 0; seen < drop; ++seen) at = FPending.indexOf(u'\n', at + 1);
+  FPending.remove(0, at + 1);
+  FPendingLineBreaks = keepLines;
+  FDropped = true;
+}
+
+}  // namespace velmorin

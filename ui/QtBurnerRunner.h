@@ -1,0 +1,30 @@
+// Runs the burner for the window: while it runs, the running-burner box shows
+// its command line and output and offers Abort. Same contract as the core's
+// ExecAndWait: a command line and a visibility value in, the exit code or
+// kExecFailed out (an aborted burn gives kExecFailed).
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <string>
+
+#include "BurnerRunner.h"
+
+class QWidget;
+
+namespace velmorin {
+
+class TQtBurnerRunner : public QObject, public BurnerRunner {
+  Q_OBJECT
+
+ public:
+  // `window` is the box's parent, and owns the runner.
+  explicit TQtBurnerRunner(QWidget* window);
+
+  std::uint32_t Run(const std::string& commandLine, int show) override;
+
+ private:
+  QWidget* FWindow;
+};
+
+}  // namespace velmorin
