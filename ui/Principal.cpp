@@ -16,6 +16,7 @@
 
 #include "ErrorGuard.h"
 #include "ExecutablePath.h"
+#include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
 
@@ -101,6 +102,8 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
 
   FIniFile = std::make_unique<ProfileStore>(FIniPath, *this, *FOperator);
   FSerializer = std::make_unique<Serializer>(*this, *FIniFile, *FOperator);
+  // The running-burner box; a child object, so it outlives the serializer.
+  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this));
 
   ConnectHandlers();
 }
