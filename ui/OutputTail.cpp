@@ -10,12 +10,19 @@ OutputTail::OutputTail(int maxLines, int maxLineLength)
 
 void OutputTail::Append(QStringView text) {
   FPending.reserve(FPending.size() + text.size());
-  for (const QChar c : text) {
-    if (c == u'\r') continue;
+  const qsizetype size = text.size();
+  qsizetype at = 0;
+  while (at < size) {
+    const QChar c = text[at];
+    if (c == u'\r') {
+      ++at;
+      continue;
+    }
     if (c == u'\n') {
       FPending += c;
       ++FPendingLineBreaks;
       FColumn = 0;
+      ++at;
       continue;
     }
     if (FColumn == FMaxLineLength) {
@@ -23,8 +30,13 @@ void OutputTail::Append(QStringView text) {
       ++FPendingLineBreaks;
       FColumn = 0;
     }
-    FPending += c;
-    ++FColumn;
+    // Ordinary characters are copied in runs, up to the line's room.
+    const qsizetype limit = std::min(size, at + (FMaxLineLength - FColumn));
+    qsizetype end = at;
+    while (end < limit && text[end] != u'\n' && text[end] != u'\r') ++end;
+    FPending.append(text.mid(at, end - at));
+    FColumn += static_cast<int>(end - at);
+    at = end;
   }
   // Trimmed in batches, so that a flood costs linear time, not quadratic.
   if (FPendingLineBreaks > 2 * FMaxLines) Trim(FMaxLines);

@@ -82,6 +82,20 @@ bool ProcessGone(pid_t pid) {
          (line[close + 2] == 'Z' || line[close + 2] == 'X');
 }
 
+// Under AddressSanitizer freed memory stays resident in its quarantine, so the
+// resident size says nothing about what the box keeps.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentSizeTells = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kResidentSizeTells = false;
+#else
+constexpr bool kResidentSizeTells = true;
+#endif
+#else
+constexpr bool kResidentSizeTells = true;
+#endif
+
 long ResidentKiB() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
@@ -366,12 +380,12 @@ void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
 void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive_data() {
   QTest::addColumn<QString>("script");
   QTest::addColumn<QString>("lastLine");
-  // About 40 MB each: kept whole, the text alone would take 80 MB.
+  // 40 and 20 MB: kept whole, the text alone would take twice that.
   QTest::newRow("many lines")
       << QString("yes 'a line of a chatty burner, as it scrolls by' | head -n 800000; echo END")
       << QString("END");
   QTest::newRow("one endless line")
-      << QString("head -c 40000000 /dev/zero | tr '\\0' x; echo; echo END") << QString("END");
+      << QString("head -c 20000000 /dev/zero | tr '\\0' x; echo; echo END") << QString("END");
 }
 
 void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
@@ -414,7 +428,7 @@ void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
           TBurnerRunDialog::kMaxLines * (TBurnerRunDialog::kMaxLineLength + 1));
   QCOMPARE(document->lastBlock().previous().text(), lastLine);
   QVERIFY2(longestPause < 500, QByteArray::number(longestPause));
-  QVERIFY2(residentAfter - residentBefore < 40 * 1024,
+  QVERIFY2(!kResidentSizeTells || residentAfter - residentBefore < 40 * 1024,
            QByteArray::number(qlonglong(residentAfter - residentBefore)));
 }
 
@@ -447,7 +461,16 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
         [&](TBurnerRunDialog& box) {
           QTRY_VERIFY(Output(box).contains("hanging"));
           QCOMPARE(box.parentWidget(), &window);
-          QVERIFY(!window.isEnabled() || QApplication::activeModalWidget() == &box);
+          // The box is modal over the window, which keeps painting but takes no input.
+          QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&box));
+          QVERIFY(window.isVisible());
+          const std::size_t asked = op.texts.size();
+          // Sent as the window system would, so that modality applies.
+          QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                            window.FBtnSerializeOne->mapTo(&window, QPoint(10, 10)));
+          QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+          QTest::qWait(50);
+          QCOMPARE(op.texts.size(), asked);
           QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
           aborted = true;
         },
