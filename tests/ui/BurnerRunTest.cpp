@@ -338,6 +338,7 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
   });
   QCOMPARE(runner.Run(Sh(script), kShowNormal), kExecFailed);
   const qint64 elapsed = clock.elapsed();
+  qInfo("Abort to return: %lld ms", elapsed);
   QVERIFY(grandchild > 0);
   QVERIFY2(elapsed < 2000, QByteArray::number(elapsed));
   if (needsKill) {
