@@ -8,6 +8,13 @@
 #include <cerrno>
 #include <csignal>
 
+#ifdef __linux__
+#include <dirent.h>
+
+#include <fstream>
+#include <sstream>
+#endif
+
 namespace velmorin {
 
 WatchedProcess::~WatchedProcess() {
@@ -66,7 +73,37 @@ bool WatchedProcess::SignalGroup(int signal) {
 
 bool WatchedProcess::GroupAlive() const {
   if (FId <= 0) return false;
-  return ::kill(-static_cast<pid_t>(FId), 0) == 0 || errno == EPERM;
+  if (::kill(-static_cast<pid_t>(FId), 0) != 0 && errno != EPERM) return false;
+#ifdef __linux__
+  // kill() also finds members that have ended and only wait for a parent to
+  // reap them; where the first process reaps no orphans (a container) they
+  // wait for good. Only a member that still runs counts.
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return true;
+  bool running = false;
+  while (const dirent* entry = ::readdir(proc)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid pgrp ...", where the name may hold anything.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(line.substr(close + 1));
+    char state = 0;
+    long parent = 0;
+    long group = 0;
+    if (!(fields >> state >> parent >> group)) continue;
+    if (group == FId && state != 'Z' && state != 'X') {
+      running = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return running;
+#else
+  return true;
+#endif
 }
 
 void WatchedProcess::Kill() {

@@ -51,8 +51,8 @@ class WatchedProcess {
   // started that stayed in its group. Works after the child was reaped too,
   // while members of the group remain. False when none remains.
   bool SignalGroup(int signal);
-  // Whether any member of the group remains (a zombie awaiting its parent
-  // counts as one).
+  // Whether any member of the group still runs. On Linux a member that has
+  // ended and only awaits its parent does not count; elsewhere it does.
   bool GroupAlive() const;
   // Kills the group and waits for the child: the last resort.
   void Kill();
