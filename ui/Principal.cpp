@@ -15,7 +15,7 @@
 #include <QStyle>
 
 #include "ErrorGuard.h"
-#include "ExecutablePath.h"
+#include "IniLocation.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
@@ -70,8 +70,8 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : TFormPrincipal(Services{}, par
 TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      FIniPath(services.IniPath.empty() ? IniPathFor(ExecutablePath())
-                                        : std::move(services.IniPath)),
+      FIniLocation(services.IniPath.empty() ? LocateIniFile()
+                                            : IniLocation{std::move(services.IniPath), false}),
       FOperator(services.Op),
       FChooser(services.Chooser) {
   if (FOperator == nullptr) {
@@ -100,7 +100,7 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
 
   CreateControls();
 
-  FIniFile = std::make_unique<ProfileStore>(FIniPath, *this, *FOperator);
+  FIniFile = std::make_unique<ProfileStore>(FIniLocation.Path, *this, *FOperator);
   FSerializer = std::make_unique<Serializer>(*this, *FIniFile, *FOperator);
   // The running-burner box; a child object, so it outlives the serializer.
   FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this));
@@ -282,10 +282,12 @@ std::array<SpinEdit*, 4> TFormPrincipal::SeqNumOfsFields() const {
   return {FEdSeqNumOfs1, FEdSeqNumOfs2, FEdSeqNumOfs3, FEdSeqNumOfs4};
 }
 
-std::string TFormPrincipal::AboutText() {
+std::string TFormPrincipal::AboutText(const std::string& iniPath) {
   const std::string eol = "\r\n";
+  // The file holding the profiles, so the operator knows what to back up.
   return std::string(version::kProductName) + eol + "Version 1.0 " + version::kPlatformName + eol +
-         eol + "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
+         "Profiles: " + iniPath + eol + eol +
+         "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
          "File version " + version::kFileVersion + ", product version " + version::kProductVersion +
          ".";
 }
@@ -420,6 +422,9 @@ void TFormPrincipal::SetProgressPosition(int position) {
 
 void TFormPrincipal::FormShow() {
   RunGuarded([this] {
+    // The per-user folder is made here rather than at the first write: the
+    // store may keep files beside its INI file from opening on.
+    MakeIniFolder(FIniLocation);
     FIniFile->Open();
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
@@ -518,8 +523,9 @@ void TFormPrincipal::FBtnSerializeClick() {
 }
 
 void TFormPrincipal::FBtnAboutClick() {
-  RunGuarded(
-      [this] { FOperator->ShowMessageBox(AboutText(), BoxKind::Information, box_button::OK); });
+  RunGuarded([this] {
+    FOperator->ShowMessageBox(AboutText(FIniLocation.Path), BoxKind::Information, box_button::OK);
+  });
 }
 
 void TFormPrincipal::FBtnExitClick() {

@@ -861,6 +861,10 @@ void PrincipalTest::aboutBoxNamesProgramVersionAndPlatform() {
 #else
   QVERIFY(text.rfind("Velmorin\r\nVersion 1.0 Linux\r\n", 0) == 0);
 #endif
+  // The line after the version lines names the file holding the profiles.
+  const std::size_t second = text.find("\r\n", text.find("\r\n") + 2);
+  QCOMPARE(text.substr(second + 2, text.find("\r\n", second + 2) - second - 2),
+           "Profiles: " + FIni);
   QCOMPARE(FOperator.boxes[0].kind, BoxKind::Information);
   QCOMPARE(FOperator.boxes[0].buttons, BoxButtons(box_button::OK));
 }
