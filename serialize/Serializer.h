@@ -44,12 +44,18 @@ class Serializer {
   // must outlive the serializer.
   void SetBurnerRunner(BurnerRunner& runner) { FBurner = &runner; }
 
+  // What became of the last burner run (the default outcome before any).
+  const BurnOutcome& LastBurn() const { return FLastBurn; }
+
  private:
   ProfileView& FView;
   ProfileStore& FStore;
   Operator& FOperator;
   ExecBurnerRunner FDefaultBurner;
   BurnerRunner* FBurner = &FDefaultBurner;
+  // Where the command stands, handed to the runner with each burn.
+  BurnContext FContext;
+  BurnOutcome FLastBurn;
 };
 
 }  // namespace velmorin

@@ -16,6 +16,7 @@
 
 #include "ErrorGuard.h"
 #include "IniLocation.h"
+#include "MessageForm.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
@@ -103,12 +104,16 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
   FIniFile = std::make_unique<ProfileStore>(FIniLocation.Path, *this, *FOperator);
   FSerializer = std::make_unique<Serializer>(*this, *FIniFile, *FOperator);
   // The running-burner box; a child object, so it outlives the serializer.
-  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this));
+  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
 
   ConnectHandlers();
+  // Every box belongs to this window, whichever window is active.
+  SetBoxOwner(this);
 }
 
 TFormPrincipal::~TFormPrincipal() {
+  // A box from here on (an error while closing the store) owns itself.
+  if (BoxOwner() == this) SetBoxOwner(nullptr);
   // A window destroyed without being closed still leaves its selection behind.
   FormDestroy();
 }

@@ -513,6 +513,20 @@ void PrincipalTest::addressFieldsTakeTypingAsTheOperatorSeesIt() {
   // The decimal field reads a number that is not one as 0.
   window->FEdNextSeqNum->Editor()->setText("-");
   QCOMPARE(window->NextSeqNum(), 0);
+
+  // Every hexadecimal field refuses a ninth digit as it refuses a wrong
+  // character, rather than turning "123456789" into a number that reads as 0.
+  window->FCkSeqNumOfs3->setChecked(true);
+  window->FCkSeqNumOfs4->setChecked(true);
+  for (SpinEdit* field :
+       {window->FEdSeqNumSize, first, second, window->FEdSeqNumOfs3, window->FEdSeqNumOfs4}) {
+    QSignalSpy ninth(field, &SpinEdit::Refused);
+    field->Editor()->selectAll();
+    QTest::keyClicks(field, "123456789");
+    QCOMPARE(field->text(), QString("12345678"));
+    QCOMPARE(field->Value(), 0x12345678);
+    QCOMPARE(ninth.count(), 1);
+  }
 }
 
 // ---------------------------------------------------------------------------
