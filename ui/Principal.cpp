@@ -15,6 +15,7 @@
 #include <QStyle>
 
 #include "ErrorGuard.h"
+#include "Exceptions.h"
 #include "ExecutablePath.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
@@ -420,7 +421,12 @@ void TFormPrincipal::SetProgressPosition(int position) {
 
 void TFormPrincipal::FormShow() {
   RunGuarded([this] {
-    FIniFile->Open();
+    try {
+      FIniFile->Open();
+    } catch (const EIniFileInUse&) {
+      FIniFileRefused = true;
+      throw;  // the error box says so and names the file
+    }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
     // themselves stay as loaded.
@@ -430,6 +436,8 @@ void TFormPrincipal::FormShow() {
       UpdateSeqNumOfsField(static_cast<int>(k) + 1);
     }
   });
+  // The file belongs to the other copy: once the box is gone, this one ends.
+  if (FIniFileRefused) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TFormPrincipal::FormDestroy() {

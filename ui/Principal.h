@@ -46,6 +46,9 @@ class TFormPrincipal : public QDialog, public ProfileView {
   TFormPrincipal& operator=(const TFormPrincipal&) = delete;
 
   const std::string& IniPath() const { return FIniPath; }
+  // True when another copy of the program held the INI file at start: the
+  // window told the operator and closes without touching the file.
+  bool IniFileRefused() const { return FIniFileRefused; }
   ProfileStore& Store() { return *FIniFile; }
 
   // The text of the About box.
@@ -146,6 +149,7 @@ class TFormPrincipal : public QDialog, public ProfileView {
   std::unique_ptr<Serializer> FSerializer;
   bool FShown = false;
   bool FDestroyed = false;
+  bool FIniFileRefused = false;
 };
 
 }  // namespace velmorin
