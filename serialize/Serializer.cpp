@@ -16,6 +16,8 @@ Serializer::Serializer(ProfileView& view, ProfileStore& store, Operator& op)
     : FView(view), FStore(store), FOperator(op) {}
 
 std::int32_t Serializer::TakeSeqNum() {
+  // A window whose profile a failed read left unknown hands out no number.
+  FStore.RequireProfileRead();
   const std::int32_t seqNum = FView.NextSeqNum();
   if (FView.Settings().AutoIncSeq) {
     // 2147483647 is followed by -2147483648.

@@ -21,6 +21,8 @@ class Serializer {
 
   // The number for this image; under "Auto Inc." the Next SN field advances
   // (wrapping at 32 bits) and the profile is stored before this returns.
+  // Refused, before anything is taken, while a failed read of the INI file
+  // leaves the window's profile unknown.
   std::int32_t TakeSeqNum();
   // Writes the number into `image` at slot 1..4 when that slot is switched on.
   // Raises ESeqNumSizeError, before writing anything, for an SN Size above

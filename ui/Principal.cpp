@@ -15,6 +15,7 @@
 #include <QStyle>
 
 #include "ErrorGuard.h"
+#include "Exceptions.h"
 #include "IniLocation.h"
 #include "MessageForm.h"
 #include "QtBurnerRunner.h"
@@ -428,9 +429,14 @@ void TFormPrincipal::SetProgressPosition(int position) {
 void TFormPrincipal::FormShow() {
   RunGuarded([this] {
     // The per-user folder is made here rather than at the first write: the
-    // store may keep files beside its INI file from opening on.
+    // store keeps its lock file beside its INI file from opening on.
     MakeIniFolder(FIniLocation);
-    FIniFile->Open();
+    try {
+      FIniFile->Open();
+    } catch (const EIniFileInUse&) {
+      FIniFileRefused = true;
+      throw;  // the error box says so and names the file
+    }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
     // themselves stay as loaded.
@@ -440,6 +446,8 @@ void TFormPrincipal::FormShow() {
       UpdateSeqNumOfsField(static_cast<int>(k) + 1);
     }
   });
+  // The file belongs to the other copy: once the box is gone, this one ends.
+  if (FIniFileRefused) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TFormPrincipal::FormDestroy() {

@@ -47,6 +47,9 @@ class TFormPrincipal : public QDialog, public ProfileView {
   TFormPrincipal& operator=(const TFormPrincipal&) = delete;
 
   const std::string& IniPath() const { return FIniLocation.Path; }
+  // True when another copy of the program held the INI file at start: the
+  // window told the operator and closes without touching the file.
+  bool IniFileRefused() const { return FIniFileRefused; }
   ProfileStore& Store() { return *FIniFile; }
 
   // The text of the About box, which names the file holding the profiles.
@@ -147,6 +150,7 @@ class TFormPrincipal : public QDialog, public ProfileView {
   std::unique_ptr<Serializer> FSerializer;
   bool FShown = false;
   bool FDestroyed = false;
+  bool FIniFileRefused = false;
 };
 
 }  // namespace velmorin

@@ -28,7 +28,9 @@ int main(int argc, char* argv[]) {
     return 1;
   velmorin::TerminateRequest terminate(*formPrincipal);
   formPrincipal->show();
-  const int result = QApplication::exec();
+  int result = QApplication::exec();
+  // Another copy held the INI file: this one ended without touching it.
+  if (formPrincipal->IniFileRefused()) result = 1;
   // Destroyed while the application object still exists (FormDestroy may
   // still have to show an error box).
   formPrincipal.reset();

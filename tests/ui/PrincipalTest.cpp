@@ -164,6 +164,7 @@ class PrincipalTest : public QObject {
   void browseButtonsUseTheChooser();
   void addKeepsTheSelectionAndRemoveClearsIt();
   void anErrorInAHandlerIsShownAndTheWindowStays();
+  void aSecondWindowOnAHeldFileSaysSoAndEndsWithoutWriting();
   void aboutBoxNamesProgramVersionAndPlatform();
 
  private:
@@ -844,6 +845,27 @@ void PrincipalTest::addKeepsTheSelectionAndRemoveClearsIt() {
   QVERIFY(window->Store().FProfileName().empty());
   QCOMPARE(IniFile(FIni).ReadSections(), std::vector<std::string>{"/boards/b.hex"});
   QVERIFY(FOperator.boxes.empty());
+}
+
+// The first window holds the INI file; a second one on the same file shows the
+// error box naming it and closes, writing nothing (not even DefaultImg).
+void PrincipalTest::aSecondWindowOnAHeldFileSaysSoAndEndsWithoutWriting() {
+  const std::string before = IniText({"[/fw/a.hex]", "NextSeqNum=600"});
+  WriteFileBytes(FIni, before);
+  auto first = OpenWindow();
+  {
+    TFormPrincipal second({FIni, &FOperator, &FChooser});
+    second.show();
+    QCOMPARE(FErrors, std::vector<std::string>{"The INI file " + FIni +
+                                               " is in use by another copy of Velmorin"});
+    QVERIFY(second.IniFileRefused());
+    QTRY_VERIFY(!second.isVisible());
+  }
+  QCOMPARE(ReadFileBytes(FIni), before);
+  QVERIFY(first->isVisible());
+  QVERIFY(!first->IniFileRefused());
+  first->close();  // the holder stores its selection as ever
+  QCOMPARE(ReadFileBytes(FIni), before + IniText({"[Options]", "DefaultImg=-1"}));
 }
 
 void PrincipalTest::anErrorInAHandlerIsShownAndTheWindowStays() {
