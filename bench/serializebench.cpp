@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
   }
   try {
     PlainView view;
+    BatchOperator op(argv[4]);
+    // Opened as the window opens it, so the batch holds the INI file's lock.
+    ProfileStore store(argv[3], view, op);
+    store.Open();
     view.text = argv[1];
     view.settings.NextSeqNum = 1;
     view.settings.AutoIncSeq = true;
@@ -77,8 +81,6 @@ int main(int argc, char** argv) {
     view.settings.DontBurn = true;
     view.settings.DontSave = false;
     view.settings.OutputFolder = argv[2];
-    BatchOperator op(argv[4]);
-    ProfileStore store(argv[3], view, op);
     Serializer serializer(view, store, op);
 
     const auto start = std::chrono::steady_clock::now();

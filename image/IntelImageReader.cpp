@@ -1,7 +1,9 @@
 // Reading Intel HEX: each line is tested in a fixed order, and the first test
 // that fails ends the read with its message, so an operator always gets the
 // same answer for the same broken file. The file is streamed line by line
-// through one reused buffer; the whole text is never held at once.
+// through the text reader's fixed buffer: neither the whole text nor a whole
+// line is ever held, so a line gigabytes long costs no more memory than a
+// record.
 #include <cstdio>
 #include <typeinfo>
 
@@ -36,12 +38,58 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int size) {
   throw TIntelImageError(message);
 }
 
-bool AllHexDigits(const std::string& line) {
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    if (hex::kDigitValue[static_cast<unsigned char>(line[i])] < 0) return false;
+// Characters kept of a line: one more than the longest record, so that any
+// line the reader keeps whole can be a record and any longer one can't.
+constexpr std::size_t kKeptLength = 2 * kMaxPairs + 1 + 1;
+
+// Judges a line longer than any record while it streams past: the same tests
+// in the same order as for a record, on its full length, first character,
+// digits and checksum. Such a line is never a record, so it always fails;
+// the checksum is the standard rule's (a line this long can't be handed to a
+// replaced rule whole).
+class LongLineJudge {
+ public:
+  void Feed(std::string_view piece) {
+    std::size_t i = 0;
+    if (FLength == 0 && !piece.empty()) {
+      FColon = piece[0] == ':';
+      i = 1;
+    }
+    // Once a character isn't a digit, only the length's parity decides.
+    if (FAllDigits) {
+      for (; i < piece.size(); ++i) {
+        const int value = hex::kDigitValue[static_cast<unsigned char>(piece[i])];
+        if (value < 0) {
+          FAllDigits = false;
+          break;
+        }
+        // Characters at odd positions begin a pair, at even ones end it.
+        if ((FLength + i) % 2) {
+          FHigh = value;
+        } else {
+          FSum += static_cast<unsigned>(FHigh << 4 | value);
+        }
+      }
+    }
+    FLength += piece.size();
   }
-  return true;
-}
+  // Whether the outcome can't change, whatever follows.
+  bool Settled() const { return FLength > 0 && !FColon; }
+  [[noreturn]] void Fail() const {
+    if (!FColon || FLength % 2 == 0) throw TIntelImageError("Invalid file format");
+    if (!FAllDigits) throw TIntelImageError("File is corrupt");
+    // All pairs, the checksum's included, sum to 0 in a valid record.
+    if (FSum & 0xFF) throw TIntelImageError("Invalid checksum");
+    throw TIntelImageError("Invalid record");
+  }
+
+ private:
+  std::uint64_t FLength = 0;
+  bool FColon = false;
+  bool FAllDigits = true;
+  int FHigh = 0;
+  unsigned FSum = 0;
+};
 }  // namespace
 
 std::uint8_t TIntelImage::RecordChecksum(std::string_view line) const {
@@ -82,35 +130,33 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   // The checksum rule may be replaced by a derived class; when it isn't, the
   // sum taken while decoding the line is used instead of parsing it twice.
   const bool ownChecksumRule = typeid(*this) == typeid(TIntelImage);
-  std::string line;
-  line.reserve(2 * kMaxPairs + 1);
+  std::string_view line;
   std::uint8_t pairs[kMaxPairs];
-  while (reader.ReadLine(line)) {
+  while (reader.ReadLine(line, kKeptLength)) {
     const std::size_t length = line.size();
+    if (length == kKeptLength) {
+      LongLineJudge judge;
+      judge.Feed(line);
+      for (std::string_view piece; !judge.Settled() && reader.ReadRest(piece);) judge.Feed(piece);
+      judge.Fail();
+    }
     if (length < 11 || length % 2 == 0 || line[0] != ':') Fail("Invalid file format");
     const char* text = line.data();
     const std::size_t pairCount = (length - 1) / 2;
-    std::uint8_t checksum;
-    if (pairCount <= kMaxPairs) {
-      // Decode every pair once, noting any character that isn't a digit.
-      int bad = 0;
-      unsigned sum = 0;
-      for (std::size_t k = 0; k < pairCount; ++k) {
-        const int value = hex::kPairValue[static_cast<unsigned char>(text[1 + 2 * k]) << 8 |
-                                          static_cast<unsigned char>(text[2 + 2 * k])];
-        bad |= value;
-        pairs[k] = static_cast<std::uint8_t>(value);
-        sum += pairs[k];
-      }
-      if (bad < 0) Fail("File is corrupt");
-      checksum = ownChecksumRule ? static_cast<std::uint8_t>(pairs[pairCount - 1] - sum)
-                                 : RecordChecksum(line);
-    } else {
-      // Longer than any record can be; the tests still run in their order.
-      if (!AllHexDigits(line)) Fail("File is corrupt");
-      if (RecordChecksum(line) != hex::PairValue(text + length - 2)) Fail("Invalid checksum");
-      Fail("Invalid record");
+    // Decode every pair once, noting any character that isn't a digit.
+    int bad = 0;
+    unsigned sum = 0;
+    for (std::size_t k = 0; k < pairCount; ++k) {
+      const int value = hex::kPairValue[static_cast<unsigned char>(text[1 + 2 * k]) << 8 |
+                                        static_cast<unsigned char>(text[2 + 2 * k])];
+      bad |= value;
+      pairs[k] = static_cast<std::uint8_t>(value);
+      sum += pairs[k];
     }
+    if (bad < 0) Fail("File is corrupt");
+    const std::uint8_t checksum = ownChecksumRule
+                                      ? static_cast<std::uint8_t>(pairs[pairCount - 1] - sum)
+                                      : RecordChecksum(line);
     if (checksum != hex::PairValue(text + length - 2)) Fail("Invalid checksum");
 
     const std::uint32_t count = pairs[0];

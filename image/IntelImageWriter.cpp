@@ -192,8 +192,10 @@ void TIntelImage::WriteRecords(LineSink& sink) const {
 
 void TIntelImage::SaveToFile(const std::string& fileName) {
   // Creating the file comes first, so a bad path is reported before a bad
-  // image; nothing reaches the target's name unless the whole file is written.
-  AtomicFileWriter file(fileName);
+  // image; nothing reaches the target's name unless the whole file is written,
+  // and then only once it is on disk: a burner, a re-burn or an archive never
+  // finds an empty image under a valid name, not even after a power cut.
+  AtomicFileWriter file(fileName, Durability::Synced);
   CheckWritable();
   FileSink sink(file);
   WriteRecords(sink);

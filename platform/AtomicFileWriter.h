@@ -3,6 +3,13 @@
 // only when Commit() succeeds. On any failure, or when the writer is dropped
 // without Commit(), the temporary file is removed and an older file of the
 // target's name stays as it was.
+//
+// A target that exists and is not a regular file (a device, a FIFO, a socket,
+// a folder) is refused, never replaced. On Linux the temporary file has no name
+// until it is complete (O_TMPFILE), so a killed run leaves nothing behind;
+// elsewhere, and on file systems without it, it gets a short name of our own
+// that never pushes a legal target name past the system's limit, and such names
+// left by a dead process are removed the next time we write into that folder.
 #pragma once
 
 #include <string>
@@ -12,7 +19,8 @@ namespace velmorin {
 
 enum class Durability {
   Normal,  // the rename is atomic, but the data may still sit in the page cache
-  Synced,  // file and folder are flushed to disk before Commit() returns
+  Synced,  // the file is flushed to disk before it takes the target's name, and
+           // the folder after, so a power cut leaves the old file or the whole new one
 };
 
 class AtomicFileWriter {
@@ -42,12 +50,14 @@ class AtomicFileWriter {
   void Discard() noexcept;
 
   std::string FFileName;
-  std::string FTempName;
+  std::string FTempName;  // empty while the temporary file has no name (O_TMPFILE)
   Durability FDurability;
 #ifdef _WIN32
   void* FHandle = nullptr;  // the temporary file's HANDLE while it is open
 #else
+  void GiveTempAName();
   int FFd = -1;
+  bool FAnonymous = false;  // opened with O_TMPFILE, not yet linked
 #endif
   std::string FBuffer;
 };

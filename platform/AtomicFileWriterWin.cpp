@@ -39,6 +39,16 @@ DWORD AttributesForTarget(const std::string& fileName) {
   return kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
+// A short name of our own in the target's folder, so that a target name at the
+// system's length limit can still be written.
+std::string TempNameBeside(const std::string& fileName, std::mt19937& random) {
+  std::string folder = FolderOf(fileName);
+  const char last = folder.empty() ? '\\' : folder.back();
+  if (last != '\\' && last != '/' && last != ':') folder += '\\';
+  return folder + ".velmorin-" + std::to_string(::GetCurrentProcessId()) + "-" +
+         RandomSuffix(random) + ".tmp";
+}
+
 int LastError() {
   return static_cast<int>(::GetLastError());
 }
@@ -58,7 +68,7 @@ AtomicFileWriter::AtomicFileWriter(std::string fileName, Durability durability)
   std::mt19937 random(seed() ^ ::GetCurrentProcessId() ^ ::GetTickCount());
   const DWORD attributes = AttributesForTarget(FFileName);
   for (int attempt = 1;; ++attempt) {
-    std::string temp = FFileName + ".tmp-" + RandomSuffix(random);
+    std::string temp = TempNameBeside(FFileName, random);
     // Not shared and not inherited: no burner or other process holds it.
     const HANDLE handle =
         ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);

@@ -53,10 +53,16 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
-// The profile store could not write the INI file.
+// The profile store could not read or write the INI file.
 class EIniFileException : public Exception {
  public:
   using Exception::Exception;
+};
+
+// Another copy of the program holds the INI file: this one must leave it alone.
+class EIniFileInUse : public EIniFileException {
+ public:
+  using EIniFileException::EIniFileException;
 };
 
 // A silent stop: the error guard drops it without a box.

@@ -1,11 +1,24 @@
 #include "IniFile.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <optional>
+#include <unordered_set>
 
 #include "AtomicFileWriter.h"
 #include "Exceptions.h"
+#include "FileErrors.h"
 #include "ParseInteger.h"
 
 namespace velmorin {
@@ -63,6 +76,10 @@ bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != text.npos;
 }
 
+}  // namespace
+
+namespace ini_internal {
+
 enum class LineKind { Blank, Comment, Section, Key, Other };
 
 struct ParsedLine {
@@ -109,39 +126,51 @@ ParsedLine Classify(std::string_view rawLine) {
 }
 
 // The file as a list of lines, each with its own terminator, so that lines the
-// program doesn't touch are written back byte for byte.
+// program doesn't touch are written back byte for byte. Every line is
+// classified once, when it enters the document: a lookup then only compares
+// names, however many keys an operation reads or writes.
 class IniDocument {
  public:
-  explicit IniDocument(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+  explicit IniDocument(std::string text) : FText(std::move(text)) {
+    std::string_view rest = FText;
+    if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
       FPrefix = kUtf8Bom;
-      text.remove_prefix(kUtf8Bom.size());
+      rest.remove_prefix(kUtf8Bom.size());
     }
-    while (!text.empty()) {
-      const std::size_t lf = text.find('\n');
-      const std::size_t length = lf == text.npos ? text.size() : lf + 1;
-      FLines.emplace_back(text.substr(0, length));
-      text.remove_prefix(length);
+    FLines.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
+    while (!rest.empty()) {
+      const std::size_t lf = rest.find('\n');
+      const std::size_t length = lf == rest.npos ? rest.size() : lf + 1;
+      FLines.push_back(Entry(rest.substr(0, length)));
+      rest.remove_prefix(length);
     }
     FLineEnd = "\r\n";
-    for (const std::string& line : FLines) {
-      if (!line.empty() && line.back() == '\n') {
-        FLineEnd = line.size() >= 2 && line[line.size() - 2] == '\r' ? "\r\n" : "\n";
+    for (const Line& line : FLines) {
+      if (!line.Raw.empty() && line.Raw.back() == '\n') {
+        const bool crlf = line.Raw.size() >= 2 && line.Raw[line.Raw.size() - 2] == '\r';
+        FLineEnd = crlf ? "\r\n" : "\n";
         break;
       }
     }
   }
 
+  IniDocument(const IniDocument&) = delete;
+  IniDocument& operator=(const IniDocument&) = delete;
+
   std::string Text() const {
-    std::string text = FPrefix;
-    for (const std::string& line : FLines) text += line;
+    std::size_t size = FPrefix.size();
+    for (const Line& line : FLines) size += line.Raw.size();
+    std::string text;
+    text.reserve(size);
+    text += FPrefix;
+    for (const Line& line : FLines) text += line.Raw;
     return text;
   }
 
   // Index of the first header line of `section`, if any.
   std::optional<std::size_t> FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < FLines.size(); ++i) {
-      const ParsedLine parsed = Classify(FLines[i]);
+      const ParsedLine& parsed = FLines[i].Parsed;
       if (parsed.Kind == LineKind::Section && IniFile::SameName(parsed.Name, section)) return i;
     }
     return std::nullopt;
@@ -150,7 +179,7 @@ class IniDocument {
   // Index of the first line of `key` in the section whose header is at `header`.
   std::optional<std::size_t> FindKey(std::size_t header, std::string_view key) const {
     for (std::size_t i = header + 1; i < FLines.size(); ++i) {
-      const ParsedLine parsed = Classify(FLines[i]);
+      const ParsedLine& parsed = FLines[i].Parsed;
       if (parsed.Kind == LineKind::Section) break;
       if (parsed.Kind == LineKind::Key && IniFile::SameName(parsed.Name, key)) return i;
     }
@@ -162,9 +191,9 @@ class IniDocument {
   std::size_t LastEntryLine(std::size_t header) const {
     std::size_t last = header;
     for (std::size_t i = header + 1; i < FLines.size(); ++i) {
-      const ParsedLine parsed = Classify(FLines[i]);
-      if (parsed.Kind == LineKind::Section) break;
-      if (parsed.Kind != LineKind::Blank && parsed.Kind != LineKind::Comment) last = i;
+      const LineKind kind = FLines[i].Parsed.Kind;
+      if (kind == LineKind::Section) break;
+      if (kind != LineKind::Blank && kind != LineKind::Comment) last = i;
     }
     return last;
   }
@@ -174,14 +203,13 @@ class IniDocument {
     if (!header) return std::nullopt;
     const auto line = FindKey(*header, key);
     if (!line) return std::nullopt;
-    return Classify(FLines[*line]).RawValue;
+    return FLines[*line].Parsed.RawValue;
   }
 
   std::vector<std::string_view> SectionNames() const {
     std::vector<std::string_view> names;
-    for (const std::string& line : FLines) {
-      const ParsedLine parsed = Classify(line);
-      if (parsed.Kind == LineKind::Section) names.push_back(parsed.Name);
+    for (const Line& line : FLines) {
+      if (line.Parsed.Kind == LineKind::Section) names.push_back(line.Parsed.Name);
     }
     return names;
   }
@@ -191,21 +219,21 @@ class IniDocument {
     const auto header = FindSection(section);
     if (!header) {
       Terminate(FLines.size());
-      FLines.push_back('[' + section + ']' + FLineEnd);
-      FLines.push_back(key + '=' + encoded + FLineEnd);
+      FLines.push_back(Store('[' + section + ']' + FLineEnd));
+      FLines.push_back(Store(key + '=' + encoded + FLineEnd));
       return;
     }
     if (const auto line = FindKey(*header, key)) {
       // Keep the key as the file spells it, and the line's own ending.
-      std::string& raw = FLines[*line];
-      const std::string ending(raw.substr(Content(raw).size()));
-      raw = std::string(Classify(raw).Name) + '=' + encoded + ending;
+      const Line& old = FLines[*line];
+      const std::string ending(old.Raw.substr(Content(old.Raw).size()));
+      FLines[*line] = Store(std::string(old.Parsed.Name) + '=' + encoded + ending);
       return;
     }
     const std::size_t after = LastEntryLine(*header);
     Terminate(after + 1);
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(after + 1),
-                  key + '=' + encoded + FLineEnd);
+                  Store(key + '=' + encoded + FLineEnd));
   }
 
   bool Erase(const std::string& section) {
@@ -220,33 +248,108 @@ class IniDocument {
   }
 
  private:
+  // A line's text (a view into the text read, or into a line the document
+  // made) and how it reads.
+  struct Line {
+    std::string_view Raw;
+    ParsedLine Parsed;
+  };
+
+  static Line Entry(std::string_view raw) { return Line{raw, Classify(raw)}; }
+
+  // Keeps a new line's text where the views of the line table stay valid.
+  Line Store(std::string raw) {
+    FMadeLines.push_back(std::move(raw));
+    return Entry(FMadeLines.back());
+  }
+
   // Gives the line before index `next` a terminator, so a line can follow it.
   void Terminate(std::size_t next) {
     if (next == 0) return;
-    std::string& line = FLines[next - 1];
-    if (line.empty() || line.back() != '\n') {
+    const std::string_view raw = FLines[next - 1].Raw;
+    if (raw.empty() || raw.back() != '\n') {
+      std::string line(raw);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      line += FLineEnd;
+      FLines[next - 1] = Store(line + FLineEnd);
     }
   }
 
+  const std::string FText;             // the file as read; the line table points into it
+  std::deque<std::string> FMadeLines;  // lines written since (a deque never moves them)
   std::string FPrefix;
-  std::vector<std::string> FLines;
+  std::vector<Line> FLines;
   std::string FLineEnd;
 };
 
-// The whole file, or nothing when it is missing or can't be read (a folder in
-// its place included).
-std::string ReadWholeFile(const std::string& fileName) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr) return {};
-  std::string text;
-  char buffer[16384];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  return failed ? std::string() : text;
+}  // namespace ini_internal
+
+namespace {
+
+using ini_internal::IniDocument;
+
+// Reads the whole file into `text`. A missing file is no error and reads as
+// empty; any other failure the system reports, on opening or on reading, gives
+// its error code (and `text` is then not to be used): a file that could not
+// be read is never taken for an empty or shorter one.
+int ReadWholeFile(const std::string& fileName, std::string& text) {
+  text.clear();
+#ifdef _WIN32
+  const HANDLE file = ::CreateFileA(fileName.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? 0 : static_cast<int>(err);
+  }
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+    text.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
+  char buffer[65536];
+  int result = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      result = static_cast<int>(::GetLastError());
+      break;
+    }
+    if (got == 0) break;
+    text.append(buffer, got);
+  }
+  ::CloseHandle(file);
+  return result;
+#else
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? 0 : errno;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    text.reserve(static_cast<std::size_t>(st.st_size));
+  }
+  char buffer[65536];
+  int result = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      result = errno;
+      break;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return result;
+#endif
+}
+
+// The system's reason for `err` on `fileName`, in the words of the file-error table.
+std::string ReasonFor(int err, const std::string& fileName) {
+  try {
+    RaiseInOutError(err, fileName);
+  } catch (const EInOutError& e) {
+    return e.Message();
+  }
+  return "I/O error " + std::to_string(err);
 }
 
 // A read-only file in a writable folder could still be replaced by a rename;
@@ -311,38 +414,68 @@ bool IniFile::SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string IniFile::ReadText() const {
+  std::string text;
+  if (const int err = ReadWholeFile(FFileName, text); err != 0) {
+    throw EIniFileException("Unable to read " + FFileName + ": " + ReasonFor(err, FFileName));
+  }
+  return text;
+}
+
+IniFile::Contents IniFile::Read() const {
+  return Contents(std::make_shared<const IniDocument>(ReadText()));
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 const std::string& defaultValue) const {
-  const std::string text = ReadWholeFile(FFileName);
-  const IniDocument document(text);
-  const auto raw = document.RawValue(section, key);
-  if (!raw) return defaultValue;
-  return std::string(CutToMaxLength(Unquote(*raw)));
+  return Read().ReadString(section, key, defaultValue);
 }
 
 std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
                                   std::int32_t defaultValue) const {
-  return ParseIntegerOr(ReadString(section, key, {}), defaultValue);
+  return Read().ReadInteger(section, key, defaultValue);
 }
 
 bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
-  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+  return Read().ReadBool(section, key, defaultValue);
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
-  const std::string text = ReadWholeFile(FFileName);
-  const IniDocument document(text);
+  return Read().ReadSections();
+}
+
+std::string IniFile::Contents::ReadString(std::string_view section, std::string_view key,
+                                          const std::string& defaultValue) const {
+  const auto raw = FDocument->RawValue(section, key);
+  if (!raw) return defaultValue;
+  return std::string(CutToMaxLength(Unquote(*raw)));
+}
+
+std::int32_t IniFile::Contents::ReadInteger(std::string_view section, std::string_view key,
+                                            std::int32_t defaultValue) const {
+  return ParseIntegerOr(ReadString(section, key, {}), defaultValue);
+}
+
+bool IniFile::Contents::ReadBool(std::string_view section, std::string_view key,
+                                 bool defaultValue) const {
+  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+std::vector<std::string> IniFile::Contents::ReadSections() const {
   std::vector<std::string> names;
+  // Names already listed, folded to one letter case.
+  std::unordered_set<std::string> listed;
   std::size_t used = 0;
-  for (const std::string_view name : document.SectionNames()) {
+  for (const std::string_view name : FDocument->SectionNames()) {
     if (name.empty()) continue;
-    bool listed = false;
-    for (const std::string& seen : names) listed = listed || SameName(seen, name);
-    if (listed) continue;
+    std::string folded(name);
+    for (char& c : folded) c = FoldCase(c);
+    if (listed.count(folded) != 0) continue;
     // The name and its NUL, plus the NUL that ends the list, must fit.
     if (used + name.size() + 2 > kSectionBufferSize) break;
     used += name.size() + 1;
     names.emplace_back(name);
+    listed.insert(std::move(folded));
   }
   return names;
 }
@@ -379,8 +512,10 @@ void IniFile::Apply(const Changes& changes) {
     if (!step.Erase && (!ValidKey(step.Key) || HasLineBreak(step.Value))) RaiseWriteError();
   }
 
-  const std::string oldText = ReadWholeFile(FFileName);
-  IniDocument document(oldText);
+  // Nothing is built on a read that failed: the file stays as it is.
+  std::string oldText;
+  if (ReadWholeFile(FFileName, oldText) != 0) RaiseWriteError();
+  IniDocument document(std::move(oldText));
   bool writes = false;
   bool changed = false;
   for (const Changes::Step& step : changes.FSteps) {

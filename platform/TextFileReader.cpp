@@ -1,9 +1,11 @@
 #include "TextFileReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #include <stdlib.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -13,16 +15,32 @@
 #include <cstring>
 #include <utility>
 
+#include "Exceptions.h"
 #include "FileErrors.h"
 
 namespace velmorin {
 
 namespace {
+constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr char kCtrlZ = '\x1A';
+
+[[noreturn]] void RaiseNotRegular(const std::string& fileName) {
+  throw EInOutError(io_code::AccessDenied, fileName + " is not a regular file");
+}
+
 #ifdef _WIN32
 // The C run-time's descriptors in binary mode, not inherited by a burner;
 // _doserrno holds the system's own code for a failure.
-int OpenForReading(const char* name) {
-  return ::_open(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+int OpenForReading(const std::string& name) {
+  const int fd = ::_open(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (fd < 0) RaiseInOutError(static_cast<int>(_doserrno), name);
+  // A console, a pipe or a device would never end or would block.
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::_close(fd);
+    RaiseNotRegular(name);
+  }
+  return fd;
 }
 int ReadSome(int fd, char* buffer, std::size_t size) {
   return ::_read(fd, buffer, static_cast<unsigned>(size));
@@ -34,8 +52,40 @@ int LastFileError() {
   return static_cast<int>(_doserrno);
 }
 #else
-int OpenForReading(const char* name) {
-  return ::open(name, O_RDONLY | O_CLOEXEC);
+// Opening must not block (a FIFO waits for a writer) nor take a terminal, so
+// the file is opened non-blocking and looked at before the first read. A
+// folder opens and fails at its read, as it always did.
+int OpenForReading(const std::string& name) {
+  int fd;
+  do {
+    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    const int err = errno;
+    // A socket can't be opened at all (ENXIO): say what it is, not "I/O error 6".
+    struct stat st {};
+    if (err == ENXIO && ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      RaiseNotRegular(name);
+    }
+    RaiseInOutError(err, name);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    RaiseInOutError(err, name);
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    RaiseNotRegular(name);
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int err = errno;
+    ::close(fd);
+    RaiseInOutError(err, name);
+  }
+  return fd;
 }
 ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
   return ::read(fd, buffer, size);
@@ -47,108 +97,135 @@ int LastFileError() {
   return errno;
 }
 #endif
-
-constexpr std::size_t kChunkSize = 256 * 1024;
-constexpr char kCtrlZ = '\x1A';
-
-// Appends `part` to `line` without its carriage returns.
-void AppendWithoutCR(std::string& line, std::string_view part) {
-  // Copies the runs between carriage returns, not one character at a time:
-  // with CR LF files every line has one.
-  for (std::size_t cr; (cr = part.find('\r')) != std::string_view::npos; part.remove_prefix(cr + 1)) {
-    line.append(part.substr(0, cr));
-  }
-  line.append(part);
-}
 }  // namespace
 
-TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName) {
-  do {
-    FFd = OpenForReading(fileName.c_str());
-  } while (FFd < 0 && errno == EINTR);
-  if (FFd < 0) RaiseInOutError(LastFileError(), fileName);
-}
+TextFileReader::TextFileReader(const std::string& fileName)
+    : FFileName(fileName), FFd(OpenForReading(fileName)) {}
 
 TextFileReader TextFileReader::FromBuffer(std::string_view text) {
   TextFileReader reader;
-  reader.FWindow = text;
-  reader.FAtEnd = true;
+  reader.FPos = text.data();
+  reader.EndOfData(text.data() + text.size());
   return reader;
 }
 
 TextFileReader::TextFileReader(TextFileReader&& other) noexcept
     : FFileName(std::move(other.FFileName)),
       FFd(std::exchange(other.FFd, -1)),
-      FAtEnd(other.FAtEnd) {
-  // The window may point into the other reader's buffer: carry it over by offset.
-  if (!other.FBuffer.empty() && FWindow.data() == nullptr) {
-    const std::size_t offset = other.FWindow.data() - other.FBuffer.data();
-    const std::size_t length = other.FWindow.size();
-    FBuffer = std::move(other.FBuffer);
-    FWindow = std::string_view(FBuffer).substr(offset, length);
-  } else {
-    FWindow = other.FWindow;
-  }
-  other.FWindow = {};
-}
+      FBuffer(std::move(other.FBuffer)),
+      FPos(std::exchange(other.FPos, nullptr)),
+      FEnd(std::exchange(other.FEnd, nullptr)),
+      FAtEnd(other.FAtEnd),
+      FLineEnded(other.FLineEnded),
+      FPending(std::exchange(other.FPending, {})) {}
 
 TextFileReader::~TextFileReader() {
   if (FFd >= 0) CloseFile(FFd);
 }
 
+// The data ends at `end` or at the first Ctrl-Z before it: nothing after a
+// Ctrl-Z is read, and the file is closed at once.
+void TextFileReader::EndOfData(const char* end) {
+  const auto size = static_cast<std::size_t>(end - FPos);
+  const char* z = size ? static_cast<const char*>(std::memchr(FPos, kCtrlZ, size)) : nullptr;
+  FEnd = z ? z : end;
+  if (z || !FBuffer) {
+    FAtEnd = true;
+    if (FFd >= 0) {
+      CloseFile(FFd);
+      FFd = -1;
+    }
+  }
+}
+
 bool TextFileReader::Refill() {
   if (FAtEnd) return false;
-  // Keep what is left of the window, then read behind it.
-  std::string next(FWindow);
-  const std::size_t kept = next.size();
-  next.resize(kept + kChunkSize);
+  if (!FBuffer) FBuffer = std::make_unique<char[]>(kChunkSize);
   decltype(ReadSome(0, nullptr, 0)) got;
   do {
-    got = ReadSome(FFd, next.data() + kept, kChunkSize);
+    got = ReadSome(FFd, FBuffer.get(), kChunkSize);
   } while (got < 0 && errno == EINTR);
   if (got < 0) RaiseInOutError(LastFileError(), FFileName);
-  next.resize(kept + static_cast<std::size_t>(got));
-  if (got == 0) FAtEnd = true;
-  FBuffer = std::move(next);
-  FWindow = FBuffer;
-  return got > 0;
+  FPos = FBuffer.get();
+  if (got == 0) {
+    FEnd = FPos;
+    FAtEnd = true;
+    return false;
+  }
+  EndOfData(FPos + got);
+  return FPos != FEnd;
+}
+
+// The next run of the current line's characters between carriage returns,
+// consumed from the buffer; false once the line feed or the data's end is met.
+bool TextFileReader::NextPiece(std::string_view& piece) {
+  while (!FLineEnded) {
+    if (FPos == FEnd && !Refill()) {
+      FLineEnded = true;
+      break;
+    }
+    const auto size = static_cast<std::size_t>(FEnd - FPos);
+    const char* lf = static_cast<const char*>(std::memchr(FPos, '\n', size));
+    const char* stop = lf ? lf : FEnd;
+    const char* cr =
+        static_cast<const char*>(std::memchr(FPos, '\r', static_cast<std::size_t>(stop - FPos)));
+    if (cr) stop = cr;
+    piece = std::string_view(FPos, static_cast<std::size_t>(stop - FPos));
+    if (stop == lf) FLineEnded = true;
+    FPos = stop == FEnd ? stop : stop + 1;
+    if (!piece.empty()) return true;
+  }
+  return false;
+}
+
+bool TextFileReader::ReadLine(std::string_view& line, std::size_t limit) {
+  // Whatever the caller left of the line before is skipped.
+  std::string_view rest;
+  while (ReadRest(rest)) {
+  }
+  if (FPos == FEnd && !Refill()) return false;
+  FLineEnded = false;
+
+  // The common case: the whole line lies in the buffer and holds no carriage
+  // return but the one before its line feed.
+  const auto size = static_cast<std::size_t>(FEnd - FPos);
+  if (const char* lf = static_cast<const char*>(std::memchr(FPos, '\n', size))) {
+    std::size_t length = static_cast<std::size_t>(lf - FPos);
+    if (length && FPos[length - 1] == '\r') --length;
+    if (length <= limit && !std::memchr(FPos, '\r', length)) {
+      line = std::string_view(FPos, length);
+      FPos = lf + 1;
+      FLineEnded = true;
+      return true;
+    }
+  }
+
+  // Otherwise the kept characters are gathered piece by piece.
+  FScratch.clear();
+  std::string_view piece;
+  while (FScratch.size() < limit && NextPiece(piece)) {
+    const std::size_t take = std::min(piece.size(), limit - FScratch.size());
+    FScratch.append(piece.substr(0, take));
+    FPending = piece.substr(take);
+  }
+  line = FScratch;
+  return true;
+}
+
+bool TextFileReader::ReadRest(std::string_view& piece) {
+  if (!FPending.empty()) {
+    piece = std::exchange(FPending, {});
+    return true;
+  }
+  return NextPiece(piece);
 }
 
 bool TextFileReader::ReadLine(std::string& line) {
-  line.clear();
-  bool started = false;  // some character of this line, CR included, has been consumed
-  for (;;) {
-    const char* begin = FWindow.data();
-    const std::size_t size = FWindow.size();
-    const char* lf = size ? static_cast<const char*>(std::memchr(begin, '\n', size)) : nullptr;
-    const std::size_t span = lf ? static_cast<std::size_t>(lf - begin) : size;
-    const char* z = span ? static_cast<const char*>(std::memchr(begin, kCtrlZ, span)) : nullptr;
-    if (z) {
-      // Ctrl-Z: the text before it is the last line; nothing after it is read.
-      AppendWithoutCR(line, std::string_view(begin, z - begin));
-      const bool hasLine = started || z != begin;
-      FWindow = {};
-      FBuffer.clear();
-      FAtEnd = true;
-      if (FFd >= 0) {
-        CloseFile(FFd);
-        FFd = -1;
-      }
-      return hasLine;
-    }
-    if (lf) {
-      AppendWithoutCR(line, std::string_view(begin, span));
-      FWindow.remove_prefix(span + 1);
-      return true;
-    }
-    if (size) {
-      // A line that runs on past the buffered bytes: keep its text and read on.
-      AppendWithoutCR(line, FWindow);
-      started = true;
-      FWindow = {};
-    }
-    if (!Refill()) return started;
-  }
+  std::string_view part;
+  if (!ReadLine(part, kChunkSize)) return false;
+  line.assign(part);
+  while (ReadRest(part)) line.append(part);
+  return true;
 }
 
 }  // namespace velmorin

@@ -1,9 +1,19 @@
 // Sequential reading of a text file, line by line, with the line rules of the
 // files the program reads: a line ends at a line feed, carriage returns are not
-// part of it, a last line without a line feed counts, and a Ctrl-Z (0x1A) ends
-// the file. The same reader runs over a memory buffer, for tests and fuzzing.
+// part of it (wherever they stand), a last line without a line feed counts,
+// and a Ctrl-Z (0x1A) ends the file. The same reader runs over a memory
+// buffer, for tests and fuzzing.
+//
+// The reader's memory does not depend on the file: it reads through one
+// buffer of fixed size, and a caller that bounds the characters it keeps of a
+// line gets the rest of a longer line piece by piece instead of stored whole.
+// A skeleton named by an operator may be anything the file system holds, so
+// only regular files (and folders, whose read then fails with the system's
+// error) are opened; a FIFO or a device is refused at once, without blocking.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,7 +21,8 @@ namespace velmorin {
 
 class TextFileReader {
  public:
-  // Opens the named file; raises EInOutError when it can't be opened.
+  // Opens the named file; raises EInOutError when it can't be opened or is
+  // neither a regular file nor a folder.
   explicit TextFileReader(const std::string& fileName);
   // Reads from a buffer that must outlive the reader.
   static TextFileReader FromBuffer(std::string_view text);
@@ -22,19 +33,34 @@ class TextFileReader {
   TextFileReader& operator=(const TextFileReader&) = delete;
   ~TextFileReader();
 
-  // Puts the next line into `line` and returns true, or returns false at the
-  // end of the file. Raises EInOutError when the file can't be read.
+  // Puts the next line, however long, into `line` and returns true, or returns
+  // false at the end of the file. Raises EInOutError when the file can't be read.
   bool ReadLine(std::string& line);
+
+  // Starts the next line and gives its first characters, at most `limit` of
+  // them, in `line`; returns false at the end of the file. `line` stays valid
+  // until the next call on the reader. What is left of a longer line comes
+  // from ReadRest; a line not finished that way is skipped by the next ReadLine.
+  bool ReadLine(std::string_view& line, std::size_t limit);
+  // The next characters of the line begun by ReadLine beyond those it gave,
+  // in pieces valid until the next call; false once the line has ended.
+  bool ReadRest(std::string_view& piece);
 
  private:
   TextFileReader() = default;
   bool Refill();
+  bool NextPiece(std::string_view& piece);
+  void EndOfData(const char* end);
 
   std::string FFileName;
   int FFd = -1;
-  std::string FBuffer;       // bytes read from the file and not yet consumed
-  std::string_view FWindow;  // the unconsumed part of FBuffer or of the caller's buffer
-  bool FAtEnd = false;       // no more bytes will come
+  std::unique_ptr<char[]> FBuffer;  // the file's bytes as read, one chunk at a time
+  const char* FPos = nullptr;       // unconsumed bytes of the buffer or of the caller's text
+  const char* FEnd = nullptr;
+  bool FAtEnd = false;        // no more bytes will come
+  bool FLineEnded = true;     // the current line's line feed (or the data's end) is consumed
+  std::string_view FPending;  // characters of the current line given to nobody yet
+  std::string FScratch;       // a line's kept characters when they aren't contiguous
 };
 
 }  // namespace velmorin

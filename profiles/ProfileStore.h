@@ -3,6 +3,7 @@
 // keeps the last selection in section "Options".
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "IniFile.h"
@@ -11,17 +12,32 @@
 
 namespace velmorin {
 
+class IniFileLock;
+
 class ProfileStore {
  public:
   // `iniPath` is the INI file (the executable's path with ".ini"); nothing is
   // read or written until Open().
   ProfileStore(std::string iniPath, ProfileView& view, Operator& op);
+  ~ProfileStore();
+  ProfileStore(const ProfileStore&) = delete;
+  ProfileStore& operator=(const ProfileStore&) = delete;
 
-  // Start-up: fills the list from the file's sections, drops "Options",
-  // selects DefaultImg and loads that profile.
+  // Start-up: takes the hold on the INI file (EIniFileInUse, before anything
+  // is read, when another copy of the program has it), fills the list from the
+  // file's sections, drops "Options", selects DefaultImg and loads that
+  // profile, all from one read of the file.
   void Open();
-  // Shut-down: stores the selected index as DefaultImg.
+  // Shut-down: stores the selected index as DefaultImg and lets go of the
+  // hold. A store refused at Open, or whose start-up read failed, writes nothing.
   void Close();
+
+  // Raises, naming the INI file, when the window's values may not stand for
+  // the stored profile because a read failed: the start-up read (until the
+  // next start) or the load of the current entry (until a load succeeds).
+  // Storing and serializing call it before anything is written or taken, so a
+  // failed read never lets a Next SN below the stored one reach the file.
+  void RequireProfileRead() const;
 
   void LoadProfile();
   void StoreProfile();
@@ -38,7 +54,15 @@ class ProfileStore {
   const IniFile& Ini() const { return FIniFile; }
 
  private:
+  // LoadProfile from a read already made (nullptr: read the file now).
+  void LoadProfile(const IniFile::Contents* known);
+  bool ProfileUnchanged(const IniFile::Contents& contents) const;
+
   IniFile FIniFile;
+  std::unique_ptr<IniFileLock> FLock;
+  bool FLockRefused = false;
+  bool FStartUnread = false;
+  bool FProfileUnread = false;
   ProfileView& FView;
   Operator& FOperator;
   std::string FProfileNameValue;

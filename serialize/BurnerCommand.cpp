@@ -22,6 +22,13 @@ std::string QuoteBurnerPath(std::string_view path) {
   return QuoteArgument(path);
 }
 
+std::string BurnerPathOf(std::string_view outputPath) {
+#ifndef _WIN32
+  if (outputPath.starts_with('-')) return "./" + std::string(outputPath);
+#endif
+  return std::string(outputPath);
+}
+
 std::string BuildBurnerCommandLine(std::string_view commandTemplate, std::string_view path) {
   const std::string argument = QuoteBurnerPath(path);
   const bool quoted = argument.size() != path.size();

@@ -17,6 +17,12 @@ inline constexpr std::string_view kImagePlaceholder = "$image";
 // exactly the path as one argument.
 std::string QuoteBurnerPath(std::string_view path);
 
+// The output path as the burner is to receive it. On POSIX a path that starts
+// with "-" (a skeleton named "-rf.hex" and no output folder) would read as an
+// option to most programs; it goes as "./" + path, the same file. Elsewhere,
+// and for every other path, the path itself.
+std::string BurnerPathOf(std::string_view outputPath);
+
 // `commandTemplate` with every "$image" replaced, left to right, by
 // QuoteBurnerPath(path); inserted text is never scanned again.
 std::string BuildBurnerCommandLine(std::string_view commandTemplate, std::string_view path);

@@ -16,6 +16,8 @@ Serializer::Serializer(ProfileView& view, ProfileStore& store, Operator& op)
     : FView(view), FStore(store), FOperator(op) {}
 
 std::int32_t Serializer::TakeSeqNum() {
+  // A window whose profile a failed read left unknown hands out no number.
+  FStore.RequireProfileRead();
   const std::int32_t seqNum = FView.NextSeqNum();
   if (FView.Settings().AutoIncSeq) {
     // 2147483647 is followed by -2147483648.
@@ -50,9 +52,11 @@ bool Serializer::BurnImage(const TObjImage& /*image*/, const std::string& output
                                box_button::OK | box_button::Cancel) != mrOk) {
     return false;
   }
-  const std::string commandLine = BuildBurnerCommandLine(settings.BurnerCmdLine, outputPath);
+  const std::string commandLine =
+      BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
   const int show = settings.HideBurner ? kShowHide : kShowNormal;
-  return FBurner->Run(commandLine, show) == 0;
+  FLastBurn = FBurner->Run(commandLine, show, FContext);
+  return FLastBurn.Succeeded();
 }
 
 std::unique_ptr<TIntelImage> Serializer::LoadSkelFile() {
@@ -71,6 +75,7 @@ bool Serializer::SerializeImage() {
   }
   // From here on the number counts as used, whatever happens to the image.
   const std::int32_t seqNum = TakeSeqNum();
+  FContext.Serial = seqNum;
   for (int slot = 1; slot <= 4; ++slot) StampSeqNum(*image, seqNum, slot);
   std::string outputPath;
   SaveOutputImage(*image, seqNum, outputPath);
@@ -78,6 +83,7 @@ bool Serializer::SerializeImage() {
 }
 
 void Serializer::SerializeOne() {
+  FContext = BurnContext{};
   if (SerializeImage()) {
     FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
   }
@@ -88,6 +94,7 @@ void Serializer::SerializeBatch(const std::string& title) {
   if (count <= 0) return;
   FView.SetProgressRange(0, count);
   for (std::int32_t k = 1; k <= count; ++k) {
+    FContext = BurnContext{k, count, 0};
     if (!SerializeImage()) return;
     FView.SetProgressPosition(k);
   }

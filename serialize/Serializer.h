@@ -21,6 +21,8 @@ class Serializer {
 
   // The number for this image; under "Auto Inc." the Next SN field advances
   // (wrapping at 32 bits) and the profile is stored before this returns.
+  // Refused, before anything is taken, while a failed read of the INI file
+  // leaves the window's profile unknown.
   std::int32_t TakeSeqNum();
   // Writes the number into `image` at slot 1..4 when that slot is switched on.
   // Raises ESeqNumSizeError, before writing anything, for an SN Size above
@@ -44,12 +46,18 @@ class Serializer {
   // must outlive the serializer.
   void SetBurnerRunner(BurnerRunner& runner) { FBurner = &runner; }
 
+  // What became of the last burner run (the default outcome before any).
+  const BurnOutcome& LastBurn() const { return FLastBurn; }
+
  private:
   ProfileView& FView;
   ProfileStore& FStore;
   Operator& FOperator;
   ExecBurnerRunner FDefaultBurner;
   BurnerRunner* FBurner = &FDefaultBurner;
+  // Where the command stands, handed to the runner with each burn.
+  BurnContext FContext;
+  BurnOutcome FLastBurn;
 };
 
 }  // namespace velmorin

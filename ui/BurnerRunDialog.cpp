@@ -1,17 +1,20 @@
 #include "BurnerRunDialog.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <array>
 #include <csignal>
 
@@ -32,10 +35,98 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kReadsPerWakeUp = 4;
 // Read after the burner has ended; a child it left behind may go on writing.
 constexpr std::size_t kMaxDrain = 4 * 1024 * 1024;
+// After the kill, how long whatever the burner started may take to go.
+constexpr int kKillTimeoutMs = 2000;
+// The box's size with output when there is room for it, and the least the
+// output view shrinks to when there is not.
+constexpr QSize kPreferredSize(500, 330);
+constexpr QSize kMinOutputSize(300, 60);
+
+// Swallows what the operator does with the mouse and keyboard (and the close
+// box) for as long as it lives: while the box waits to appear, the main window
+// must take no input, as it takes none once the modal box is up.
+class InputBlocker : public QObject {
+ public:
+  InputBlocker() { qApp->installEventFilter(this); }
+  ~InputBlocker() override { qApp->removeEventFilter(this); }
+  InputBlocker(const InputBlocker&) = delete;
+  InputBlocker& operator=(const InputBlocker&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!event->spontaneous()) return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::ContextMenu:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TabletPress:
+      case QEvent::TabletRelease:
+      case QEvent::Close:
+        event->ignore();
+        return true;
+      default:
+        return QObject::eventFilter(watched, event);
+    }
+  }
+};
 
 }  // namespace
 
-TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent)
+QString TBurnerRunDialog::ContextText(const BurnContext& context) {
+  if (context.Count <= 0) return QStringLiteral("Serial %1").arg(context.Serial);
+  return QStringLiteral("Image %1 of %2, serial %3")
+      .arg(context.Image)
+      .arg(context.Count)
+      .arg(context.Serial);
+}
+
+QRect TBurnerRunDialog::Placement(const QRect& screen, const QRect& window, const QRect& keep,
+                                  const QSize& box, int minimumHeight) {
+  // Beside the window first (the box is about as tall as the window), then
+  // below or above it, top or left edges aligned with the window's.
+  const QRect candidates[] = {
+      QRect(QPoint(window.right() + 1 + kGap, window.top()), box),
+      QRect(QPoint(window.left() - kGap - box.width(), window.top()), box),
+      QRect(QPoint(window.left(), window.bottom() + 1 + kGap), box),
+      QRect(QPoint(window.left(), window.top() - kGap - box.height()), box),
+  };
+  for (QRect candidate : candidates) {
+    // Sliding along the window's edge may make it fit.
+    if (candidate.bottom() > screen.bottom()) candidate.moveBottom(screen.bottom());
+    if (candidate.top() < screen.top()) candidate.moveTop(screen.top());
+    if (candidate.right() > screen.right()) candidate.moveRight(screen.right());
+    if (candidate.left() < screen.left()) candidate.moveLeft(screen.left());
+    if (screen.contains(candidate) && !candidate.intersects(window)) return candidate;
+  }
+  // No room outside the window: over it, below or above the progress bar,
+  // whichever leaves more room, as tall as that room allows.
+  const int roomBelow = screen.bottom() - (keep.bottom() + kGap);
+  const int roomAbove = (keep.top() - kGap) - screen.top();
+  const bool below = roomBelow >= roomAbove;
+  const int height = std::max(minimumHeight, std::min(box.height(), below ? roomBelow : roomAbove));
+  QRect placed(QPoint(0, 0), QSize(std::min(box.width(), screen.width()), height));
+  placed.moveCenter(QPoint(window.center().x(), placed.center().y()));
+  if (below) {
+    placed.moveTop(keep.bottom() + 1 + kGap);
+  } else {
+    placed.moveBottom(keep.top() - 1 - kGap);
+  }
+  if (placed.right() > screen.right()) placed.moveRight(screen.right());
+  if (placed.left() < screen.left()) placed.moveLeft(screen.left());
+  return placed;
+}
+
+TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent,
+                                   const BurnContext& context)
     : QDialog(parent),
       FCommandLine(commandLine),
       FHide(hide),
@@ -48,6 +139,11 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
+  FContextLabel = new QLabel(ContextText(context), this);
+  QFont bold = FContextLabel->font();
+  bold.setBold(true);
+  FContextLabel->setFont(bold);
+  layout->addWidget(FContextLabel);
   layout->addWidget(new QLabel(QStringLiteral("Running the burner:"), this));
   FCommandView = new QLineEdit(ToQt(commandLine), this);
   FCommandView->setReadOnly(true);
@@ -67,7 +163,7 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
     FOutputView->setMaximumBlockCount(kMaxLines);
     FOutputView->setLineWrapMode(QPlainTextEdit::NoWrap);
     FOutputView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    FOutputView->setMinimumSize(560, 260);
+    FOutputView->setMinimumSize(kMinOutputSize);
     layout->addWidget(FOutputView, 1);
   }
 
@@ -120,9 +216,49 @@ bool TBurnerRunDialog::Start() {
 
 std::uint32_t TBurnerRunDialog::Run() {
   if (!Start()) return kExecFailed;
-  // The end is noticed by the timers, which run only inside exec().
+  // The end is noticed by the timers, which run only inside an event loop.
+  if (!FFinished) WaitBeforeShowing();
   if (!FFinished) exec();
   return FResult;
+}
+
+void TBurnerRunDialog::WaitBeforeShowing() {
+  const InputBlocker blocker;
+  QEventLoop loop;
+  connect(this, &TBurnerRunDialog::BurnerFinished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(kShowDelayMs, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void TBurnerRunDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  PlaceBesideOwner();
+}
+
+void TBurnerRunDialog::PlaceBesideOwner() {
+  const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  if (owner == nullptr || !owner->isVisible()) return;
+  const QScreen* screen =
+      owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect ownerFrame = owner->frameGeometry();
+  // Our own frame is not known before the window manager has framed the box;
+  // the owner's is the best guess for it.
+  const QRect ownerInner = owner->geometry();
+  const QMargins frame(ownerInner.left() - ownerFrame.left(), ownerInner.top() - ownerFrame.top(),
+                       ownerFrame.right() - ownerInner.right(),
+                       ownerFrame.bottom() - ownerInner.bottom());
+  QSize wanted = sizeHint();
+  if (FOutputView != nullptr) wanted = wanted.expandedTo(kPreferredSize);
+  wanted = wanted.grownBy(frame);
+  QRect keep = ownerFrame;
+  if (FKeepVisible != nullptr && FKeepVisible->isVisible()) {
+    keep = QRect(FKeepVisible->mapToGlobal(QPoint(0, 0)), FKeepVisible->size());
+  }
+  const QRect placed = Placement(screen->availableGeometry(), ownerFrame, keep, wanted,
+                                 minimumSizeHint().height() + frame.top() + frame.bottom());
+  resize(placed.size().shrunkBy(frame));
+  move(placed.topLeft());
 }
 
 void TBurnerRunDialog::ReadOutput() {
@@ -173,11 +309,21 @@ void TBurnerRunDialog::ShowPendingOutput() {
 }
 
 void TBurnerRunDialog::PollBurner() {
-  if (!FProcess.Poll()) return;
-  // After Abort, the burner's children get their grace too before the box
-  // closes; the grace timer kills whatever is left.
-  if (FAborted && !FKillSent && FProcess.GroupAlive()) return;
-  Finish();
+  const bool reaped = FProcess.Poll();
+  if (!FAborted) {
+    if (reaped) Finish();
+    return;
+  }
+  // After Abort, everything the burner started gets its grace too before the
+  // box closes; the grace timer kills whatever is left, and what appears
+  // after that (a fork on its way) is killed as it is found.
+  if (FKillSent) FProcess.Stop(SIGKILL);
+  if (reaped && !FProcess.AnyAlive()) {
+    Finish();
+  } else if (FKillSent && FSinceKill.elapsed() > kKillTimeoutMs) {
+    FProcess.Kill();
+    Finish();
+  }
 }
 
 void TBurnerRunDialog::Abort() {
@@ -185,9 +331,9 @@ void TBurnerRunDialog::Abort() {
   FAborted = true;
   FAbortButton->setEnabled(false);
   FStatusLabel->setText(QStringLiteral("Stopping the burner..."));
-  FProcess.SignalGroup(SIGTERM);
-  // A stopped member would not see SIGTERM until continued.
-  FProcess.SignalGroup(SIGCONT);
+  FProcess.Stop(SIGTERM);
+  // A stopped process would not see SIGTERM until continued.
+  FProcess.Stop(SIGCONT);
   FGraceTimer->start();
 }
 
@@ -201,7 +347,8 @@ void TBurnerRunDialog::reject() {
 
 void TBurnerRunDialog::KillAfterGrace() {
   FKillSent = true;
-  FProcess.SignalGroup(SIGKILL);
+  FSinceKill.start();
+  FProcess.Stop(SIGKILL);
 }
 
 void TBurnerRunDialog::Finish() {

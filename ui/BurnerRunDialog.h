@@ -1,15 +1,21 @@
-// The box shown while a burner runs. It names the command line and, unless
+// The box shown while a burner runs. It says which image of the batch and
+// which serial number are on the chip, names the command line and, unless
 // "Hide" is checked, shows what the burner writes to its standard output and
 // error as it arrives, the newest line in view. Its one button, Abort, ends
 // the burner and everything it started. It is modal, so the main window takes
-// no input meanwhile, yet its event loop keeps every window painted.
+// no input meanwhile, yet its event loop keeps every window painted. It
+// appears only once the burner has run for kShowDelayMs (a burner that ends
+// sooner shows no box at all), and beside the main window, so that the
+// window's progress bar stays in sight.
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <cstdint>
 #include <string>
 
+#include "BurnerRunner.h"
 #include "OutputTail.h"
 #include "WatchedProcess.h"
 
@@ -32,9 +38,26 @@ class TBurnerRunDialog : public QDialog {
   static constexpr int kMaxLineLength = 256;
   // How long the burner has to end after Abort asks it to, before it is killed.
   static constexpr int kAbortGraceMs = 500;
+  // How long a burner runs before the box appears; the main window takes no
+  // input meanwhile either.
+  static constexpr int kShowDelayMs = 300;
+  // The gap between the box and the main window.
+  static constexpr int kGap = 8;
 
-  TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent = nullptr);
+  TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent = nullptr,
+                   const BurnContext& context = {});
   ~TBurnerRunDialog() override;
+
+  // "Image 3 of 10, serial 1002" in a batch, "Serial 1002" for a single image.
+  static QString ContextText(const BurnContext& context);
+  // Where a box of `box` size (its frame included) goes: beside, below or
+  // above `window` (frames too) within `screen`; when none of these fits, over
+  // the window but clear of `keep` (the progress bar), as tall as the room
+  // there allows, and never shorter than `minimumHeight`.
+  static QRect Placement(const QRect& screen, const QRect& window, const QRect& keep,
+                         const QSize& box, int minimumHeight);
+  // The main window's widget to keep in sight (its progress bar); null: none.
+  void SetKeepVisible(QWidget* widget) { FKeepVisible = widget; }
 
   // Starts the burner; false when it cannot be started (no box is needed then).
   bool Start();
@@ -45,11 +68,14 @@ class TBurnerRunDialog : public QDialog {
 
   bool Finished() const { return FFinished; }
   bool Aborted() const { return FAborted; }
+  bool BurnerStarted() const { return FProcess.Started(); }
   std::uint32_t Result() const { return FResult; }
   ProcessId BurnerId() const { return FProcess.Id(); }
 
   // The command line, read-only.
   QLineEdit* CommandView() const { return FCommandView; }
+  // Which image and serial number this is.
+  QLabel* ContextLabel() const { return FContextLabel; }
   QLabel* StatusLabel() const { return FStatusLabel; }
   // Null when "Hide" is checked: there is no output to show.
   QPlainTextEdit* OutputView() const { return FOutputView; }
@@ -66,7 +92,12 @@ class TBurnerRunDialog : public QDialog {
   // Escape and the title bar's close box are Abort: the operator wants out.
   void reject() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
+  void WaitBeforeShowing();
+  void PlaceBesideOwner();
   void ReadOutput();
   void DrainOutput();
   void ShowPendingOutput();
@@ -85,10 +116,13 @@ class TBurnerRunDialog : public QDialog {
   QTimer* FGraceTimer;
   bool FAborted = false;
   bool FKillSent = false;
+  QElapsedTimer FSinceKill;
   bool FFinished = false;
   std::uint32_t FResult = kExecFailed;
 
+  QLabel* FContextLabel;
   QLineEdit* FCommandView;
+  QWidget* FKeepVisible = nullptr;
   QLabel* FStatusLabel;
   QPlainTextEdit* FOutputView = nullptr;
   QPushButton* FAbortButton;

@@ -9,8 +9,7 @@
 namespace velmorin {
 
 void ShowErrorBox(const std::string& message) {
-  TMessageForm form(ToQt(ErrorBoxText(message)), BoxKind::Error, box_button::OK,
-                    QApplication::activeWindow());
+  TMessageForm form(ToQt(ErrorBoxText(message)), BoxKind::Error, box_button::OK, BoxOwner());
   form.setWindowTitle(ApplicationTitle());
   form.exec();
 }

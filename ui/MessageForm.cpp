@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <array>
 
+#include "BoxTextLabel.h"
 #include "QtOperator.h"
 
 namespace velmorin {
@@ -87,6 +89,11 @@ QChar AcceleratorOf(const QString& caption) {
   return {};
 }
 
+QPointer<QWidget>& StoredBoxOwner() {
+  static QPointer<QWidget> owner;
+  return owner;
+}
+
 QScreen* ScreenFor(const QWidget* window) {
   if (const QWidget* parent = window->parentWidget()) {
     if (QScreen* screen = parent->screen()) return screen;
@@ -114,6 +121,15 @@ QString ApplicationTitle() {
 
 void SetApplicationTitle(const QString& title) {
   StoredApplicationTitle() = title;
+}
+
+void SetBoxOwner(QWidget* owner) {
+  StoredBoxOwner() = owner;
+}
+
+QWidget* BoxOwner() {
+  if (QWidget* owner = StoredBoxOwner()) return owner;
+  return QApplication::activeWindow();
 }
 
 void CentreOnScreen(QWidget& window) {
@@ -145,16 +161,13 @@ TMessageForm::TMessageForm(const QString& text, BoxKind kind, BoxButtons buttons
     top->addWidget(FIconLabel, 0, Qt::AlignTop);
   }
 
-  // The text wraps at word boundaries to no more than half the screen's width.
-  FTextLabel = new QLabel(this);
-  FTextLabel->setTextFormat(Qt::PlainText);
-  FTextLabel->setWordWrap(true);
-  FTextLabel->setText(WithPlainLineBreaks(text));
+  // The box grows with its text up to half the screen's width; beyond that
+  // the text wraps, at blanks or, in a word too long for a line, anywhere.
+  auto* textLabel = new TBoxTextLabel(WithPlainLineBreaks(text), this);
+  FTextLabel = textLabel;
   const QScreen* screen = ScreenFor(this);
   const int maxWidth = screen ? screen->geometry().width() / 2 : 400;
-  const QRect needed = FTextLabel->fontMetrics().boundingRect(
-      QRect(0, 0, maxWidth, 0), Qt::TextWordWrap | Qt::TextExpandTabs, FTextLabel->text());
-  const int width = std::min(maxWidth, needed.width() + 2);
+  const int width = std::min(maxWidth, textLabel->NaturalWidth(maxWidth) + 2);
   FTextLabel->setFixedSize(width, FTextLabel->heightForWidth(width));
   top->addWidget(FTextLabel, 0, Qt::AlignTop);
   top->addStretch(1);  // a wide button row must not pull icon and text apart
@@ -304,7 +317,7 @@ void TMessageForm::showEvent(QShowEvent* event) {
 }
 
 TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) {
-  TMessageForm form(ToQt(text), kind, buttons, QApplication::activeWindow());
+  TMessageForm form(ToQt(text), kind, buttons, BoxOwner());
   return form.exec();
 }
 

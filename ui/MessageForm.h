@@ -20,6 +20,13 @@ namespace velmorin {
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
 
+// The window every box belongs to: the main window, once it has said so.
+// Each box is its transient child, and so stays above it whichever window is
+// active (another program's too). Until a main window is set, and after it is
+// gone, the active window.
+void SetBoxOwner(QWidget* owner);
+QWidget* BoxOwner();
+
 // Places a top-level box in the middle of the screen it will appear on.
 void CentreOnScreen(QWidget& window);
 

@@ -15,7 +15,9 @@
 #include <QStyle>
 
 #include "ErrorGuard.h"
-#include "ExecutablePath.h"
+#include "Exceptions.h"
+#include "IniLocation.h"
+#include "MessageForm.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
@@ -70,8 +72,8 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : TFormPrincipal(Services{}, par
 TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      FIniPath(services.IniPath.empty() ? IniPathFor(ExecutablePath())
-                                        : std::move(services.IniPath)),
+      FIniLocation(services.IniPath.empty() ? LocateIniFile()
+                                            : IniLocation{std::move(services.IniPath), false}),
       FOperator(services.Op),
       FChooser(services.Chooser) {
   if (FOperator == nullptr) {
@@ -100,15 +102,19 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
 
   CreateControls();
 
-  FIniFile = std::make_unique<ProfileStore>(FIniPath, *this, *FOperator);
+  FIniFile = std::make_unique<ProfileStore>(FIniLocation.Path, *this, *FOperator);
   FSerializer = std::make_unique<Serializer>(*this, *FIniFile, *FOperator);
   // The running-burner box; a child object, so it outlives the serializer.
-  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this));
+  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
 
   ConnectHandlers();
+  // Every box belongs to this window, whichever window is active.
+  SetBoxOwner(this);
 }
 
 TFormPrincipal::~TFormPrincipal() {
+  // A box from here on (an error while closing the store) owns itself.
+  if (BoxOwner() == this) SetBoxOwner(nullptr);
   // A window destroyed without being closed still leaves its selection behind.
   FormDestroy();
 }
@@ -282,10 +288,12 @@ std::array<SpinEdit*, 4> TFormPrincipal::SeqNumOfsFields() const {
   return {FEdSeqNumOfs1, FEdSeqNumOfs2, FEdSeqNumOfs3, FEdSeqNumOfs4};
 }
 
-std::string TFormPrincipal::AboutText() {
+std::string TFormPrincipal::AboutText(const std::string& iniPath) {
   const std::string eol = "\r\n";
+  // The file holding the profiles, so the operator knows what to back up.
   return std::string(version::kProductName) + eol + "Version 1.0 " + version::kPlatformName + eol +
-         eol + "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
+         "Profiles: " + iniPath + eol + eol +
+         "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
          "File version " + version::kFileVersion + ", product version " + version::kProductVersion +
          ".";
 }
@@ -420,7 +428,15 @@ void TFormPrincipal::SetProgressPosition(int position) {
 
 void TFormPrincipal::FormShow() {
   RunGuarded([this] {
-    FIniFile->Open();
+    // The per-user folder is made here rather than at the first write: the
+    // store keeps its lock file beside its INI file from opening on.
+    MakeIniFolder(FIniLocation);
+    try {
+      FIniFile->Open();
+    } catch (const EIniFileInUse&) {
+      FIniFileRefused = true;
+      throw;  // the error box says so and names the file
+    }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
     // themselves stay as loaded.
@@ -430,6 +446,8 @@ void TFormPrincipal::FormShow() {
       UpdateSeqNumOfsField(static_cast<int>(k) + 1);
     }
   });
+  // The file belongs to the other copy: once the box is gone, this one ends.
+  if (FIniFileRefused) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TFormPrincipal::FormDestroy() {
@@ -518,8 +536,9 @@ void TFormPrincipal::FBtnSerializeClick() {
 }
 
 void TFormPrincipal::FBtnAboutClick() {
-  RunGuarded(
-      [this] { FOperator->ShowMessageBox(AboutText(), BoxKind::Information, box_button::OK); });
+  RunGuarded([this] {
+    FOperator->ShowMessageBox(AboutText(FIniLocation.Path), BoxKind::Information, box_button::OK);
+  });
 }
 
 void TFormPrincipal::FBtnExitClick() {

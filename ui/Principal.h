@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FileChooser.h"
+#include "IniLocation.h"
 #include "Operator.h"
 #include "ProfileStore.h"
 #include "ProfileView.h"
@@ -31,7 +32,7 @@ class TFormPrincipal : public QDialog, public ProfileView {
 
  public:
   // What the window talks to. Left empty, each is the program's own: the INI
-  // file beside the executable, the real message boxes, the real dialogs.
+  // file where LocateIniFile puts it, the real message boxes, the real dialogs.
   struct Services {
     std::string IniPath;
     Operator* Op = nullptr;
@@ -45,11 +46,14 @@ class TFormPrincipal : public QDialog, public ProfileView {
   TFormPrincipal(const TFormPrincipal&) = delete;
   TFormPrincipal& operator=(const TFormPrincipal&) = delete;
 
-  const std::string& IniPath() const { return FIniPath; }
+  const std::string& IniPath() const { return FIniLocation.Path; }
+  // True when another copy of the program held the INI file at start: the
+  // window told the operator and closes without touching the file.
+  bool IniFileRefused() const { return FIniFileRefused; }
   ProfileStore& Store() { return *FIniFile; }
 
-  // The text of the About box.
-  static std::string AboutText();
+  // The text of the About box, which names the file holding the profiles.
+  static std::string AboutText(const std::string& iniPath);
 
   // ProfileView, over the controls.
   ProfileSettings Settings() const override;
@@ -136,7 +140,7 @@ class TFormPrincipal : public QDialog, public ProfileView {
   std::array<QCheckBox*, 4> SeqNumOfsBoxes() const;
   std::array<SpinEdit*, 4> SeqNumOfsFields() const;
 
-  std::string FIniPath;
+  IniLocation FIniLocation;
   std::unique_ptr<Operator> FOwnOperator;
   std::unique_ptr<FileChooser> FOwnChooser;
   Operator* FOperator;
@@ -146,6 +150,7 @@ class TFormPrincipal : public QDialog, public ProfileView {
   std::unique_ptr<Serializer> FSerializer;
   bool FShown = false;
   bool FDestroyed = false;
+  bool FIniFileRefused = false;
 };
 
 }  // namespace velmorin

@@ -8,15 +8,23 @@
 
 namespace velmorin {
 
-TQtBurnerRunner::TQtBurnerRunner(QWidget* window) : QObject(window), FWindow(window) {}
+TQtBurnerRunner::TQtBurnerRunner(QWidget* window, QWidget* keepVisible)
+    : QObject(window), FWindow(window), FKeepVisible(keepVisible) {}
 
-std::uint32_t TQtBurnerRunner::Run(const std::string& commandLine, int show) {
+BurnOutcome TQtBurnerRunner::Run(const std::string& commandLine, int show,
+                                 const BurnContext& context) {
 #ifdef _WIN32
   // There the burner shows its own console window, as the platform does it.
-  return ExecAndWait(commandLine, show);
+  ExecBurnerRunner runner;
+  return runner.Run(commandLine, show, context);
 #else
-  TBurnerRunDialog box(commandLine, show == kShowHide, FWindow);
-  return box.Run();
+  TBurnerRunDialog box(commandLine, show == kShowHide, FWindow, context);
+  box.SetKeepVisible(FKeepVisible);
+  BurnOutcome outcome;
+  outcome.ExitCode = box.Run();
+  outcome.Started = box.BurnerStarted();
+  outcome.Aborted = box.Aborted();
+  return outcome;
 #endif
 }
 

@@ -1,7 +1,7 @@
 // Runs the burner for the window: while it runs, the running-burner box shows
 // its command line and output and offers Abort. Same contract as the core's
 // ExecAndWait: a command line and a visibility value in, the exit code or
-// kExecFailed out (an aborted burn gives kExecFailed).
+// kExecFailed out (an aborted burn gives kExecFailed and says it was aborted).
 #pragma once
 
 #include <QObject>
@@ -18,13 +18,15 @@ class TQtBurnerRunner : public QObject, public BurnerRunner {
   Q_OBJECT
 
  public:
-  // `window` is the box's parent, and owns the runner.
-  explicit TQtBurnerRunner(QWidget* window);
+  // `window` is the box's parent, and owns the runner; the box stays clear
+  // of `keepVisible` (the progress bar) when given.
+  explicit TQtBurnerRunner(QWidget* window, QWidget* keepVisible = nullptr);
 
-  std::uint32_t Run(const std::string& commandLine, int show) override;
+  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override;
 
  private:
   QWidget* FWindow;
+  QWidget* FKeepVisible;
 };
 
 }  // namespace velmorin

@@ -20,6 +20,13 @@ int DigitValue(QChar c, SpinEdit::Base base) {
   return -1;
 }
 
+// The hex digits in `text`.
+int HexDigitCount(const QString& text) {
+  return static_cast<int>(std::count_if(text.begin(), text.end(), [](QChar c) {
+    return DigitValue(c, SpinEdit::Base::Hexadecimal) >= 0;
+  }));
+}
+
 }  // namespace
 
 SpinEdit::SpinEdit(Base base, QWidget* parent) : QAbstractSpinBox(parent), FBase(base) {
@@ -89,6 +96,16 @@ QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const {
   return StepUpEnabled | StepDownEnabled;
 }
 
+bool SpinEdit::WouldOverflow(QChar c) const {
+  if (FBase != Base::Hexadecimal || DigitValue(c, FBase) < 0) return false;
+  // The text as it would be: the selection, if any, replaced by `c`.
+  QString after = lineEdit()->text();
+  if (lineEdit()->hasSelectedText()) {
+    after.remove(lineEdit()->selectionStart(), lineEdit()->selectedText().size());
+  }
+  return HexDigitCount(after) + 1 > kMaxHexDigits;
+}
+
 bool SpinEdit::Accepts(QChar c) const {
   return c == u'+' || c == u'-' || DigitValue(c, FBase) >= 0;
 }
@@ -98,6 +115,9 @@ QValidator::State SpinEdit::validate(QString& input, int& pos) const {
   // only matters when it is read. Pasted text with other characters is refused.
   for (const QChar c : input) {
     if (!Accepts(c)) return QValidator::Invalid;
+  }
+  if (FBase == Base::Hexadecimal && HexDigitCount(input) > kMaxHexDigits) {
+    return QValidator::Invalid;
   }
   if (FReformat) {
     std::int32_t value = 0;
@@ -112,7 +132,7 @@ void SpinEdit::keyPressEvent(QKeyEvent* event) {
   const QString text = event->text();
   const bool printable = text.size() == 1 && text[0].isPrint() &&
                          !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-  if (printable && !Accepts(text[0]) && !isReadOnly()) {
+  if (printable && !isReadOnly() && (!Accepts(text[0]) || WouldOverflow(text[0]))) {
     QApplication::beep();
     emit Refused(text[0]);
     event->accept();

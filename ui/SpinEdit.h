@@ -15,6 +15,10 @@ class SpinEdit : public QAbstractSpinBox {
 
  public:
   enum class Base { Decimal, Hexadecimal };
+  // A hexadecimal field holds at most this many digits (32 bits); a further
+  // digit is refused as a wrong character is, rather than turning the text
+  // into a number that reads as 0.
+  static constexpr int kMaxHexDigits = 8;
 
   explicit SpinEdit(Base base, QWidget* parent = nullptr);
 
@@ -46,7 +50,8 @@ class SpinEdit : public QAbstractSpinBox {
   QValidator::State validate(QString& input, int& pos) const override;
 
  signals:
-  // A typed character was refused (after the beep).
+  // A typed character was refused (after the beep): not one the field
+  // takes, or a digit too many.
   void Refused(QChar character);
 
  protected:
@@ -55,6 +60,8 @@ class SpinEdit : public QAbstractSpinBox {
 
  private:
   bool Accepts(QChar c) const;
+  // Typing `c` would put more than kMaxHexDigits digits into a hex field.
+  bool WouldOverflow(QChar c) const;
 
   Base FBase;
   bool FReformat = false;

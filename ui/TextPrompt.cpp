@@ -72,7 +72,7 @@ void TPromptForm::showEvent(QShowEvent* event) {
 
 std::string PromptText(const std::string& title, const std::string& prompt,
                        const std::string& defaultText) {
-  TPromptForm form(ToQt(title), ToQt(prompt), ToQt(defaultText), QApplication::activeWindow());
+  TPromptForm form(ToQt(title), ToQt(prompt), ToQt(defaultText), BoxOwner());
   if (form.exec() == mrOk) return FromQt(form.Edit()->text());
   return defaultText;
 }

@@ -5,6 +5,7 @@
 #include "ErrorGuard.h"
 #include "MessageForm.h"
 #include "Principal.h"
+#include "TerminateRequest.h"
 #include "Version.h"
 
 int main(int argc, char* argv[]) {
@@ -16,14 +17,20 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(title);
   QApplication::setApplicationVersion(QString::fromLatin1(velmorin::version::kFileVersion));
   velmorin::SetApplicationTitle(title);
+  // Ties the window to its desktop entry (and so its icon) on Wayland.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.velmorin.Velmorin"));
 
-  // The window finds its INI file beside the executable; should the system not
-  // say where that is, the error box tells the operator instead of a crash.
+  // The window finds its INI file beside the executable, or for an installed
+  // copy in the user's configuration folder; should the system not say where
+  // the executable is, the error box tells the operator instead of a crash.
   std::unique_ptr<velmorin::TFormPrincipal> formPrincipal;
   if (!velmorin::RunGuarded([&] { formPrincipal = std::make_unique<velmorin::TFormPrincipal>(); }))
     return 1;
+  velmorin::TerminateRequest terminate(*formPrincipal);
   formPrincipal->show();
-  const int result = QApplication::exec();
+  int result = QApplication::exec();
+  // Another copy held the INI file: this one ended without touching it.
+  if (formPrincipal->IniFileRefused()) result = 1;
   // Destroyed while the application object still exists (FormDestroy may
   // still have to show an error box).
   formPrincipal.reset();

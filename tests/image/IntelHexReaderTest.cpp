@@ -25,19 +25,55 @@ struct RejectCase {
 class RejectedLine : public testing::TestWithParam<RejectCase> {};
 
 // Each bad line comes after a good record: the read stops there with the
-// message of the first test the line fails, and keeps what came before.
+// message of the first test the line fails, and keeps what came before. From
+// a file, long lines also cross the reader's chunks.
 TEST_P(RejectedLine, FailsWithTheFirstTestsMessage) {
   const RejectCase& c = GetParam();
-  TIntelImage image;
-  try {
-    image.LoadFromText(Lines({kData16, c.line, Record(0x00, 0x100, {1, 2})}));
-    FAIL() << "accepted";
-  } catch (const TIntelImageError& e) {
-    EXPECT_EQ(e.Message(), c.message);
+  const std::string text = Lines({kData16, c.line, Record(0x00, 0x100, {1, 2})});
+  test::TempDir dir;
+  test::WriteFileBytes(dir.File("bad.hex"), text);
+  for (const bool fromFile : {false, true}) {
+    TIntelImage image;
+    try {
+      fromFile ? image.LoadFromFile(dir.File("bad.hex")) : image.LoadFromText(text);
+      ADD_FAILURE() << "accepted, fromFile " << fromFile;
+    } catch (const TIntelImageError& e) {
+      EXPECT_EQ(e.Message(), c.message) << "fromFile " << fromFile;
+    }
+    ASSERT_EQ(image.Segments.size(), 1u);
+    EXPECT_EQ(image.Segments[0].Data, test::Pattern(16, 1));
   }
-  ASSERT_EQ(image.Segments.size(), 1u);
-  EXPECT_EQ(image.Segments[0].Data, test::Pattern(16, 1));
 }
+
+// ":" and `pairs` hex pairs whose sum is 0 (a good checksum) or 1: a line
+// shaped like a record but longer than one may be when pairs > 260. The pairs
+// differ, so a pair read out of step changes the sum.
+std::string LongLine(std::size_t pairs, bool goodChecksum) {
+  std::string line = ":";
+  unsigned sum = 0;
+  char pair[3];
+  for (std::size_t k = 0; k + 1 < pairs; ++k) {
+    const auto value = static_cast<unsigned>((k * 37 + 11) & 0xFF);
+    std::snprintf(pair, sizeof pair, "%02x", value);
+    line += pair;
+    sum += value;
+  }
+  std::snprintf(pair, sizeof pair, "%02X", (-sum + (goodChecksum ? 0 : 1)) & 0xFF);
+  return line + pair;
+}
+
+// Carriage returns put in after every `step` characters of `line`.
+std::string WithCRs(const std::string& line, std::size_t step) {
+  std::string out;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    out += line[i];
+    if (i % step == step - 1) out += '\r';
+  }
+  return out;
+}
+
+// The reader's chunk is 256 KiB: lines of about 131072 pairs cross it.
+constexpr std::size_t kChunkPairs = 128 * 1024;
 
 INSTANTIATE_TEST_SUITE_P(
     LoadFromText, RejectedLine,
@@ -60,6 +96,26 @@ INSTANTIATE_TEST_SUITE_P(
                    "Invalid record"},
         RejectCase{"LongLineWithBadDigit", ":00000000" + std::string(600, '0') + "X0",
                    "File is corrupt"},
+        // Lines longer than any record, judged in the same order.
+        RejectCase{"JustAboveTheLongestRecord", LongLine(261, true), "Invalid record"},
+        RejectCase{"LongestRecordLengthWrongCount", LongLine(260, true), "Invalid record"},
+        RejectCase{"JustAboveTheLongestRecordBadChecksum", LongLine(261, false),
+                   "Invalid checksum"},
+        RejectCase{"LongLineOnlyItsChecksumWrong", LongLine(5000, false), "Invalid checksum"},
+        RejectCase{"LongLineEvenLength", LongLine(300, true) + "0", "Invalid file format"},
+        RejectCase{"LongLineEvenLengthBadDigit", LongLine(300, true) + "X", "Invalid file format"},
+        RejectCase{"LongLineNoColon", "0" + LongLine(300, true).substr(1), "Invalid file format"},
+        RejectCase{"LongLineBadDigitAtTheEnd", LongLine(300, true) + "0X", "File is corrupt"},
+        RejectCase{"LongLineCRsKeepThePairsInStep", WithCRs(LongLine(400, true), 3),
+                   "Invalid record"},
+        RejectCase{"LongLineCRsDoNotCountInTheLength", WithCRs(LongLine(400, true) + "0", 1),
+                   "Invalid file format"},
+        RejectCase{"LongLineCtrlZEndsIt", LongLine(400, true) + "\x1A" + "0", "Invalid record"},
+        RejectCase{"ChunkLongBelow", LongLine(kChunkPairs - 1, true), "Invalid record"},
+        RejectCase{"ChunkLongAt", LongLine(kChunkPairs, false), "Invalid checksum"},
+        RejectCase{"ChunkLongAbove", LongLine(kChunkPairs + 1, true), "Invalid record"},
+        RejectCase{"TwoChunksLongCRs", WithCRs(LongLine(2 * kChunkPairs + 3, false), 1001),
+                   "Invalid checksum"},
         RejectCase{"CountBeforeType", ":01000006F9", "Invalid record"},
         RejectCase{"CountBeforeEndOfFileRule", ":01000001FE", "Invalid record"},
         RejectCase{"Type06", ":00000006FA", "Record type not supported (06)"},
@@ -198,6 +254,11 @@ INSTANTIATE_TEST_SUITE_P(
             {{0, Join(test::Pattern(255, 3), test::Pattern(5, 4))}},
             255,
             amNone},
+        AcceptCase{"LongestRecordWithCRsInside",
+                   WithCRs(Record(0, 0, test::Pattern(255, 5)), 7) + "\n",
+                   {{0, test::Pattern(255, 5)}},
+                   255,
+                   amNone},
         AcceptCase{"AddressWrapsPastTheTop",
                    Lines({":02000004FFFFFC", Record(0, 0xFFF8, kA)}),
                    {{0xFFFFFFF8, kA}},

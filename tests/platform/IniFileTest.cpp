@@ -88,14 +88,34 @@ INSTANTIATE_TEST_SUITE_P(
                  kCutBeforeCharacter}),
     [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
-TEST(IniFile, MissingOrUnreadableFileReadsAsEmpty) {
+TEST(IniFile, MissingFileReadsAsEmpty) {
   test::TempDir dir;
   EXPECT_EQ(IniFile(dir.File("none.ini")).ReadString("P", "K", "d"), "d");
   EXPECT_EQ(IniFile(dir.File("no/such/folder.ini")).ReadInteger("P", "K", 9), 9);
   EXPECT_TRUE(IniFile(dir.File("none.ini")).ReadSections().empty());
-  // A folder in place of the file.
-  std::filesystem::create_directory(dir.File("folder.ini"));
-  EXPECT_EQ(IniFile(dir.File("folder.ini")).ReadString("P", "K", "d"), "d");
+}
+
+// A file that is there but can't be read is an error, never an empty file:
+// a read names the file and the reason, and a write built on it is refused.
+TEST(IniFile, FileThatCannotBeReadIsAnError) {
+  test::TempDir dir;
+  const std::string path = dir.File("folder.ini");
+  std::filesystem::create_directory(path);  // a folder in place of the file
+  IniFile ini(path);
+  try {
+    ini.Read();
+    ADD_FAILURE() << "the read did not fail";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to read " + path + ": File access denied");
+  }
+  EXPECT_THROW(ini.ReadSections(), EIniFileException);
+  try {
+    ini.WriteString("P", "K", "v");
+    ADD_FAILURE() << "the write was not refused";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + path);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(path));
 }
 
 // --- Integers and booleans --------------------------------------------------------
@@ -384,8 +404,8 @@ TEST(IniFile, ReadOnlyFolderRefusesWrites) {
   const std::string path = folder + "/velmorin.ini";
   const std::string before = "; mine\r\n[P]\r\nK=1\r\n";
   test::WriteFileBytes(path, before);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   test::ScopedFilePermissions permissions;
   IniFile ini(path);
   ExpectRefused(ini, before);

@@ -4,6 +4,15 @@
 
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#endif
+
 #include "Exceptions.h"
 #include "TempDir.h"
 
@@ -62,6 +71,83 @@ TEST(TextFileReader, LongLinesCrossBufferRefills) {
   EXPECT_EQ(lines[2], "last");
 }
 
+// A bounded read keeps the first `limit` characters of each line; the rest of
+// the line, gathered from ReadRest, completes it exactly (carriage returns
+// dropped wherever they stand, also across the reader's chunks).
+struct BoundedCase {
+  const char* name;
+  std::string text;
+  std::size_t limit;
+  std::vector<std::string> lines;
+};
+
+class BoundedLines : public testing::TestWithParam<BoundedCase> {};
+
+std::vector<std::string> KeptAndRest(TextFileReader& reader, std::size_t limit,
+                                     std::vector<std::string>& kept) {
+  std::vector<std::string> lines;
+  std::string_view part;
+  while (reader.ReadLine(part, limit)) {
+    kept.emplace_back(part);
+    std::string line(part);
+    while (reader.ReadRest(part)) {
+      EXPECT_FALSE(part.empty());
+      line += part;
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST_P(BoundedLines, KeepTheirStartAndGiveTheRestInPieces) {
+  const BoundedCase& c = GetParam();
+  test::TempDir dir;
+  test::WriteFileBytes(dir.File("f.txt"), c.text);
+  TextFileReader fromFile(dir.File("f.txt"));
+  auto fromBuffer = TextFileReader::FromBuffer(c.text);
+  for (TextFileReader* reader : {&fromBuffer, &fromFile}) {
+    std::vector<std::string> kept;
+    EXPECT_EQ(KeptAndRest(*reader, c.limit, kept), c.lines);
+    ASSERT_EQ(kept.size(), c.lines.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      EXPECT_EQ(kept[i], c.lines[i].substr(0, c.limit)) << i;
+    }
+  }
+}
+
+const std::string kChunkLong(256 * 1024 + 7, 'y');
+
+INSTANTIATE_TEST_SUITE_P(
+    TextFileReader, BoundedLines,
+    testing::Values(BoundedCase{"AtTheLimit", "abcde\r\nx", 5, {"abcde", "x"}},
+                    BoundedCase{"OneOverTheLimit", "abcdef\r\nx", 5, {"abcdef", "x"}},
+                    BoundedCase{"CrsAroundTheCut", "abcd\r\re\rfg\rh\n", 5, {"abcdefgh"}},
+                    BoundedCase{"CtrlZInsideALongLine",
+                                "abcdefgh\x1A"
+                                "ijk\nl\n",
+                                3,
+                                {"abcdefgh"}},
+                    BoundedCase{"LongerThanAChunk",
+                                "x\n" + kChunkLong + "\r\n" + kChunkLong,
+                                600,
+                                {"x", kChunkLong, kChunkLong}},
+                    BoundedCase{"CrsAcrossChunks",
+                                kChunkLong.substr(0, 262143) + "\r\r\r" + kChunkLong + "\n",
+                                262150,
+                                {kChunkLong.substr(0, 262143) + kChunkLong}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextFileReader, RestNotAskedForIsSkipped) {
+  auto reader = TextFileReader::FromBuffer("abcdef\r\ngh\n");
+  std::string_view part;
+  ASSERT_TRUE(reader.ReadLine(part, 2));
+  EXPECT_EQ(part, "ab");
+  ASSERT_TRUE(reader.ReadLine(part, 2));
+  EXPECT_EQ(part, "gh");
+  EXPECT_FALSE(reader.ReadRest(part));
+  EXPECT_FALSE(reader.ReadLine(part, 2));
+}
+
 TEST(TextFileReader, OpenFailuresCarryTheirCodes) {
   test::TempDir dir;
   try {
@@ -90,6 +176,37 @@ TEST(TextFileReader, ReadingAFolderIsAccessDenied) {
     EXPECT_EQ(e.ErrorCode(), 5);
   }
 }
+
+#ifndef _WIN32
+// What isn't a regular file is refused at its opening, at once and by name: a
+// FIFO would block the open until a writer came, a device would never end.
+TEST(TextFileReader, NonRegularFilesAreRefusedAtOnce) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("skel.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string socketPath = dir.File("skel.sock");
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  for (const std::string& path : {fifo, socketPath, std::string("/dev/zero")}) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      TextFileReader reader(path);
+      ADD_FAILURE() << "opened " << path;
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode(), 5) << path;
+      EXPECT_EQ(e.Message(), path + " is not a regular file");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << path;
+  }
+  ::close(sock);
+}
+#endif
 
 }  // namespace
 }  // namespace velmorin

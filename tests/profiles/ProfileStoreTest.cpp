@@ -461,10 +461,143 @@ TEST_F(ReadOnlyIniTest, ReadOnlyFolderRefusesEveryWrite) {
 #ifdef _WIN32
   GTEST_SKIP() << "a folder's read-only attribute does not stop new files on Windows";
 #endif
-  std::filesystem::permissions(FDir.Path(), std::filesystem::perms::owner_read |
-                                                std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      FDir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   ExpectEveryWriteRefused();
 }
+
+// --- Values no INI file can hold, and a second copy ---------------------------------
+
+// A line break can't be stored as an INI name or value: the store says which
+// field holds it and shows the value, and writes nothing.
+TEST_F(ProfileStoreTest, LineBreakInAPathIsRefusedNamingItsValue) {
+  const struct {
+    const char* name;
+    void (*prepare)(test::FakeView& view);
+    std::string message;
+  } fields[] = {
+      {"skeleton path", [](test::FakeView& v) { v.text = "/fw/a\nb.hex"; },
+       "The skeleton file path \"/fw/a\nb.hex\" holds a line break, which a profile cannot "
+       "store"},
+      {"output folder", [](test::FakeView& v) { v.settings.OutputFolder = "/out\r\nx"; },
+       "The output folder \"/out\r\nx\" holds a line break, which a profile cannot store"},
+      {"burner command line", [](test::FakeView& v) { v.settings.BurnerCmdLine = "burn\n$image"; },
+       "The burner command line \"burn\n$image\" holds a line break, which a profile cannot "
+       "store"},
+  };
+  const std::pair<const char*, void (ProfileStore::*)()> operations[] = {
+      {"store", &ProfileStore::StoreProfile},
+      {"save", &ProfileStore::SaveProfile},
+      {"add", &ProfileStore::AddProfile},
+  };
+  WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
+  const std::string before = ReadIni();
+  for (const auto& field : fields) {
+    for (const auto& [operationName, operation] : operations) {
+      SCOPED_TRACE(std::string(field.name) + ", " + operationName);
+      view = test::FakeView();
+      Start();
+      view.text = "/fw/new.hex";
+      field.prepare(view);
+      try {
+        (Store().*operation)();
+        ADD_FAILURE() << "not refused";
+      } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message(), field.message);
+      }
+      EXPECT_EQ(ReadIni(), before);
+      EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
+    }
+  }
+}
+
+// Two stores on one file, as two copies of the program would have: the
+// second is refused at Open and writes nothing at Close; once the first has
+// closed, the file is free.
+TEST_F(ProfileStoreTest, SecondStoreOnAHeldFileIsRefused) {
+  WriteIni("[/fw/a.hex]\r\nNextSeqNum=600\r\n[Options]\r\nDefaultImg=0\r\n");
+  Start();
+  const std::string before = ReadIni();
+  test::FakeView secondView;
+  test::ScriptedOperator secondOp;
+  ProfileStore second(Ini(), secondView, secondOp);
+  try {
+    second.Open();
+    ADD_FAILURE() << "the second Open was not refused";
+  } catch (const EIniFileInUse& e) {
+    EXPECT_EQ(e.Message(), "The INI file " + Ini() + " is in use by another copy of Velmorin");
+  }
+  EXPECT_TRUE(secondView.items.empty());
+  second.Close();
+  EXPECT_EQ(ReadIni(), before);
+
+  Store().Close();
+  second.Open();
+  EXPECT_EQ(secondView.settings.NextSeqNum, 600);
+}
+
+#ifndef _WIN32
+// A file that can't be read: the load says so, and neither a store nor a
+// serialization may write the window's values until a load has read the
+// file (at start-up: until the next start), so the stored 600 survives.
+TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
+  const std::string text = "[/fw/a.hex]\r\nNextSeqNum=600\r\n[Options]\r\nDefaultImg=0\r\n";
+  const std::string unreadable = "Unable to read " + Ini() + ": File access denied";
+  const auto expectRefused = [&](const std::string& message) {
+    for (auto operation : {&ProfileStore::StoreProfile, &ProfileStore::SaveProfile}) {
+      try {
+        (Store().*operation)();
+        ADD_FAILURE() << "not refused";
+      } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message(), message);
+      }
+      EXPECT_EQ(ReadIni(), text);
+    }
+  };
+  const auto whileUnreadable = [&](auto&& body) {
+    ::chmod(Ini().c_str(), 0);
+    {
+      test::ScopedFilePermissions permissions;
+      body();
+    }
+    ::chmod(Ini().c_str(), 0644);
+  };
+
+  WriteIni(text);
+  Start();
+  whileUnreadable([&] {
+    try {
+      Select(0);
+      ADD_FAILURE() << "the load did not fail";
+    } catch (const EIniFileException& e) {
+      EXPECT_EQ(e.Message(), unreadable);
+    }
+  });
+  EXPECT_EQ(Store().FProfileName(), "");
+  view.settings.NextSeqNum = 3;
+  expectRefused("The profile was not read from " + Ini() +
+                "; select the skeleton file again before storing or serializing");
+  Select(0);
+  EXPECT_EQ(view.settings.NextSeqNum, 600);
+  Store().StoreProfile();  // a load has read the file: storing works again
+  Store().Close();
+
+  WriteIni(text);
+  whileUnreadable([&] {
+    try {
+      Start();
+      ADD_FAILURE() << "the start did not fail";
+    } catch (const EIniFileException& e) {
+      EXPECT_EQ(e.Message(), unreadable);
+    }
+  });
+  view.text = "/fw/a.hex";
+  expectRefused("The profiles in " + Ini() +
+                " could not be read at start; restart Velmorin before storing or serializing");
+  Store().Close();  // DefaultImg isn't written back over the stored one
+  EXPECT_EQ(ReadIni(), text);
+}
+#endif
 
 // --- Crashes while storing -------------------------------------------------------------
 

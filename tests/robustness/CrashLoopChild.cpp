@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     BatchOperator op(argv[3]);
     velmorin::ProfileStore store(argv[1], view, op);
     store.Open();
-    if (view.index != 0 || !view.settings.AutoIncSeq || !view.settings.DontBurn) {
+    if (view.index != 0 || !view.settings.AutoIncSeq || view.settings.BurnerCmdLine.empty()) {
       Log("lost");
       return 4;
     }

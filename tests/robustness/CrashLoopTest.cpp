@@ -1,9 +1,10 @@
-// Crash loop: a batch under "Auto Inc." and "Don't burn" runs in a child
+// Crash loop: a batch under "Auto Inc." with a real burner runs in a child
 // process over a real INI file and is killed with SIGKILL at random moments,
 // many times, then started again; at the end one batch runs to its end. No
 // serial number may be handed out twice (the child itself stops the moment it
-// would take a number whose output file exists), every output file must be
-// complete, and the stored Next SN must lie above every number used.
+// would take a number whose output file exists) or burned twice, every output
+// file must be complete, the stored Next SN must lie above every number used,
+// and the kills may leave hardly any temporary file behind.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,7 +32,10 @@ namespace fs = std::filesystem;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-constexpr int kKills = 60;
+constexpr int kKills = 300;
+// Temporary files of ours a killed writer may leave (only a kill between
+// naming a finished file and moving it into place can).
+constexpr int kMostStaleTemps = 3;
 constexpr std::uint32_t kSlot = 0x10;
 
 std::string Skeleton() {
@@ -51,6 +55,10 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
   const std::string ini = dir.File("velmorin.ini");
   const std::string log = dir.File("numbers.log");
   const std::string childOutput = dir.File("child-output.txt");
+  const std::string burnLog = dir.File("burned.log");
+  const std::string burner = dir.File("burner.sh");
+  // The burner notes every image it is handed, with one appending write.
+  WriteFileBytes(burner, "printf '%s\\n' \"$1\" >> \"$2\"\n");
   WriteFileBytes(skel, Skeleton());
   fs::create_directory(out);
   IniFile::Changes profile;
@@ -60,7 +68,8 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
       .WriteBool(skel, "SetSeqNumOfs1", true)
       .WriteInteger(skel, "SeqNumOfs1", kSlot)
       .WriteInteger(skel, "ByteOrder", 1)
-      .WriteBool(skel, "DontBurn", true)
+      .WriteBool(skel, "DontBurn", false)
+      .WriteString(skel, "BurnerCmdLine", "/bin/sh " + burner + " $image " + burnLog)
       .WriteString(skel, "OutputFolder", out)
       .WriteBool(skel, "DontSave", false)
       .WriteInteger("Options", "DefaultImg", 0);
@@ -123,7 +132,7 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
 
   // The output files: each complete, each carrying its own number.
   const std::regex outputName(R"(board_(\d+)\.hex)");
-  const std::regex tempName(R"((board_\d+\.hex|velmorin\.ini)\.tmp-[A-Za-z0-9]{6})");
+  const std::regex tempName(R"(\.velmorin-\d+-[a-z0-9]{6}\.tmp)");
   std::set<std::int32_t> written;
   int staleTemps = 0;
   for (const std::string& folder : {out, dir.Path().string()}) {
@@ -157,6 +166,18 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
   EXPECT_GE(killedInBatch, kKills / 2);
   EXPECT_GT(written.size(), 5u);  // more than the last, unbroken batch made
   EXPECT_EQ(IniFile(ini).ReadSections(), (std::vector<std::string>{skel, "Options"}));
+  EXPECT_LE(staleTemps, kMostStaleTemps);
+
+  // Every image the burner was handed, once each, and only complete ones.
+  std::map<std::string, int> burned;
+  std::istringstream burns(ReadFileBytes(burnLog));
+  for (std::string image; std::getline(burns, image);) ++burned[image];
+  EXPECT_GE(burned.size(), done.size());
+  for (const auto& [image, times] : burned) {
+    EXPECT_EQ(times, 1) << image << " burned " << times << " times";
+    TIntelImage copy;
+    EXPECT_NO_THROW(copy.LoadFromFile(image)) << image;
+  }
 
   std::printf(
       "%d kills (%d in a batch) in %lld ms: %zu numbers used, %zu taken, %zu skipped, Next SN %d, "

@@ -2,12 +2,16 @@
 // beyond the data is refused rather than paid for with gigabytes of zeros,
 // and where memory does run out the error is an exception the window shows,
 // never a crash.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <new>
 #include <string>
@@ -155,6 +159,86 @@ TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
   }
   EXPECT_EQ(store.Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
   EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
+}
+
+// A skeleton of 2 GiB in one line without a line feed: ":" and then NUL bytes
+// (a sparse file, which takes no disk). Its length is odd, so only at its end
+// is it known that test 1 passes and the NULs fail test 2. The reader streams
+// it through its buffer: a child reads it and its peak memory is measured.
+TEST(ImageLimits, TwoGigabyteLineIsJudgedInBoundedMemory) {
+  TempDir dir;
+  const std::string skel = dir.File("one-line.hex");
+  constexpr off_t kSize = (off_t{2} << 30) + 1;
+  {
+    const int fd = ::open(skel.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, ":", 1), 1);
+    ASSERT_EQ(::ftruncate(fd, kSize), 0);
+    ::close(fd);
+  }
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::close(pipeFds[0]);
+    std::string message = "accepted";
+    try {
+      TIntelImage image;
+      image.LoadFromFile(skel);
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    const ssize_t written = ::write(pipeFds[1], message.data(), message.size());
+    ::_exit(written == static_cast<ssize_t>(message.size()) ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  char buffer[200];
+  std::string message;
+  for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+    message.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(message, "File is corrupt");
+  std::printf("2 GiB line: peak RSS %ld KiB, %.2f s\n", usage.ru_maxrss, seconds);
+#ifdef VELMORIN_ASAN
+  GTEST_SKIP() << "AddressSanitizer's shadow memory makes the resident size meaningless";
+#else
+  EXPECT_LT(usage.ru_maxrss, 64 * 1024);
+#endif
+}
+
+// A skeleton that is a FIFO or a device: the serialization stops at once with
+// an error that names it, before a serial number is used.
+TEST(ImageLimits, SkeletonThatIsNotARegularFileIsRefusedBeforeANumberIsUsed) {
+  TempDir dir;
+  const std::string fifo = dir.File("board.hex");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& skel : {fifo, std::string("/dev/zero")}) {
+    test::FakeView view;
+    test::ScriptedOperator op;
+    ProfileStore store(dir.File("velmorin.ini"), view, op);
+    Serializer serializer(view, store, op);
+    view.text = skel;
+    view.settings.NextSeqNum = 5;
+    view.settings.AutoIncSeq = true;
+    view.settings.OutputFolder = dir.Path().string();
+    try {
+      serializer.SerializeImage();
+      ADD_FAILURE() << "no error for " << skel;
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.Message(), skel + " is not a regular file");
+    }
+    EXPECT_EQ(view.NextSeqNum(), 5) << skel;
+    EXPECT_EQ(store.Ini().ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
+  }
 }
 
 #ifndef VELMORIN_ASAN

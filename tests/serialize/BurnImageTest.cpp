@@ -96,6 +96,9 @@ TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
       {burner + " \"$image\"", plain, {plain}},
       {burner + " \"$image\"", blanks, {"'" + blanks + "'"}},
       {burner + " '$image'", plain, {plain}},
+      // A path that would read as an option goes as "./" + path, the same file.
+      {burner + " -p $image", "-rf_1.hex", {"-p", "./-rf_1.hex"}},
+      {burner + " -p $image", "-my out/b 1.hex", {"-p", "./-my out/b 1.hex"}},
       // No output path: each placeholder simply disappears.
       {burner + " -p $image -v", "", {"-p", "-v"}},
       {burner + " \"$image\"", "", {""}},
@@ -168,9 +171,9 @@ TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
 TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
   struct Runner : BurnerRunner {
     std::vector<std::pair<std::string, int>> runs;
-    std::uint32_t Run(const std::string& line, int show) override {
+    BurnOutcome Run(const std::string& line, int show, const BurnContext&) override {
       runs.emplace_back(line, show);
-      return runs.size() == 1 ? 0u : 0xFFFFFFFFu;
+      return {runs.size() == 1 ? 0u : 0xFFFFFFFFu, true, false};
     }
   } runner;
   serializer.SetBurnerRunner(runner);

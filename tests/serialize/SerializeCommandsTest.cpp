@@ -276,10 +276,10 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
   struct DeletingRunner : BurnerRunner {
     std::string victim;
     int runs = 0;
-    std::uint32_t Run(const std::string&, int) override {
+    BurnOutcome Run(const std::string&, int, const BurnContext&) override {
       ++runs;
       fs::remove(victim);
-      return 0;
+      return {0, true, false};
     }
   } runner;
   runner.victim = skelFile;
@@ -297,9 +297,9 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
 TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) {
   struct BreakingRunner : BurnerRunner {
     std::string skelFile;
-    std::uint32_t Run(const std::string&, int) override {
+    BurnOutcome Run(const std::string&, int, const BurnContext&) override {
       test::WriteFileBytes(skelFile, "not hex\r\n");
-      return 0;
+      return {0, true, false};
     }
   } runner;
   runner.skelFile = skelFile;
@@ -310,6 +310,37 @@ TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) 
   EXPECT_EQ(view.progressPositions, (std::vector<int>{1}));
   EXPECT_EQ(OutputCount(), 1u);
   EXPECT_EQ(StoredNextSeqNum(), 101);
+}
+
+// The runner learns which image of the batch it burns and with which number,
+// and what it reports back decides the image: an Abort is a failed burn even
+// when the burner's own exit code was 0.
+TEST_F(SerializeCommandsTest, RunnerLearnsTheImageAndItsOutcomeDecides) {
+  struct RecordingRunner : BurnerRunner {
+    std::vector<BurnContext> contexts;
+    BurnOutcome outcome{0, true, false};
+    BurnOutcome Run(const std::string&, int, const BurnContext& context) override {
+      contexts.push_back(context);
+      return outcome;
+    }
+  } runner;
+  serializer.SetBurnerRunner(runner);
+  view.settings.DontBurn = false;
+  op.AnswerPrompt("3").AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeBatch("Velmorin");
+  op.AnswerBox(mrOk).AnswerBox(mrOk);
+  serializer.SerializeOne();
+  EXPECT_EQ(runner.contexts,
+            (std::vector<BurnContext>{{1, 3, 100}, {2, 3, 101}, {3, 3, 102}, {1, 0, 103}}));
+
+  for (const BurnOutcome outcome :
+       {BurnOutcome{0, true, true}, BurnOutcome{kExecFailed, false, false}}) {
+    runner.outcome = outcome;
+    op.AnswerBox(mrOk);
+    EXPECT_FALSE(serializer.SerializeImage());
+    EXPECT_EQ(serializer.LastBurn().Aborted, outcome.Aborted);
+    EXPECT_EQ(serializer.LastBurn().Started, outcome.Started);
+  }
 }
 
 }  // namespace

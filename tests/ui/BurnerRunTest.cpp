@@ -2,6 +2,8 @@
 // leaves no process behind, a flood that changes nothing for memory or for
 // the window, "Hide", exit codes, and Abort in the middle of a batch started
 // from the main window.
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "BurnerRunDialog.h"
 #include "CommandLine.h"
@@ -158,6 +161,48 @@ class QueuedOperator : public Operator {
   }
 };
 
+// When the first running-burner box was shown, in ms after `clock` started;
+// -1 while none was.
+class BoxShowWatcher : public QObject {
+ public:
+  explicit BoxShowWatcher(const QElapsedTimer& clock) : FClock(clock) {
+    qApp->installEventFilter(this);
+  }
+  ~BoxShowWatcher() override { qApp->removeEventFilter(this); }
+  qint64 shownAt = -1;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && shownAt < 0 &&
+        qobject_cast<TBurnerRunDialog*>(watched) != nullptr) {
+      shownAt = FClock.elapsed();
+    }
+    return false;
+  }
+
+ private:
+  const QElapsedTimer& FClock;
+};
+
+// Our children that have ended and wait to be reaped.
+std::vector<pid_t> OurZombies() {
+  std::vector<pid_t> zombies;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    char state = 0;
+    pid_t parent = 0;
+    if (fields >> state >> parent && parent == ::getpid() && state == 'Z') {
+      zombies.push_back(std::stoi(name));
+    }
+  }
+  return zombies;
+}
+
 }  // namespace
 
 class BurnerRunTest : public QObject {
@@ -178,6 +223,15 @@ class BurnerRunTest : public QObject {
   void floodKeepsMemoryBoundedAndWindowResponsive_data();
   void floodKeepsMemoryBoundedAndWindowResponsive();
   void abortStopsABatchAtThatImage();
+  void boxAppearsOnlyForABurnerThatTakesItsTime_data();
+  void boxAppearsOnlyForABurnerThatTakesItsTime();
+  void abortEndsWhatTheBurnerDetached_data();
+  void abortEndsWhatTheBurnerDetached();
+  void burnerThatEndsLeavesItsDaemonAndNoZombie();
+  void contextNamesTheImageAndItsSerial_data();
+  void contextNamesTheImageAndItsSerial();
+  void placementKeepsTheProgressBarInSight_data();
+  void placementKeepsTheProgressBarInSight();
 
  private:
   std::unique_ptr<TempDir> FDir;
@@ -244,7 +298,7 @@ void BurnerRunTest::showsOutputLiveNewestInView() {
     QVERIFY(Output(box).endsWith("to stderr\nlast\n"));
     checked = true;
   });
-  QCOMPARE(runner.Run(Sh(script), kShowNormal), 0u);
+  QCOMPARE(runner.Run(Sh(script), kShowNormal, {}).ExitCode, 0u);
   QVERIFY(checked);
   QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
@@ -267,7 +321,7 @@ void BurnerRunTest::hideShowsNoOutput() {
     Touch(go);
     checked = true;
   });
-  QCOMPARE(runner.Run(Sh(script), kShowHide), 0u);
+  QCOMPARE(runner.Run(Sh(script), kShowHide, {}).ExitCode, 0u);
   QVERIFY(checked);
 }
 
@@ -299,7 +353,7 @@ void BurnerRunTest::endsByItselfJudgedByExitCode() {
   QElapsedTimer clock;
   clock.start();
   TQtBurnerRunner runner(FWindow);
-  QCOMPARE(runner.Run(commandLine.toStdString(), show), std::uint32_t(expected));
+  QCOMPARE(runner.Run(commandLine.toStdString(), show, {}).ExitCode, std::uint32_t(expected));
   // The box closes as soon as the burner has ended.
   QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
   delete watchdog;
@@ -336,7 +390,9 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
     QVERIFY(!box.AbortButton()->isEnabled());
     QVERIFY(box.StatusLabel()->text().contains("Stopping"));
   });
-  QCOMPARE(runner.Run(Sh(script), kShowNormal), kExecFailed);
+  const BurnOutcome outcome = runner.Run(Sh(script), kShowNormal, {});
+  QCOMPARE(outcome.ExitCode, kExecFailed);
+  QVERIFY(outcome.Started && outcome.Aborted);
   const qint64 elapsed = clock.elapsed();
   qInfo("Abort to return: %lld ms", elapsed);
   QVERIFY(grandchild > 0);
@@ -377,7 +433,7 @@ void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
     }
     aborted = box.Aborted();
   });
-  QCOMPARE(runner.Run(Sh("exec sleep 1000"), kShowHide), kExecFailed);
+  QCOMPARE(runner.Run(Sh("exec sleep 1000"), kShowHide, {}).ExitCode, kExecFailed);
   QVERIFY(aborted);
 }
 
@@ -465,6 +521,14 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
         [&](TBurnerRunDialog& box) {
           QTRY_VERIFY(Output(box).contains("hanging"));
           QCOMPARE(box.parentWidget(), &window);
+          // Which image is on the chip, and where the batch stands: the
+          // progress bar counts the first image and stays in sight.
+          QCOMPARE(box.ContextLabel()->text(), QString("Image 2 of 3, serial 1001"));
+          QCOMPARE(window.FPbSerialize->value(), 1);
+          const QRect bar(window.FPbSerialize->mapToGlobal(QPoint(0, 0)),
+                          window.FPbSerialize->size());
+          QVERIFY(window.FPbSerialize->isVisible());
+          QVERIFY(!box.frameGeometry().intersects(bar));
           // The box is modal over the window, which keeps painting but takes no input.
           QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&box));
           QVERIFY(window.isVisible());
@@ -495,6 +559,153 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
     window.close();
   }
   SetErrorReporter(oldReporter);
+}
+
+void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime_data() {
+  QTest::addColumn<QString>("script");
+  QTest::addColumn<bool>("shown");
+  QTest::newRow("ends at once") << QString("exit 0") << false;
+  QTest::newRow("ends within 0.15 s") << QString("sleep 0.15") << false;
+  QTest::newRow("takes 0.8 s") << QString("sleep 0.8") << true;
+}
+
+void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime() {
+  QFETCH(QString, script);
+  QFETCH(bool, shown);
+  auto* button = new QPushButton(QStringLiteral("Serialize 1"), FWindow);
+  button->show();
+  QSignalSpy clicks(button, &QPushButton::clicked);
+  // While the box waits to appear, the window still takes no input.
+  QTimer press;
+  press.setSingleShot(true);
+  connect(&press, &QTimer::timeout, [button] {
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::keyClick(button, Qt::Key_Space);
+  });
+  press.start(50);
+  QElapsedTimer clock;
+  clock.start();
+  const BoxShowWatcher watcher(clock);
+  TQtBurnerRunner runner(FWindow);
+  const BurnOutcome outcome = runner.Run(Sh(script.toStdString()), kShowHide, {});
+  QCOMPARE(outcome.ExitCode, 0u);
+  QVERIFY(outcome.Started && !outcome.Aborted);
+  QCOMPARE(watcher.shownAt >= 0, shown);
+  if (shown) {
+    QVERIFY2(watcher.shownAt >= TBurnerRunDialog::kShowDelayMs - 10,
+             QByteArray::number(watcher.shownAt));
+  }
+  QCOMPARE(clicks.count(), 0);
+}
+
+void BurnerRunTest::abortEndsWhatTheBurnerDetached_data() {
+  QTest::addColumn<QString>("script");
+  QTest::newRow("new session") << QString(
+      "setsid sh -c 'echo pid $$; exec sleep 1000' & while :; do sleep 1; done");
+  // Its parent is gone before Abort: it is an orphan, ours as its subreaper.
+  QTest::newRow("orphan in a new session")
+      << QString("(setsid sh -c 'echo pid $$; exec sleep 1000' &); while :; do sleep 1; done");
+  QTest::newRow("own process group") << QString(
+      "perl -e '$|=1; setpgrp(0,0); print \"pid $$\\n\"; sleep 1000' & "
+      "while :; do sleep 1; done");
+  // Ignores SIGTERM, and so do its own children: SIGKILL after the grace.
+  QTest::newRow("new session, deaf to SIGTERM") << QString(
+      "setsid sh -c 'trap \"\" TERM; echo pid $$; while :; do sleep 1; done' & "
+      "while :; do sleep 1; done");
+}
+
+void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
+  QFETCH(QString, script);
+  TQtBurnerRunner runner(FWindow);
+  pid_t detached = -1;
+  WhenBoxOpens([&](TBurnerRunDialog& box) {
+    QTRY_VERIFY(QRegularExpression("pid \\d+\n").match(Output(box)).hasMatch());
+    detached = QRegularExpression("pid (\\d+)").match(Output(box)).captured(1).toInt();
+    const auto burner = static_cast<pid_t>(box.BurnerId());
+    QVERIFY(detached > 0 && !ProcessGone(detached));
+    // Out of the burner's process group: a group kill alone misses it.
+    QVERIFY(::getpgid(detached) != burner);
+    QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
+  });
+  const BurnOutcome outcome = runner.Run(Sh(script.toStdString()), kShowNormal, {});
+  QVERIFY(outcome.Aborted);
+  QCOMPARE(outcome.ExitCode, kExecFailed);
+  QVERIFY(detached > 0);
+  // Gone and reaped: not even a zombie is left.
+  QTRY_VERIFY_WITH_TIMEOUT(!std::filesystem::exists("/proc/" + std::to_string(detached)), 1000);
+  QCOMPARE(OurZombies(), std::vector<pid_t>{});
+}
+
+void BurnerRunTest::burnerThatEndsLeavesItsDaemonAndNoZombie() {
+  // A short-lived orphan comes back to us and ends while the burner runs; a
+  // daemon outlives the burner.
+  const std::string pidFile = FDir->File("daemon.pid");
+  const std::string script = "(sleep 0.05 &); setsid sh -c 'exec sleep 1000' & echo $! > " +
+                             QuoteArgument(pidFile) + "; sleep 0.5; exit 0";
+  TQtBurnerRunner runner(FWindow);
+  const BurnOutcome outcome = runner.Run(Sh(script), kShowHide, {});
+  QCOMPARE(outcome.ExitCode, 0u);
+  QVERIFY(!outcome.Aborted);
+  std::ifstream in(pidFile);
+  pid_t daemon = 0;
+  in >> daemon;
+  QVERIFY(daemon > 0);
+  // Judged by its own exit code, its daemon left alone, nothing left unreaped,
+  // and we are no subreaper any more.
+  QVERIFY(!ProcessGone(daemon));
+  QCOMPARE(OurZombies(), std::vector<pid_t>{});
+  int subreaper = -1;
+  QCOMPARE(::prctl(PR_GET_CHILD_SUBREAPER, &subreaper), 0);
+  QCOMPARE(subreaper, 0);
+  // The daemon came back to us when the burner ended; end it and reap it.
+  QCOMPARE(::kill(daemon, SIGKILL), 0);
+  QCOMPARE(::waitpid(daemon, nullptr, 0), daemon);
+}
+
+void BurnerRunTest::contextNamesTheImageAndItsSerial_data() {
+  QTest::addColumn<int>("image");
+  QTest::addColumn<int>("count");
+  QTest::addColumn<int>("serial");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("batch") << 3 << 10 << 1002 << QString("Image 3 of 10, serial 1002");
+  QTest::newRow("Serialize 1") << 1 << 0 << 1002 << QString("Serial 1002");
+  QTest::newRow("negative serial") << 1 << 1 << -5 << QString("Image 1 of 1, serial -5");
+}
+
+void BurnerRunTest::contextNamesTheImageAndItsSerial() {
+  QFETCH(int, image);
+  QFETCH(int, count);
+  QFETCH(int, serial);
+  QFETCH(QString, text);
+  QCOMPARE(TBurnerRunDialog::ContextText(BurnContext{image, count, serial}), text);
+}
+
+void BurnerRunTest::placementKeepsTheProgressBarInSight_data() {
+  QTest::addColumn<QRect>("screen");
+  QTest::addColumn<QPoint>("windowAt");
+  QTest::addColumn<bool>("besideWindow");
+  const QRect fullHd(0, 0, 1920, 1080);
+  QTest::newRow("centred on a wide screen") << fullHd << QPoint(780, 322) << true;
+  QTest::newRow("at the right edge") << fullHd << QPoint(1560, 100) << true;
+  QTest::newRow("top of a tall screen") << QRect(0, 0, 800, 1280) << QPoint(220, 0) << true;
+  QTest::newRow("no room outside") << QRect(0, 0, 800, 600) << QPoint(220, 82) << false;
+  QTest::newRow("no room, bar low") << QRect(0, 0, 800, 480) << QPoint(220, 45) << false;
+}
+
+void BurnerRunTest::placementKeepsTheProgressBarInSight() {
+  QFETCH(QRect, screen);
+  QFETCH(QPoint, windowAt);
+  QFETCH(bool, besideWindow);
+  const QRect window(windowAt, QSize(360, 435));
+  const QRect bar(windowAt + QPoint(8, 340), QSize(341, 13));
+  const QSize box(520, 360);
+  const int minimumHeight = 150;
+  const QRect placed = TBurnerRunDialog::Placement(screen, window, bar, box, minimumHeight);
+  QVERIFY(screen.contains(placed));
+  QVERIFY(!placed.intersects(bar));
+  QCOMPARE(!placed.intersects(window), besideWindow);
+  QCOMPARE(placed.width(), box.width());
+  QVERIFY(placed.height() >= minimumHeight && placed.height() <= box.height());
 }
 
 QTEST_MAIN(BurnerRunTest)

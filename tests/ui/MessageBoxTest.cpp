@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "BoxTextLabel.h"
 #include "MessageForm.h"
 #include "Operator.h"
 
@@ -330,6 +331,25 @@ void MessageBoxTest::longTextWrapsAtHalfTheScreenWidth() {
   // Nothing of the text is cut off.
   QVERIFY(longForm.TextLabel()->height() >=
           longForm.TextLabel()->heightForWidth(longForm.TextLabel()->width()));
+
+  // A path segment wider than the box is broken inside, so that the drawn
+  // lines hold every character, each line within the label.
+  for (const QString& message :
+       {QStringLiteral("Unable to write to /tmp/%1/velmorin.ini.").arg(QString(324, u'd')),
+        QStringLiteral("%1\nsecond line").arg(QString(400, u'x'))}) {
+    TMessageForm pathForm(message, BoxKind::Error, box_button::OK);
+    const auto* label = qobject_cast<const TBoxTextLabel*>(pathForm.TextLabel());
+    QVERIFY(label != nullptr);
+    QVERIFY(label->width() <= halfScreen);
+    const QStringList lines = label->Lines();
+    QCOMPARE(lines.join(QString()), QString(message).remove(u'\n'));
+    QVERIFY(lines.size() >= 3);
+    for (const QString& line : lines) {
+      QVERIFY2(label->fontMetrics().horizontalAdvance(line.trimmed()) <= label->width(),
+               qPrintable(line));
+    }
+    QVERIFY(label->height() >= label->heightForWidth(label->width()));
+  }
 }
 
 void MessageBoxTest::coreTextIsConvertedAtTheBorder() {

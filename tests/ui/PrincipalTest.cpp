@@ -164,6 +164,7 @@ class PrincipalTest : public QObject {
   void browseButtonsUseTheChooser();
   void addKeepsTheSelectionAndRemoveClearsIt();
   void anErrorInAHandlerIsShownAndTheWindowStays();
+  void aSecondWindowOnAHeldFileSaysSoAndEndsWithoutWriting();
   void aboutBoxNamesProgramVersionAndPlatform();
 
  private:
@@ -513,6 +514,20 @@ void PrincipalTest::addressFieldsTakeTypingAsTheOperatorSeesIt() {
   // The decimal field reads a number that is not one as 0.
   window->FEdNextSeqNum->Editor()->setText("-");
   QCOMPARE(window->NextSeqNum(), 0);
+
+  // Every hexadecimal field refuses a ninth digit as it refuses a wrong
+  // character, rather than turning "123456789" into a number that reads as 0.
+  window->FCkSeqNumOfs3->setChecked(true);
+  window->FCkSeqNumOfs4->setChecked(true);
+  for (SpinEdit* field :
+       {window->FEdSeqNumSize, first, second, window->FEdSeqNumOfs3, window->FEdSeqNumOfs4}) {
+    QSignalSpy ninth(field, &SpinEdit::Refused);
+    field->Editor()->selectAll();
+    QTest::keyClicks(field, "123456789");
+    QCOMPARE(field->text(), QString("12345678"));
+    QCOMPARE(field->Value(), 0x12345678);
+    QCOMPARE(ninth.count(), 1);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -832,6 +847,27 @@ void PrincipalTest::addKeepsTheSelectionAndRemoveClearsIt() {
   QVERIFY(FOperator.boxes.empty());
 }
 
+// The first window holds the INI file; a second one on the same file shows the
+// error box naming it and closes, writing nothing (not even DefaultImg).
+void PrincipalTest::aSecondWindowOnAHeldFileSaysSoAndEndsWithoutWriting() {
+  const std::string before = IniText({"[/fw/a.hex]", "NextSeqNum=600"});
+  WriteFileBytes(FIni, before);
+  auto first = OpenWindow();
+  {
+    TFormPrincipal second({FIni, &FOperator, &FChooser});
+    second.show();
+    QCOMPARE(FErrors, std::vector<std::string>{"The INI file " + FIni +
+                                               " is in use by another copy of Velmorin"});
+    QVERIFY(second.IniFileRefused());
+    QTRY_VERIFY(!second.isVisible());
+  }
+  QCOMPARE(ReadFileBytes(FIni), before);
+  QVERIFY(first->isVisible());
+  QVERIFY(!first->IniFileRefused());
+  first->close();  // the holder stores its selection as ever
+  QCOMPARE(ReadFileBytes(FIni), before + IniText({"[Options]", "DefaultImg=-1"}));
+}
+
 void PrincipalTest::anErrorInAHandlerIsShownAndTheWindowStays() {
   auto window = OpenWindow();
   window->FCbSkelFile->setEditText("/boards/a.hex");
@@ -861,6 +897,10 @@ void PrincipalTest::aboutBoxNamesProgramVersionAndPlatform() {
 #else
   QVERIFY(text.rfind("Velmorin\r\nVersion 1.0 Linux\r\n", 0) == 0);
 #endif
+  // The line after the version lines names the file holding the profiles.
+  const std::size_t second = text.find("\r\n", text.find("\r\n") + 2);
+  QCOMPARE(text.substr(second + 2, text.find("\r\n", second + 2) - second - 2),
+           "Profiles: " + FIni);
   QCOMPARE(FOperator.boxes[0].kind, BoxKind::Information);
   QCOMPARE(FOperator.boxes[0].buttons, BoxButtons(box_button::OK));
 }

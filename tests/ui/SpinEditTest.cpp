@@ -165,6 +165,11 @@ void SpinEditTest::typingAcceptsOnlyNumberCharacters_data() {
                             << "+f" << 15 << 0;
   QTest::newRow("dec no number reads 0") << Kind::Decimal << "1-2"
                                          << "1-2" << 0 << 0;
+  // Eight hexadecimal digits at most; the sign is no digit.
+  QTest::newRow("hex ninth digit refused") << Kind::Hex << "+FFFFFFFF0"
+                                           << "+FFFFFFFF" << -1 << 1;
+  QTest::newRow("dec ten digits taken") << Kind::Decimal << "2147483647"
+                                        << "2147483647" << INT_MAX << 0;
 }
 
 void SpinEditTest::typingAcceptsOnlyNumberCharacters() {
@@ -280,6 +285,10 @@ void SpinEditTest::pastedTextWithOtherCharactersIsRefused() {
   QCOMPARE(field->text(), QString("5"));
   field->Editor()->selectAll();
   field->Editor()->insert("-10");
+  QCOMPARE(field->Value(), -16);
+  // Nine digits pasted are refused whole.
+  field->Editor()->selectAll();
+  field->Editor()->insert("123456789");
   QCOMPARE(field->Value(), -16);
 }
 
