@@ -1,5 +1,8 @@
 #include "IniFileLock.h"
 
+#include <chrono>
+#include <thread>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -101,6 +104,8 @@ IniFileLock::~IniFileLock() {
 
 namespace {
 
+constexpr auto kHeldGrace = std::chrono::milliseconds(1500);
+
 // An exclusive lock on the whole file behind `fd`, without waiting. Returns 0
 // or the errno of the refusal.
 int LockWhole(int fd, bool writable) {
@@ -141,7 +146,18 @@ std::unique_ptr<IniFileLock> IniFileLock::Acquire(const std::string& iniPath) {
       RaiseLockFailure(iniPath, errno);
     }
   }
-  if (const int err = LockWhole(fd, writable); err != 0) {
+  // A copy killed while it was starting a burner leaves its descriptor, for a
+  // moment, in the child that hasn't reached exec yet (which closes it): such
+  // a hold is gone within milliseconds, so it is waited out briefly before a
+  // live copy is assumed.
+  const auto giveUp = std::chrono::steady_clock::now() + kHeldGrace;
+  for (;;) {
+    const int err = LockWhole(fd, writable);
+    if (err == 0) break;
+    if (HeldElsewhere(err) && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      continue;
+    }
     ::close(fd);
     if (HeldElsewhere(err)) RaiseInUse(iniPath);
     RaiseLockFailure(iniPath, err);

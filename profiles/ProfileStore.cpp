@@ -129,6 +129,7 @@ void ProfileStore::Open() {
   }
   const auto count = static_cast<std::int64_t>(names.size());
   FView.SetSkelFileItems(names);
+  FProductionLogName = contents->ReadString(kOptionsSection, "ProductionLog", "");
   const std::int32_t selected = contents->ReadInteger(kOptionsSection, kDefaultImgKey, -1);
   FView.SetSkelFileIndex(selected >= 0 && selected < count ? selected : -1);
   LoadProfile(&*contents);

@@ -52,6 +52,9 @@ class ProfileStore {
   void ClearProfileName() { FProfileNameValue.clear(); }
 
   const IniFile& Ini() const { return FIniFile; }
+  // The production record's file as section "Options" names it at start-up
+  // (key "ProductionLog"); empty when there is to be no record.
+  const std::string& ProductionLogName() const { return FProductionLogName; }
 
  private:
   // LoadProfile from a read already made (nullptr: read the file now).
@@ -66,6 +69,7 @@ class ProfileStore {
   ProfileView& FView;
   Operator& FOperator;
   std::string FProfileNameValue;
+  std::string FProductionLogName;
 };
 
 }  // namespace velmorin

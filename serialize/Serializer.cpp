@@ -1,5 +1,8 @@
 #include "Serializer.h"
 
+#include <filesystem>
+#include <optional>
+
 #include "BurnerCommand.h"
 #include "FileExists.h"
 #include "ParseInteger.h"
@@ -47,15 +50,24 @@ void Serializer::SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::str
 
 bool Serializer::BurnImage(const TObjImage& /*image*/, const std::string& outputPath) {
   const ProfileSettings settings = FView.Settings();
+  FBurnFate = SerialFate::Ok;
+  FBurnExitCode.reset();
   if (settings.DontBurn) return true;
   if (FOperator.ShowMessageBox("Prepare a chip in the burner, please.", BoxKind::Confirm,
                                box_button::OK | box_button::Cancel) != mrOk) {
+    FBurnFate = SerialFate::Cancelled;
     return false;
   }
   const std::string commandLine =
       BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
   const int show = settings.HideBurner ? kShowHide : kShowNormal;
   FLastBurn = FBurner->Run(commandLine, show, FContext);
+  if (FLastBurn.Started) FBurnExitCode = FLastBurn.ExitCode;
+  if (FLastBurn.Aborted) {
+    FBurnFate = SerialFate::Aborted;
+  } else if (!FLastBurn.Succeeded()) {
+    FBurnFate = SerialFate::BurnerFailed;
+  }
   return FLastBurn.Succeeded();
 }
 
@@ -76,10 +88,43 @@ bool Serializer::SerializeImage() {
   // From here on the number counts as used, whatever happens to the image.
   const std::int32_t seqNum = TakeSeqNum();
   FContext.Serial = seqNum;
-  for (int slot = 1; slot <= 4; ++slot) StampSeqNum(*image, seqNum, slot);
+  std::optional<ProductionLog> record;
+  if (!FStore.ProductionLogName().empty()) {
+    record.emplace(FStore.ProductionLogName(), FStore.Ini().FileName());
+  }
+  ProductionEntry entry;
+  entry.Skeleton = FView.SkelFileText();
+  entry.Serial = seqNum;
   std::string outputPath;
-  SaveOutputImage(*image, seqNum, outputPath);
-  return BurnImage(*image, outputPath);
+  const auto fullPath = [&outputPath] {
+    if (outputPath.empty()) return std::string();
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(outputPath, ec);
+    return ec ? outputPath : absolute.lexically_normal().string();
+  };
+  bool ok = false;
+  try {
+    for (int slot = 1; slot <= 4; ++slot) StampSeqNum(*image, seqNum, slot);
+    SaveOutputImage(*image, seqNum, outputPath);
+    ok = BurnImage(*image, outputPath);
+  } catch (const std::exception& error) {
+    if (record) {
+      entry.OutputFile = fullPath();
+      entry.Fate = SerialFate::Error;
+      entry.Message = error.what();
+      // A record that can't take the line is the graver fault: it is the one
+      // the operator sees, and production stops either way.
+      record->Append(entry);
+    }
+    throw;
+  }
+  if (record) {
+    entry.OutputFile = fullPath();
+    entry.Fate = FBurnFate;
+    entry.ExitCode = FBurnExitCode;
+    record->Append(entry);
+  }
+  return ok;
 }
 
 void Serializer::SerializeOne() {

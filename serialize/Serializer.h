@@ -10,6 +10,7 @@
 #include "BurnerRunner.h"
 #include "ObjImage.h"
 #include "Operator.h"
+#include "ProductionLog.h"
 #include "ProfileStore.h"
 #include "ProfileView.h"
 
@@ -35,6 +36,8 @@ class Serializer {
   bool BurnImage(const TObjImage& image, const std::string& outputPath);
   // A new image read from the skeleton file, or nullptr when no file is there.
   std::unique_ptr<TIntelImage> LoadSkelFile();
+  // With the production record on, its line for this image is on disk
+  // before this returns, on every path after the number was taken.
   bool SerializeImage();
 
   // The "Serialize 1" command.
@@ -58,6 +61,9 @@ class Serializer {
   // Where the command stands, handed to the runner with each burn.
   BurnContext FContext;
   BurnOutcome FLastBurn;
+  // How the last BurnImage ended, as the production record tells it.
+  SerialFate FBurnFate = SerialFate::Ok;
+  std::optional<std::uint32_t> FBurnExitCode;
 };
 
 }  // namespace velmorin

@@ -188,5 +188,84 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
       staleTemps);
 }
 
+// The production record under the same kills: every line parses as CSV, no
+// number stands in it twice, and every number the stored Next SN advanced past
+// is in it, but for at most the one that was under way when a kill came.
+TEST(CrashLoop, RecordAccountsForEveryNumberTaken) {
+  constexpr int kRecordKills = 40;
+  test::TempDir dir;
+  const std::string skel = dir.File("board.hex");
+  const std::string out = dir.File("out");
+  const std::string ini = dir.File("velmorin.ini");
+  const std::string log = dir.File("numbers.log");
+  const std::string record = dir.File("record.csv");
+  WriteFileBytes(skel, Skeleton());
+  fs::create_directory(out);
+  IniFile::Changes profile;
+  profile.WriteInteger(skel, "NextSeqNum", 1)
+      .WriteBool(skel, "AutoIncSeq", true)
+      .WriteBool(skel, "DontBurn", false)
+      .WriteString(skel, "BurnerCmdLine", "/bin/true $image")
+      .WriteString(skel, "OutputFolder", out)
+      .WriteInteger("Options", "DefaultImg", 0)
+      .WriteString("Options", "ProductionLog", "record.csv");
+  IniFile(ini).Apply(profile);
+
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> delayUs(0, 20000);
+  std::set<std::int32_t> underWay;  // the last number each killed run took
+  for (int round = 0; round < kRecordKills; ++round) {
+    const auto logSize = fs::exists(log) ? fs::file_size(log) : 0;
+    const pid_t pid =
+        test::StartChild({VELMORIN_CRASHLOOP_CHILD, ini, log, "1000000"}, dir.File("child.txt"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((fs::exists(log) ? fs::file_size(log) : 0) == logSize &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << ReadFileBytes(dir.File("child.txt"));
+    std::istringstream lines(ReadFileBytes(log).substr(logSize));
+    std::int32_t last = -1;
+    for (std::string what; lines >> what;) {
+      std::int32_t n = 0;
+      if (lines >> n && what == "take") last = n;
+    }
+    if (last >= 0) underWay.insert(last);
+  }
+
+  // Read as a quality system would: Python's csv module, the file as it stands.
+  const std::string script = dir.File("read.py");
+  WriteFileBytes(script,
+                 "import csv, sys\n"
+                 "rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))\n"
+                 "assert rows[0] == ['Time','Station','Skeleton','Serial','OutputFile','Result',"
+                 "'ExitCode','Message'], rows[0]\n"
+                 "for row in rows[1:]:\n"
+                 "    assert len(row) == 8 and row[5] == 'ok' and row[6] == '0', row\n"
+                 "    print(row[3])\n");
+  const std::string command = "python3 " + script + " " + record + " > " + dir.File("serials.txt");
+  ASSERT_EQ(::system(command.c_str()), 0) << ReadFileBytes(record);
+  std::set<std::int32_t> recorded;
+  std::istringstream serials(ReadFileBytes(dir.File("serials.txt")));
+  for (std::int32_t n; serials >> n;) EXPECT_TRUE(recorded.insert(n).second) << "twice: " << n;
+
+  const std::int32_t stored = IniFile(ini).ReadInteger(skel, "NextSeqNum", -1);
+  ASSERT_GT(stored, 1);
+  int missing = 0;
+  for (std::int32_t n = 1; n < stored; ++n) {
+    if (recorded.count(n) != 0) continue;
+    ++missing;
+    EXPECT_EQ(underWay.count(n), 1u) << n << " was used but is neither recorded nor under way";
+  }
+  EXPECT_LE(missing, kRecordKills);
+  EXPECT_LT(*recorded.rbegin(), stored);
+  std::printf("%d kills: %zu numbers recorded, %d under way at a kill, Next SN %d\n", kRecordKills,
+              recorded.size(), missing, stored);
+}
+
 }  // namespace
 }  // namespace velmorin
