@@ -167,13 +167,18 @@ class IniDocument {
     return text;
   }
 
-  // Index of the first header line of `section`, if any.
+  // Index of the first header line of `section`, if any. An operation looks
+  // up its one section once per key: the last answer is kept until the lines
+  // move.
   std::optional<std::size_t> FindSection(std::string_view section) const {
-    for (std::size_t i = 0; i < FLines.size(); ++i) {
+    if (FFound && IniFile::SameName(FFound->Name, section)) return FFound->Header;
+    std::optional<std::size_t> header;
+    for (std::size_t i = 0; i < FLines.size() && !header; ++i) {
       const ParsedLine& parsed = FLines[i].Parsed;
-      if (parsed.Kind == LineKind::Section && IniFile::SameName(parsed.Name, section)) return i;
+      if (parsed.Kind == LineKind::Section && IniFile::SameName(parsed.Name, section)) header = i;
     }
-    return std::nullopt;
+    FFound = Found{std::string(section), header};
+    return header;
   }
 
   // Index of the first line of `key` in the section whose header is at `header`.
@@ -218,6 +223,7 @@ class IniDocument {
     const std::string encoded = EncodeValue(value);
     const auto header = FindSection(section);
     if (!header) {
+      FFound.reset();
       Terminate(FLines.size());
       FLines.push_back(Store('[' + section + ']' + FLineEnd));
       FLines.push_back(Store(key + '=' + encoded + FLineEnd));
@@ -232,6 +238,7 @@ class IniDocument {
     }
     const std::size_t after = LastEntryLine(*header);
     Terminate(after + 1);
+    FFound.reset();
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(after + 1),
                   Store(key + '=' + encoded + FLineEnd));
   }
@@ -242,6 +249,7 @@ class IniDocument {
       const std::size_t last = LastEntryLine(*header);
       FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(*header),
                    FLines.begin() + static_cast<std::ptrdiff_t>(last + 1));
+      FFound.reset();
       erased = true;
     }
     return erased;
@@ -273,6 +281,13 @@ class IniDocument {
       FLines[next - 1] = Store(line + FLineEnd);
     }
   }
+
+  // The last section looked up and where its header is (none: not in the file).
+  struct Found {
+    std::string Name;
+    std::optional<std::size_t> Header;
+  };
+  mutable std::optional<Found> FFound;
 
   const std::string FText;             // the file as read; the line table points into it
   std::deque<std::string> FMadeLines;  // lines written since (a deque never moves them)
