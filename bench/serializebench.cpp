@@ -11,6 +11,7 @@
 #include <exception>
 #include <string>
 
+#include "IniFile.h"
 #include "ProfileStore.h"
 #include "Serializer.h"
 
@@ -61,11 +62,13 @@ class BatchOperator : public Operator {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: serializebench SKELETON OUTDIR INI COUNT\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: serializebench SKELETON OUTDIR INI COUNT [RECORD]\n");
     return 2;
   }
   try {
+    // With RECORD, the production record is switched on as an operator would.
+    if (argc == 6) IniFile(argv[3]).WriteString("Options", "ProductionLog", argv[5]);
     PlainView view;
     BatchOperator op(argv[4]);
     // Opened as the window opens it, so the batch holds the INI file's lock.
