@@ -1,12 +1,17 @@
-// hexbench IN OUT [ADDRESS SERIAL WIDTH]
+// hexbench [--phases] IN OUT [ADDRESS SERIAL WIDTH]
 //
 // The work of one serialization without the window: reads IN into a
 // TIntelImage, optionally stamps SERIAL's bytes (least significant first, zero
-// beyond the fourth) at ADDRESS through SetByte, and writes OUT. run-hexbench
-// times it against objcopy on the same file.
+// beyond the fourth) at ADDRESS through SetByte, and writes OUT. The output is
+// saved the way a serialization saves it (temporary file, then rename) but
+// without the flush to disk, so that it compares with tools that don't flush;
+// run-hexbench times it against objcopy and cat on the same file. --phases
+// prints the time of reading, stamping and writing on standard error.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -34,7 +39,7 @@ bool ParseSerial(const char* text, std::int32_t& serial) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: hexbench IN OUT [ADDRESS SERIAL WIDTH]\n"
+               "usage: hexbench [--phases] IN OUT [ADDRESS SERIAL WIDTH]\n"
                "  ADDRESS  image address of the serial's first byte (decimal or 0x...)\n"
                "  SERIAL   signed 32-bit serial number, decimal\n"
                "  WIDTH    number of bytes to stamp, 1 to 64\n");
@@ -44,6 +49,11 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool phases = argc > 1 && std::strcmp(argv[1], "--phases") == 0;
+  if (phases) {
+    --argc;
+    ++argv;
+  }
   if (argc != 3 && argc != 6) return Usage();
   unsigned long long address = 0;
   unsigned long long width = 0;
@@ -55,8 +65,11 @@ int main(int argc, char** argv) {
   }
 
   try {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     velmorin::TIntelImage image;
     image.LoadFromFile(argv[1]);
+    const auto read = Clock::now();
     if (stamp) {
       const auto pattern = static_cast<std::uint32_t>(serial);
       for (unsigned i = 0; i < width; ++i) {
@@ -64,7 +77,16 @@ int main(int argc, char** argv) {
         image.SetByte(static_cast<std::uint32_t>(address + i), value);
       }
     }
-    image.SaveToFile(argv[2]);
+    const auto stamped = Clock::now();
+    image.SaveToFile(argv[2], velmorin::Durability::Normal);
+    const auto written = Clock::now();
+    if (phases) {
+      const auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+      };
+      std::fprintf(stderr, "read %.1f ms, stamp %.3f ms, write %.1f ms\n", ms(read - start),
+                   ms(stamped - read), ms(written - stamped));
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "hexbench: %s\n", e.what());
     return 1;

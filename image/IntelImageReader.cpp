@@ -4,7 +4,9 @@
 // through the text reader's fixed buffer: neither the whole text nor a whole
 // line is ever held, so a line gigabytes long costs no more memory than a
 // record.
+#include <algorithm>
 #include <cstdio>
+#include <new>
 #include <typeinfo>
 
 #include "HexDigits.h"
@@ -32,6 +34,35 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int size) {
   std::uint32_t value = 0;
   for (int i = 0; i < size; ++i) value = value << 8 | bytes[i];
   return value;
+}
+
+// Room for `count` more bytes in a segment, and for all that the rest of the
+// file can still add to it (two characters per byte at the most): a segment
+// then grows in one step instead of doubling, copying and faulting in pages
+// over and over. Pages never written cost no memory.
+void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFileReader& reader) {
+  // Never less than doubling: the size may have grown since the opening.
+  const std::size_t wanted = std::max(bytes.size() + count, 2 * bytes.capacity());
+  try {
+    bytes.reserve(std::max(
+        wanted, bytes.size() + count + static_cast<std::size_t>(reader.RemainingSize() / 2)));
+  } catch (const std::bad_alloc&) {
+    // Address space is short: the insertion grows the segment the ordinary way.
+  }
+}
+
+// Kept out of line: where the compiler sees how small a record's count is, it
+// copies the bytes with an inlined "rep movs", slow to start for so few
+// bytes; the library's memmove isn't.
+[[gnu::noinline]] void AppendBytes(std::vector<std::uint8_t>& bytes, const std::uint8_t* values,
+                                   std::size_t count) {
+  bytes.insert(bytes.end(), values, values + count);
+}
+
+// A segment that another follows is complete: the room it was given for the
+// rest of the file goes back when it is large.
+void GiveBackRoom(std::vector<std::uint8_t>& bytes) {
+  if (bytes.capacity() - bytes.size() > (std::size_t{1} << 20)) bytes.shrink_to_fit();
 }
 
 [[noreturn]] void Fail(const char* message) {
@@ -144,16 +175,8 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
     const char* text = line.data();
     const std::size_t pairCount = (length - 1) / 2;
     // Decode every pair once, noting any character that isn't a digit.
-    int bad = 0;
     unsigned sum = 0;
-    for (std::size_t k = 0; k < pairCount; ++k) {
-      const int value = hex::kPairValue[static_cast<unsigned char>(text[1 + 2 * k]) << 8 |
-                                        static_cast<unsigned char>(text[2 + 2 * k])];
-      bad |= value;
-      pairs[k] = static_cast<std::uint8_t>(value);
-      sum += pairs[k];
-    }
-    if (bad < 0) Fail("File is corrupt");
+    if (!hex::DecodePairs(text + 1, pairCount, pairs, sum)) Fail("File is corrupt");
     const std::uint8_t checksum = ownChecksumRule
                                       ? static_cast<std::uint8_t>(pairs[pairCount - 1] - sum)
                                       : RecordChecksum(line);
@@ -172,10 +195,12 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
         if (Segments.empty() ||
             address !=
                 Segments.back().Start + static_cast<std::uint32_t>(Segments.back().Data.size())) {
+          if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
           Segments.push_back(TImageSegment{address, {}});
         }
         std::vector<std::uint8_t>& bytes = Segments.back().Data;
-        bytes.insert(bytes.end(), values, values + count);
+        if (bytes.capacity() - bytes.size() < count) MakeRoom(bytes, count, reader);
+        AppendBytes(bytes, values, count);
         break;
       }
       case kEndOfFile:

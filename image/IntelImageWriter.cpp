@@ -10,6 +10,7 @@
 // same. Whether the image can be written at all is settled before the first
 // line, and the file appears under its name only when it is complete.
 #include <algorithm>
+#include <memory>
 #include <typeinfo>
 
 #include "AtomicFileWriter.h"
@@ -79,36 +80,50 @@ void WalkRecords(const TIntelImage& image, OnBase&& onBase, OnData&& onData) {
   }
 }
 
-// Collects lines into large blocks for the file, sparing a call per line.
+// Builds the lines straight into large blocks for the file, sparing a call
+// and a copy per line.
 class FileSink : public TIntelImage::LineSink {
  public:
-  explicit FileSink(AtomicFileWriter& file) : FFile(file) { FBlock.reserve(kBlockSize); }
-  void Line(std::string_view line) override {
-    if (FBlock.size() + line.size() + 2 > kBlockSize) Flush();
-    FBlock.append(line);
-    FBlock.append("\r\n");
+  explicit FileSink(AtomicFileWriter& file) : FFile(file), FBlock(new char[kBlockSize]) {}
+  char* Room(std::size_t size) override {
+    if (FUsed + size + 2 > kBlockSize) Flush();
+    return FBlock.get() + FUsed;
+  }
+  void Put(std::size_t size) override {
+    char* end = FBlock.get() + FUsed + size;
+    end[0] = '\r';
+    end[1] = '\n';
+    FUsed += size + 2;
   }
   void Flush() {
-    FFile.Write(FBlock);
-    FBlock.clear();
+    FFile.Write(std::string_view(FBlock.get(), FUsed));
+    FUsed = 0;
   }
 
  private:
-  static constexpr std::size_t kBlockSize = 256 * 1024;
+  // Below the file writer's own buffer, which then takes each block whole.
+  static constexpr std::size_t kBlockSize = 128 * 1024;
   AtomicFileWriter& FFile;
-  std::string FBlock;
+  std::unique_ptr<char[]> FBlock;
+  std::size_t FUsed = 0;
 };
 
 class TextSink : public TIntelImage::LineSink {
  public:
   explicit TextSink(std::string& text) : FText(text) {}
-  void Line(std::string_view line) override {
-    FText.append(line);
+  char* Room(std::size_t size) override {
+    FText.resize(FDone + size + 2);
+    return FText.data() + FDone;
+  }
+  void Put(std::size_t size) override {
+    FText.resize(FDone + size);
     FText.append("\r\n");
+    FDone = FText.size();
   }
 
  private:
   std::string& FText;
+  std::size_t FDone = FText.size();  // the text's length up to the last line put
 };
 }  // namespace
 
@@ -139,31 +154,32 @@ void TIntelImage::WriteRecords(LineSink& sink) const {
   // sum is taken while the record is built instead, which spares a second
   // parse and a string per record.
   const bool ownChecksumRule = typeid(*this) == typeid(TIntelImage);
-  char record[1 + 2 * (4 + 255 + 1)];
-  auto put = [&](std::size_t length, unsigned sum) {
-    if (ownChecksumRule) {
-      hex::PutPair(record + length - 2, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-      sink.Line(std::string_view(record, length));
-    } else {
-      sink.Line(FixChecksum(std::string_view(record, length)));
-    }
-  };
-  // Builds the record ":" count address type bytes "00" and puts it out.
+  // Builds the record ":" count address type bytes "00" in the sink's room
+  // and puts it out.
   auto putRecord = [&](std::uint8_t type, std::uint16_t field, const std::uint8_t* bytes,
                        std::size_t count) {
+    char* const record = sink.Room(2 * count + 11);
     record[0] = ':';
     unsigned sum = static_cast<unsigned>(count) + (field >> 8) + (field & 0xFF) + type;
     hex::PutPair(record + 1, static_cast<std::uint8_t>(count));
     hex::PutPair(record + 3, static_cast<std::uint8_t>(field >> 8));
     hex::PutPair(record + 5, static_cast<std::uint8_t>(field));
     hex::PutPair(record + 7, type);
-    char* out = record + 9;
-    for (std::size_t i = 0; i < count; ++i, out += 2) {
-      hex::PutPair(out, bytes[i]);
-      sum += bytes[i];
+    hex::EncodeBytes(bytes, count, record + 9);
+    for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
+    char* const out = record + 9 + 2 * count;
+    const auto length = static_cast<std::size_t>(out + 2 - record);
+    if (ownChecksumRule) {
+      hex::PutPair(out, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    } else {
+      out[0] = out[1] = '0';
+      // A replaced rule may change the line's length: it then gets room anew.
+      const std::string fixed = FixChecksum(std::string_view(record, length));
+      fixed.copy(fixed.size() > length ? sink.Room(fixed.size()) : record, fixed.size());
+      sink.Put(fixed.size());
+      return;
     }
-    out[0] = out[1] = '0';
-    put(static_cast<std::size_t>(out + 2 - record), sum);
+    sink.Put(length);
   };
   auto bigEndian = [](std::uint32_t value, std::uint8_t* bytes, int size) {
     for (int i = size - 1; i >= 0; --i, value >>= 8) bytes[i] = static_cast<std::uint8_t>(value);
@@ -187,15 +203,21 @@ void TIntelImage::WriteRecords(LineSink& sink) const {
       },
       [&](const TImageSegment& segment, std::size_t offset, std::size_t count,
           std::uint16_t field) { putRecord(0x00, field, segment.Data.data() + offset, count); });
-  sink.Line(":00000001FF");
+  constexpr std::string_view kEndOfFile = ":00000001FF";
+  kEndOfFile.copy(sink.Room(kEndOfFile.size()), kEndOfFile.size());
+  sink.Put(kEndOfFile.size());
 }
 
 void TIntelImage::SaveToFile(const std::string& fileName) {
+  SaveToFile(fileName, Durability::Synced);
+}
+
+void TIntelImage::SaveToFile(const std::string& fileName, Durability durability) {
   // Creating the file comes first, so a bad path is reported before a bad
   // image; nothing reaches the target's name unless the whole file is written,
   // and then only once it is on disk: a burner, a re-burn or an archive never
   // finds an empty image under a valid name, not even after a power cut.
-  AtomicFileWriter file(fileName, Durability::Synced);
+  AtomicFileWriter file(fileName, durability);
   CheckWritable();
   FileSink sink(file);
   WriteRecords(sink);

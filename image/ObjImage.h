@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AtomicFileWriter.h"
 #include "Exceptions.h"
 
 namespace velmorin {
@@ -80,6 +81,9 @@ class TIntelImage : public TObjImage {
 
   void LoadFromFile(const std::string& fileName) override;
   void SaveToFile(const std::string& fileName) override;
+  // The same write with the flush to disk chosen by the caller (a benchmark
+  // compares the image path with tools that don't flush).
+  void SaveToFile(const std::string& fileName, Durability durability);
   // The two's complement of the sum of the hex pairs between the ":" and the
   // line's last two characters (a character that isn't a digit counts as 0).
   virtual std::uint8_t RecordChecksum(std::string_view line) const;
@@ -90,11 +94,15 @@ class TIntelImage : public TObjImage {
   void LoadFromText(std::string_view text);
   std::string SaveToText() const;
 
-  // Where writing puts its lines: a file or a string.
+  // Where writing puts its lines: a file or a string. A line is built in
+  // place, in the room the sink gives, so no record is copied on its way out.
   class LineSink {
    public:
     virtual ~LineSink() = default;
-    virtual void Line(std::string_view line) = 0;
+    // Room for a line of at most `size` characters and its line end.
+    virtual char* Room(std::size_t size) = 0;
+    // Ends the line of `size` characters written at the last Room.
+    virtual void Put(std::size_t size) = 0;
   };
 
  private:

@@ -31,7 +31,7 @@ constexpr char kCtrlZ = '\x1A';
 #ifdef _WIN32
 // The C run-time's descriptors in binary mode, not inherited by a burner;
 // _doserrno holds the system's own code for a failure.
-int OpenForReading(const std::string& name) {
+int OpenForReading(const std::string& name, std::uint64_t& size) {
   const int fd = ::_open(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
   if (fd < 0) RaiseInOutError(static_cast<int>(_doserrno), name);
   // A console, a pipe or a device would never end or would block.
@@ -40,6 +40,8 @@ int OpenForReading(const std::string& name) {
     ::_close(fd);
     RaiseNotRegular(name);
   }
+  LARGE_INTEGER fileSize{};
+  size = ::GetFileSizeEx(handle, &fileSize) ? static_cast<std::uint64_t>(fileSize.QuadPart) : 0;
   return fd;
 }
 int ReadSome(int fd, char* buffer, std::size_t size) {
@@ -55,7 +57,7 @@ int LastFileError() {
 // Opening must not block (a FIFO waits for a writer) nor take a terminal, so
 // the file is opened non-blocking and looked at before the first read. A
 // folder opens and fails at its read, as it always did.
-int OpenForReading(const std::string& name) {
+int OpenForReading(const std::string& name, std::uint64_t& size) {
   int fd;
   do {
     fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -85,6 +87,7 @@ int OpenForReading(const std::string& name) {
     ::close(fd);
     RaiseInOutError(err, name);
   }
+  size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
   return fd;
 }
 ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
@@ -99,8 +102,9 @@ int LastFileError() {
 #endif
 }  // namespace
 
-TextFileReader::TextFileReader(const std::string& fileName)
-    : FFileName(fileName), FFd(OpenForReading(fileName)) {}
+TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName) {
+  FFd = OpenForReading(fileName, FFileSize);
+}
 
 TextFileReader TextFileReader::FromBuffer(std::string_view text) {
   TextFileReader reader;
@@ -112,6 +116,8 @@ TextFileReader TextFileReader::FromBuffer(std::string_view text) {
 TextFileReader::TextFileReader(TextFileReader&& other) noexcept
     : FFileName(std::move(other.FFileName)),
       FFd(std::exchange(other.FFd, -1)),
+      FFileSize(other.FFileSize),
+      FFileRead(other.FFileRead),
       FBuffer(std::move(other.FBuffer)),
       FPos(std::exchange(other.FPos, nullptr)),
       FEnd(std::exchange(other.FEnd, nullptr)),
@@ -147,6 +153,7 @@ bool TextFileReader::Refill() {
   } while (got < 0 && errno == EINTR);
   if (got < 0) RaiseInOutError(LastFileError(), FFileName);
   FPos = FBuffer.get();
+  FFileRead += static_cast<std::uint64_t>(got);
   if (got == 0) {
     FEnd = FPos;
     FAtEnd = true;
@@ -180,9 +187,9 @@ bool TextFileReader::NextPiece(std::string_view& piece) {
 
 bool TextFileReader::ReadLine(std::string_view& line, std::size_t limit) {
   // Whatever the caller left of the line before is skipped.
-  std::string_view rest;
-  while (ReadRest(rest)) {
+  for (std::string_view rest; !FLineEnded && ReadRest(rest);) {
   }
+  FPending = {};
   if (FPos == FEnd && !Refill()) return false;
   FLineEnded = false;
 
@@ -218,6 +225,11 @@ bool TextFileReader::ReadRest(std::string_view& piece) {
     return true;
   }
   return NextPiece(piece);
+}
+
+std::uint64_t TextFileReader::RemainingSize() const {
+  const std::uint64_t unread = FFileSize > FFileRead ? FFileSize - FFileRead : 0;
+  return unread + static_cast<std::uint64_t>(FEnd - FPos);
 }
 
 bool TextFileReader::ReadLine(std::string& line) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,10 @@ class TextFileReader {
   // in pieces valid until the next call; false once the line has ended.
   bool ReadRest(std::string_view& piece);
 
+  // The bytes not yet read, as far as the file's size at its opening tells:
+  // for sizing the reader's results, never for deciding where the text ends.
+  std::uint64_t RemainingSize() const;
+
  private:
   TextFileReader() = default;
   bool Refill();
@@ -54,6 +59,8 @@ class TextFileReader {
 
   std::string FFileName;
   int FFd = -1;
+  std::uint64_t FFileSize = 0;      // at the opening
+  std::uint64_t FFileRead = 0;      // bytes read from the file so far
   std::unique_ptr<char[]> FBuffer;  // the file's bytes as read, one chunk at a time
   const char* FPos = nullptr;       // unconsumed bytes of the buffer or of the caller's text
   const char* FEnd = nullptr;
