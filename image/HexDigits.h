@@ -10,6 +10,11 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VELMORIN_HEX_SSE2 1
+#endif
+
 namespace velmorin::hex {
 
 // Value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
@@ -60,13 +65,44 @@ constexpr std::uint64_t InRange(std::uint64_t x, std::uint8_t lo, std::uint8_t h
 // Decodes `pairs` pairs of hexadecimal digits at `in` into bytes at `out`,
 // and adds the bytes to `sum`; false when any character isn't a digit (the
 // bytes and the sum are then meaningless).
-// Eight characters are taken at a time in a 64-bit word: the digit test and
-// the conversion are a few word operations instead of a table look-up each.
+// Sixteen characters are taken at a time in a vector register where there is
+// one, then eight in a 64-bit word: the digit test and the conversion are a
+// few operations on all of them instead of a table look-up each.
 inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, unsigned& sum) {
   using detail::InRange;
   using detail::kEachByte;
   std::uint64_t bad = 0;
   std::size_t k = 0;
+#ifdef VELMORIN_HEX_SSE2
+  // Sixteen characters at a time: the same tests and conversion lane by
+  // lane, with the sum taken by a sum of absolute differences from zero.
+  if (pairs >= 8) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i allGood = _mm_set1_epi8(-1);
+    __m128i sums = zero;
+    for (; k + 8 <= pairs; k += 8, in += 16, out += 8) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+      // Signed compares: a byte above 0x7F is negative and passes neither test.
+      const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)),
+                                          _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
+      const __m128i lower = _mm_or_si128(x, _mm_set1_epi8(0x20));
+      const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                           _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+      allGood = _mm_and_si128(allGood, _mm_or_si128(digit, letter));
+      const __m128i value = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
+                                         _mm_and_si128(letter, _mm_set1_epi8(9)));
+      // A 16-bit lane holds a pair, its high digit in the low byte.
+      const __m128i joined =
+          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(value, 4), _mm_srli_epi16(value, 8)),
+                        _mm_set1_epi16(0x00FF));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(joined, joined));
+      sums = _mm_add_epi64(sums, _mm_sad_epu8(joined, zero));
+    }
+    if (_mm_movemask_epi8(allGood) != 0xFFFF) bad = 1;
+    sum += static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
+           static_cast<unsigned>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     for (; k + 4 <= pairs; k += 4, in += 8, out += 4) {
       std::uint64_t x;
@@ -98,14 +134,36 @@ inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, un
 }
 
 // Writes `count` bytes at `in` as upper-case pairs at `out` (2 * count
-// characters), four bytes to a 64-bit word.
-inline void EncodeBytes(const std::uint8_t* in, std::size_t count, char* out) {
+// characters), sixteen or four bytes at a time; returns the bytes' sum.
+inline unsigned EncodeBytes(const std::uint8_t* in, std::size_t count, char* out) {
   using detail::kEachByte;
   std::size_t k = 0;
+  unsigned sum = 0;
+#ifdef VELMORIN_HEX_SSE2
+  for (; k + 16 <= count; k += 16, in += 16, out += 32) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    sum += static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
+           static_cast<unsigned>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+    const __m128i mask = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), mask);
+    const __m128i low = _mm_and_si128(bytes, mask);
+    // '0' + n, and 7 more for n of 10 and above ('A' follows '9' + 7).
+    auto spell = [](__m128i nibbles) {
+      const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)),
+                                           _mm_set1_epi8(7));
+      return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letter);
+    };
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), spell(_mm_unpacklo_epi8(high, low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), spell(_mm_unpackhi_epi8(high, low)));
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     for (; k + 4 <= count; k += 4, in += 4, out += 8) {
       std::uint32_t four;
       std::memcpy(&four, in, 4);
+      const std::uint32_t halves = (four & 0x00FF00FFu) + (four >> 8 & 0x00FF00FFu);
+      sum += (halves & 0xFFFFu) + (halves >> 16);
       // Spread the bytes into 16-bit lanes, then each nibble into a byte, the
       // high nibble first in memory.
       std::uint64_t x = four;
@@ -119,7 +177,11 @@ inline void EncodeBytes(const std::uint8_t* in, std::size_t count, char* out) {
       std::memcpy(out, &chars, 8);
     }
   }
-  for (; k < count; ++k, out += 2) PutPair(out, *in++);
+  for (; k < count; ++k, out += 2) {
+    sum += *in;
+    PutPair(out, *in++);
+  }
+  return sum;
 }
 
 // Appends `value` as `width` upper-case hexadecimal digits, most significant first.

@@ -121,6 +121,55 @@ class LongLineJudge {
   int FHigh = 0;
   unsigned FSum = 0;
 };
+
+// The longest line a record can be, and its line end.
+constexpr std::size_t kMaxRecordLine = 2 * kMaxPairs + 1;
+
+// Gives the next line and its pairs decoded into `pairs`, with their sum in
+// `sum`; false at the end of the data. Raises the errors of the tests before
+// the checksum's: length and first character, then the digits.
+// Most lines are found straight in the reader's buffer: a ":" and digits only
+// up to a line feed (or CR LF) just where the record's count puts its end.
+// Such a line holds no line end or carriage return of its own, so it is the
+// line the reader would give, and it is decoded without a search for its end.
+// Any other line takes the reader's way, which keeps every line rule.
+bool ReadRecordLine(TextFileReader& reader, std::string_view& line, std::uint8_t* pairs,
+                    unsigned& sum) {
+  sum = 0;
+  const std::string_view ahead = reader.Peek(kMaxRecordLine + 2);
+  if (ahead.size() > 11 && ahead[0] == ':') {
+    const int high = hex::kDigitValue[static_cast<unsigned char>(ahead[1])];
+    const int low = hex::kDigitValue[static_cast<unsigned char>(ahead[2])];
+    const std::size_t length = 2 * static_cast<std::size_t>(high << 4 | low) + 11;
+    if ((high | low) >= 0 && length < ahead.size()) {
+      std::size_t lineEnd = 0;
+      if (ahead[length] == '\n') {
+        lineEnd = length + 1;
+      } else if (ahead[length] == '\r' && length + 1 < ahead.size() && ahead[length + 1] == '\n') {
+        lineEnd = length + 2;
+      }
+      if (lineEnd && hex::DecodePairs(ahead.data() + 1, (length - 1) / 2, pairs, sum)) {
+        line = ahead.substr(0, length);
+        reader.Skip(lineEnd);
+        return true;
+      }
+      sum = 0;
+    }
+  }
+
+  if (!reader.ReadLine(line, kKeptLength)) return false;
+  const std::size_t length = line.size();
+  if (length == kKeptLength) {
+    LongLineJudge judge;
+    judge.Feed(line);
+    for (std::string_view piece; !judge.Settled() && reader.ReadRest(piece);) judge.Feed(piece);
+    judge.Fail();
+  }
+  if (length < 11 || length % 2 == 0 || line[0] != ':') Fail("Invalid file format");
+  // Decode every pair once, noting any character that isn't a digit.
+  if (!hex::DecodePairs(line.data() + 1, (length - 1) / 2, pairs, sum)) Fail("File is corrupt");
+  return true;
+}
 }  // namespace
 
 std::uint8_t TIntelImage::RecordChecksum(std::string_view line) const {
@@ -163,24 +212,14 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   const bool ownChecksumRule = typeid(*this) == typeid(TIntelImage);
   std::string_view line;
   std::uint8_t pairs[kMaxPairs];
-  while (reader.ReadLine(line, kKeptLength)) {
+  unsigned sum = 0;
+  while (ReadRecordLine(reader, line, pairs, sum)) {
     const std::size_t length = line.size();
-    if (length == kKeptLength) {
-      LongLineJudge judge;
-      judge.Feed(line);
-      for (std::string_view piece; !judge.Settled() && reader.ReadRest(piece);) judge.Feed(piece);
-      judge.Fail();
-    }
-    if (length < 11 || length % 2 == 0 || line[0] != ':') Fail("Invalid file format");
-    const char* text = line.data();
     const std::size_t pairCount = (length - 1) / 2;
-    // Decode every pair once, noting any character that isn't a digit.
-    unsigned sum = 0;
-    if (!hex::DecodePairs(text + 1, pairCount, pairs, sum)) Fail("File is corrupt");
     const std::uint8_t checksum = ownChecksumRule
                                       ? static_cast<std::uint8_t>(pairs[pairCount - 1] - sum)
                                       : RecordChecksum(line);
-    if (checksum != hex::PairValue(text + length - 2)) Fail("Invalid checksum");
+    if (checksum != pairs[pairCount - 1]) Fail("Invalid checksum");
 
     const std::uint32_t count = pairs[0];
     const std::uint32_t field = std::uint32_t{pairs[1]} << 8 | pairs[2];

@@ -68,28 +68,34 @@ void WalkRecords(const TIntelImage& image, OnBase&& onBase, OnData&& onData) {
   for (const TImageSegment& segment : image.Segments) {
     enterWindow(segment.Start);
     const std::size_t length = segment.Data.size();
+    std::size_t gridEnd = recordLength;  // where the record under way ends at the latest
     for (std::size_t offset = 0; offset < length;) {
       const std::uint32_t address = segment.Start + static_cast<std::uint32_t>(offset);
       enterWindow(address);
-      const std::size_t gridEnd = (offset / recordLength + 1) * recordLength;
       const std::size_t roomInWindow = kWindowSize - (address - base);
       const std::size_t count = std::min(std::min(gridEnd, length) - offset, roomInWindow);
       onData(segment, offset, count, static_cast<std::uint16_t>(address - base));
       offset += count;
+      if (offset == gridEnd) gridEnd += recordLength;
     }
   }
 }
 
+// Where the writer puts its lines. A line is built in place, in the room the
+// sink gives (Room: room for a line of at most `size` characters and its line
+// end; Put: ends the line of `size` characters written there), so no record
+// is copied on its way out.
+//
 // Builds the lines straight into large blocks for the file, sparing a call
 // and a copy per line.
-class FileSink : public TIntelImage::LineSink {
+class FileSink {
  public:
   explicit FileSink(AtomicFileWriter& file) : FFile(file), FBlock(new char[kBlockSize]) {}
-  char* Room(std::size_t size) override {
+  char* Room(std::size_t size) {
     if (FUsed + size + 2 > kBlockSize) Flush();
     return FBlock.get() + FUsed;
   }
-  void Put(std::size_t size) override {
+  void Put(std::size_t size) {
     char* end = FBlock.get() + FUsed + size;
     end[0] = '\r';
     end[1] = '\n';
@@ -101,21 +107,21 @@ class FileSink : public TIntelImage::LineSink {
   }
 
  private:
-  // Below the file writer's own buffer, which then takes each block whole.
-  static constexpr std::size_t kBlockSize = 128 * 1024;
+  // Large enough for the file writer to pass each block straight to the file.
+  static constexpr std::size_t kBlockSize = 256 * 1024;
   AtomicFileWriter& FFile;
   std::unique_ptr<char[]> FBlock;
   std::size_t FUsed = 0;
 };
 
-class TextSink : public TIntelImage::LineSink {
+class TextSink {
  public:
   explicit TextSink(std::string& text) : FText(text) {}
-  char* Room(std::size_t size) override {
+  char* Room(std::size_t size) {
     FText.resize(FDone + size + 2);
     return FText.data() + FDone;
   }
-  void Put(std::size_t size) override {
+  void Put(std::size_t size) {
     FText.resize(FDone + size);
     FText.append("\r\n");
     FDone = FText.size();
@@ -148,7 +154,8 @@ void TIntelImage::CheckWritable() const {
   }
 }
 
-void TIntelImage::WriteRecords(LineSink& sink) const {
+template <class Sink>
+void TIntelImage::WriteRecords(Sink& sink) const {
   // Records are built with "00" in the checksum's place and completed by
   // FixChecksum. When this object's class keeps the standard checksum rule, the
   // sum is taken while the record is built instead, which spares a second
@@ -165,8 +172,7 @@ void TIntelImage::WriteRecords(LineSink& sink) const {
     hex::PutPair(record + 3, static_cast<std::uint8_t>(field >> 8));
     hex::PutPair(record + 5, static_cast<std::uint8_t>(field));
     hex::PutPair(record + 7, type);
-    hex::EncodeBytes(bytes, count, record + 9);
-    for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
+    sum += hex::EncodeBytes(bytes, count, record + 9);
     char* const out = record + 9 + 2 * count;
     const auto length = static_cast<std::size_t>(out + 2 - record);
     if (ownChecksumRule) {

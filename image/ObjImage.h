@@ -94,23 +94,14 @@ class TIntelImage : public TObjImage {
   void LoadFromText(std::string_view text);
   std::string SaveToText() const;
 
-  // Where writing puts its lines: a file or a string. A line is built in
-  // place, in the room the sink gives, so no record is copied on its way out.
-  class LineSink {
-   public:
-    virtual ~LineSink() = default;
-    // Room for a line of at most `size` characters and its line end.
-    virtual char* Room(std::size_t size) = 0;
-    // Ends the line of `size` characters written at the last Room.
-    virtual void Put(std::size_t size) = 0;
-  };
-
  private:
   void ReadRecords(TextFileReader& reader);
   // Raises TIntelImageError when this image can't be written in its address
   // mode; called before the first line is put out.
   void CheckWritable() const;
-  void WriteRecords(LineSink& sink) const;
+  // Puts the records out through `sink`, a file or a string (see the writer).
+  template <class Sink>
+  void WriteRecords(Sink& sink) const;
 };
 
 }  // namespace velmorin

@@ -208,25 +208,30 @@ void AtomicFileWriter::Fail(int err) {
 void AtomicFileWriter::Write(std::string_view bytes) {
   if (FFd < 0) Fail(EBADF);
   if (FBuffer.size() + bytes.size() > kBufferSize) FlushBuffer();
-  if (bytes.size() >= kBufferSize) {
-    FBuffer.assign(bytes);
-    FlushBuffer();
+  // A block as large as half the buffer goes to the file as it is: copying it
+  // first would only cost time.
+  if (FBuffer.empty() && bytes.size() >= kBufferSize / 2) {
+    WriteAll(bytes);
   } else {
     FBuffer.append(bytes);
   }
 }
 
 void AtomicFileWriter::FlushBuffer() {
+  WriteAll(FBuffer);
+  FBuffer.clear();
+}
+
+void AtomicFileWriter::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < FBuffer.size()) {
-    const ssize_t n = ::write(FFd, FBuffer.data() + done, FBuffer.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(FFd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail(errno);
     }
     done += static_cast<std::size_t>(n);
   }
-  FBuffer.clear();
 }
 
 // Links the unnamed temporary file under one of our short temporary names.

@@ -56,6 +56,7 @@ class AtomicFileWriter {
   void* FHandle = nullptr;  // the temporary file's HANDLE while it is open
 #else
   void GiveTempAName();
+  void WriteAll(std::string_view bytes);
   int FFd = -1;
   bool FAnonymous = false;  // opened with O_TMPFILE, not yet linked
 #endif

@@ -109,7 +109,7 @@ TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName
 TextFileReader TextFileReader::FromBuffer(std::string_view text) {
   TextFileReader reader;
   reader.FPos = text.data();
-  reader.EndOfData(text.data() + text.size());
+  reader.EndOfData(text.data(), text.data() + text.size());
   return reader;
 }
 
@@ -129,11 +129,12 @@ TextFileReader::~TextFileReader() {
   if (FFd >= 0) CloseFile(FFd);
 }
 
-// The data ends at `end` or at the first Ctrl-Z before it: nothing after a
-// Ctrl-Z is read, and the file is closed at once.
-void TextFileReader::EndOfData(const char* end) {
-  const auto size = static_cast<std::size_t>(end - FPos);
-  const char* z = size ? static_cast<const char*>(std::memchr(FPos, kCtrlZ, size)) : nullptr;
+// The data ends at `end` or at the first Ctrl-Z between `from` (where the
+// bytes just read begin) and `end`: nothing after a Ctrl-Z is read, and the
+// file is closed at once.
+void TextFileReader::EndOfData(const char* from, const char* end) {
+  const auto size = static_cast<std::size_t>(end - from);
+  const char* z = size ? static_cast<const char*>(std::memchr(from, kCtrlZ, size)) : nullptr;
   FEnd = z ? z : end;
   if (z || !FBuffer) {
     FAtEnd = true;
@@ -159,8 +160,48 @@ bool TextFileReader::Refill() {
     FAtEnd = true;
     return false;
   }
-  EndOfData(FPos + got);
+  EndOfData(FPos, FPos + got);
   return FPos != FEnd;
+}
+
+// Reads on behind the bytes not yet consumed until `wanted` of them are in the
+// buffer or the data ends.
+void TextFileReader::RefillKeeping(std::size_t wanted) {
+  wanted = std::min(wanted, kChunkSize);
+  while (!FAtEnd && static_cast<std::size_t>(FEnd - FPos) < wanted) {
+    if (!FBuffer) FBuffer = std::make_unique<char[]>(kChunkSize);
+    const auto kept = static_cast<std::size_t>(FEnd - FPos);
+    if (kept) std::memmove(FBuffer.get(), FPos, kept);
+    FPos = FBuffer.get();
+    FEnd = FPos + kept;
+    decltype(ReadSome(0, nullptr, 0)) got;
+    do {
+      got = ReadSome(FFd, FBuffer.get() + kept, kChunkSize - kept);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) RaiseInOutError(LastFileError(), FFileName);
+    FFileRead += static_cast<std::uint64_t>(got);
+    if (got == 0) {
+      FAtEnd = true;
+      return;
+    }
+    EndOfData(FEnd, FEnd + got);
+  }
+}
+
+void TextFileReader::SkipRestOfLine() {
+  for (std::string_view rest; !FLineEnded && ReadRest(rest);) {
+  }
+  FPending = {};
+}
+
+std::string_view TextFileReader::Peek(std::size_t wanted) {
+  SkipRestOfLine();
+  if (static_cast<std::size_t>(FEnd - FPos) < wanted) RefillKeeping(wanted);
+  return {FPos, static_cast<std::size_t>(FEnd - FPos)};
+}
+
+void TextFileReader::Skip(std::size_t count) {
+  FPos += std::min(count, static_cast<std::size_t>(FEnd - FPos));
 }
 
 // The next run of the current line's characters between carriage returns,
@@ -187,9 +228,7 @@ bool TextFileReader::NextPiece(std::string_view& piece) {
 
 bool TextFileReader::ReadLine(std::string_view& line, std::size_t limit) {
   // Whatever the caller left of the line before is skipped.
-  for (std::string_view rest; !FLineEnded && ReadRest(rest);) {
-  }
-  FPending = {};
+  SkipRestOfLine();
   if (FPos == FEnd && !Refill()) return false;
   FLineEnded = false;
 

@@ -47,6 +47,15 @@ class TextFileReader {
   // in pieces valid until the next call; false once the line has ended.
   bool ReadRest(std::string_view& piece);
 
+  // For a caller that finds a line's end itself: the unread bytes from the
+  // start of the next line on, at least `wanted` of them (up to the buffer's
+  // size) unless the data ends sooner. What is left in the buffer moves to its
+  // front to make room. The view is valid until the next call on the reader.
+  std::string_view Peek(std::size_t wanted);
+  // Consumes the first `count` bytes of the last Peek, which the caller has
+  // found to be whole lines with their line feeds.
+  void Skip(std::size_t count);
+
   // The bytes not yet read, as far as the file's size at its opening tells:
   // for sizing the reader's results, never for deciding where the text ends.
   std::uint64_t RemainingSize() const;
@@ -54,8 +63,10 @@ class TextFileReader {
  private:
   TextFileReader() = default;
   bool Refill();
+  void RefillKeeping(std::size_t wanted);
   bool NextPiece(std::string_view& piece);
-  void EndOfData(const char* end);
+  void EndOfData(const char* from, const char* end);
+  void SkipRestOfLine();
 
   std::string FFileName;
   int FFd = -1;
