@@ -75,13 +75,15 @@ inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, un
   std::size_t k = 0;
 #ifdef VELMORIN_HEX_SSE2
   // Sixteen characters at a time: the same tests and conversion lane by
-  // lane, with the sum taken by a sum of absolute differences from zero.
+  // lane, with the sum taken by a sum of absolute differences from zero. The
+  // last sixteen may overlap those before them; the pairs taken twice are
+  // kept out of the sum the second time.
   if (pairs >= 8) {
     const __m128i zero = _mm_setzero_si128();
     __m128i allGood = _mm_set1_epi8(-1);
     __m128i sums = zero;
-    for (; k + 8 <= pairs; k += 8, in += 16, out += 8) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    auto decode16 = [&](const char* from, std::uint8_t* to, __m128i keep) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
       // Signed compares: a byte above 0x7F is negative and passes neither test.
       const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)),
                                           _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
@@ -95,8 +97,20 @@ inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, un
       const __m128i joined =
           _mm_and_si128(_mm_or_si128(_mm_slli_epi16(value, 4), _mm_srli_epi16(value, 8)),
                         _mm_set1_epi16(0x00FF));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(joined, joined));
-      sums = _mm_add_epi64(sums, _mm_sad_epu8(joined, zero));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(joined, joined));
+      sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(joined, keep), zero));
+    };
+    const __m128i all = _mm_set1_epi8(-1);
+    for (; k + 8 <= pairs; k += 8, in += 16, out += 8) decode16(in, out, all);
+    if (const std::size_t left = pairs - k) {
+      alignas(16) static constexpr std::uint8_t kLastLanes[32] = {
+          0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+          0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+      const __m128i keep =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLastLanes + 2 * left));
+      decode16(in + 2 * left - 16, out + left - 8, keep);
+      k = pairs;
     }
     if (_mm_movemask_epi8(allGood) != 0xFFFF) bad = 1;
     sum += static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +

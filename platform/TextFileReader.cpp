@@ -22,6 +22,13 @@ namespace velmorin {
 
 namespace {
 constexpr std::size_t kChunkSize = 256 * 1024;
+// Chunks are read to a page boundary, whole, so the system's copy into the
+// buffer runs aligned and the file's offset stays a multiple of the chunk;
+// the bytes a caller of Peek still wants from the last chunk move into the
+// head room just before it.
+constexpr std::size_t kPageSize = 4096;
+constexpr std::size_t kHeadRoom = kPageSize;
+constexpr std::size_t kBufferSize = kHeadRoom + kPageSize + kChunkSize;
 constexpr char kCtrlZ = '\x1A';
 
 [[noreturn]] void RaiseNotRegular(const std::string& fileName) {
@@ -147,13 +154,12 @@ void TextFileReader::EndOfData(const char* from, const char* end) {
 
 bool TextFileReader::Refill() {
   if (FAtEnd) return false;
-  if (!FBuffer) FBuffer = std::make_unique<char[]>(kChunkSize);
   decltype(ReadSome(0, nullptr, 0)) got;
   do {
-    got = ReadSome(FFd, FBuffer.get(), kChunkSize);
+    got = ReadSome(FFd, ChunkStart(), kChunkSize);
   } while (got < 0 && errno == EINTR);
   if (got < 0) RaiseInOutError(LastFileError(), FFileName);
-  FPos = FBuffer.get();
+  FPos = ChunkStart();
   FFileRead += static_cast<std::uint64_t>(got);
   if (got == 0) {
     FEnd = FPos;
@@ -167,16 +173,16 @@ bool TextFileReader::Refill() {
 // Reads on behind the bytes not yet consumed until `wanted` of them are in the
 // buffer or the data ends.
 void TextFileReader::RefillKeeping(std::size_t wanted) {
-  wanted = std::min(wanted, kChunkSize);
+  wanted = std::min(wanted, kHeadRoom);
   while (!FAtEnd && static_cast<std::size_t>(FEnd - FPos) < wanted) {
-    if (!FBuffer) FBuffer = std::make_unique<char[]>(kChunkSize);
     const auto kept = static_cast<std::size_t>(FEnd - FPos);
-    if (kept) std::memmove(FBuffer.get(), FPos, kept);
-    FPos = FBuffer.get();
-    FEnd = FPos + kept;
+    char* const chunk = ChunkStart();
+    if (kept) std::memmove(chunk - kept, FPos, kept);
+    FPos = chunk - kept;
+    FEnd = chunk;
     decltype(ReadSome(0, nullptr, 0)) got;
     do {
-      got = ReadSome(FFd, FBuffer.get() + kept, kChunkSize - kept);
+      got = ReadSome(FFd, chunk, kChunkSize);
     } while (got < 0 && errno == EINTR);
     if (got < 0) RaiseInOutError(LastFileError(), FFileName);
     FFileRead += static_cast<std::uint64_t>(got);
@@ -188,20 +194,22 @@ void TextFileReader::RefillKeeping(std::size_t wanted) {
   }
 }
 
+char* TextFileReader::ChunkStart() {
+  if (!FBuffer) FBuffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  const auto start = reinterpret_cast<std::uintptr_t>(FBuffer.get()) + kHeadRoom;
+  return FBuffer.get() + ((start + kPageSize - 1) / kPageSize * kPageSize -
+                          reinterpret_cast<std::uintptr_t>(FBuffer.get()));
+}
+
 void TextFileReader::SkipRestOfLine() {
   for (std::string_view rest; !FLineEnded && ReadRest(rest);) {
   }
   FPending = {};
 }
 
-std::string_view TextFileReader::Peek(std::size_t wanted) {
+void TextFileReader::PeekSlowly(std::size_t wanted) {
   SkipRestOfLine();
   if (static_cast<std::size_t>(FEnd - FPos) < wanted) RefillKeeping(wanted);
-  return {FPos, static_cast<std::size_t>(FEnd - FPos)};
-}
-
-void TextFileReader::Skip(std::size_t count) {
-  FPos += std::min(count, static_cast<std::size_t>(FEnd - FPos));
 }
 
 // The next run of the current line's characters between carriage returns,

@@ -48,13 +48,16 @@ class TextFileReader {
   bool ReadRest(std::string_view& piece);
 
   // For a caller that finds a line's end itself: the unread bytes from the
-  // start of the next line on, at least `wanted` of them (up to the buffer's
-  // size) unless the data ends sooner. What is left in the buffer moves to its
+  // start of the next line on, at least `wanted` of them (up to 4 KiB) unless the data ends sooner. What is left in the buffer moves to its
   // front to make room. The view is valid until the next call on the reader.
-  std::string_view Peek(std::size_t wanted);
+  // Inline for the common case, as it runs once per line.
+  std::string_view Peek(std::size_t wanted) {
+    if (!FLineEnded || static_cast<std::size_t>(FEnd - FPos) < wanted) PeekSlowly(wanted);
+    return {FPos, static_cast<std::size_t>(FEnd - FPos)};
+  }
   // Consumes the first `count` bytes of the last Peek, which the caller has
   // found to be whole lines with their line feeds.
-  void Skip(std::size_t count);
+  void Skip(std::size_t count) { FPos += count; }
 
   // The bytes not yet read, as far as the file's size at its opening tells:
   // for sizing the reader's results, never for deciding where the text ends.
@@ -64,6 +67,8 @@ class TextFileReader {
   TextFileReader() = default;
   bool Refill();
   void RefillKeeping(std::size_t wanted);
+  void PeekSlowly(std::size_t wanted);
+  char* ChunkStart();
   bool NextPiece(std::string_view& piece);
   void EndOfData(const char* from, const char* end);
   void SkipRestOfLine();
