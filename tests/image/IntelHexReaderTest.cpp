@@ -308,6 +308,66 @@ TEST(LoadFromFile, ReadsTheFileAsTheTextReaderDoes) {
   EXPECT_EQ(image.AddrMode, amLinear);
 }
 
+// Most lines are found from their count straight in the reader's buffer, and
+// the buffer holds one chunk of the file at a time. A line that a chunk's end
+// cuts must read as it does from memory, wherever the cut falls in it and
+// whatever stands there: nothing unusual, a carriage return of its own, a
+// character that isn't a digit, or a Ctrl-Z that ends the data.
+TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
+  constexpr std::size_t kChunk = 256 * 1024;
+  test::TempDir dir;
+  const std::string path = dir.File("cut.hex");
+  for (const std::size_t recordSize : {16, 255}) {
+    const std::size_t lineLength = 2 * recordSize + 13;  // with CR LF
+    std::string records;
+    std::size_t dataBytes = 1;  // the first line's
+    for (std::size_t i = 0; records.size() < kChunk + 2 * lineLength; ++i, dataBytes += recordSize) {
+      const auto address = static_cast<std::uint16_t>(i * recordSize);
+      records += Record(0x00, address, test::Pattern(recordSize, static_cast<std::uint32_t>(i)));
+      records += "\r\n";
+    }
+    records += kEnd + "\r\n";
+    for (std::size_t shift = 0; shift < lineLength; ++shift) {
+      // Carriage returns in the first line move the cut through the records.
+      if (recordSize > 16 && shift % 5 && shift > 20 && shift + 20 < lineLength) continue;
+      const std::string plain =
+          Record(0x00, 0xF000, {1}) + std::string(shift, '\r') + "\n" + records;
+      for (const char put : {'\0', '\r', 'X', '\x1A'}) {
+        std::string text = plain;
+        if (put) text.insert(kChunk, 1, put);
+        test::WriteFileBytes(path, text);
+        std::string fromFile = "read";
+        std::string fromText = "read";
+        TIntelImage imageFromFile;
+        TIntelImage imageFromText;
+        try {
+          imageFromFile.LoadFromFile(path);
+        } catch (const TIntelImageError& e) {
+          fromFile = e.Message();
+        }
+        try {
+          imageFromText.LoadFromText(text);
+        } catch (const TIntelImageError& e) {
+          fromText = e.Message();
+        }
+        const auto where = testing::Message() << "record size " << recordSize << ", shift "
+                                              << shift << ", put " << int(put);
+        ASSERT_EQ(fromFile, fromText) << where;
+        ASSERT_EQ(imageFromFile.Segments.size(), imageFromText.Segments.size()) << where;
+        for (std::size_t i = 0; i < imageFromFile.Segments.size(); ++i) {
+          ASSERT_EQ(imageFromFile.Segments[i].Start, imageFromText.Segments[i].Start) << where;
+          ASSERT_TRUE(imageFromFile.Segments[i].Data == imageFromText.Segments[i].Data) << where;
+        }
+        if (!put) {
+          std::size_t held = 0;
+          for (const TImageSegment& segment : imageFromFile.Segments) held += segment.Data.size();
+          ASSERT_EQ(held, dataBytes) << where;
+        }
+      }
+    }
+  }
+}
+
 TEST(LoadFromFile, AddsToWhatTheImageHoldsAndResetsTheForm) {
   TIntelImage image;
   image.Segments.push_back({0x500, {1}});
