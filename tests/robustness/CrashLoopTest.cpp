@@ -38,6 +38,20 @@ constexpr int kKills = 300;
 constexpr int kMostStaleTemps = 3;
 constexpr std::uint32_t kSlot = 0x10;
 
+// The size of the child's log, which it creates at its first number.
+std::uintmax_t SizeOf(const std::string& log) {
+  return fs::exists(log) ? fs::file_size(log) : 0;
+}
+
+// Waits, for 10 s at most, until the log grows past `size`: the child's batch
+// is then under way.
+void WaitForGrowth(const std::string& log, std::uintmax_t size) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (SizeOf(log) == size && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
+
 std::string Skeleton() {
   TIntelImage image;
   image.MaxRecLen = 16;
@@ -85,25 +99,19 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
   int killedWhileRunning = 0;
   int killedInBatch = 0;  // after the child had taken a number
   for (int round = 0; round < kKills; ++round) {
-    const auto logSize = fs::exists(log) ? fs::file_size(log) : 0;
+    const auto logSize = SizeOf(log);
     const pid_t pid =
         test::StartChild({VELMORIN_CRASHLOOP_CHILD, ini, log, "1000000"}, childOutput);
     // Most kills come once the batch is under way (a sanitizer build starts
     // slowly), some while the child is still starting.
-    if (!duringStartUp(random)) {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-      while ((fs::exists(log) ? fs::file_size(log) : 0) == logSize &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-      }
-    }
+    if (!duringStartUp(random)) WaitForGrowth(log, logSize);
     std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
     ::kill(pid, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
       ++killedWhileRunning;
-      if ((fs::exists(log) ? fs::file_size(log) : 0) != logSize) ++killedInBatch;
+      if (SizeOf(log) != logSize) ++killedInBatch;
       continue;
     }
     FAIL() << "round " << round << ": child ended by itself with status " << status
@@ -215,14 +223,10 @@ TEST(CrashLoop, RecordAccountsForEveryNumberTaken) {
   std::uniform_int_distribution<int> delayUs(0, 20000);
   std::set<std::int32_t> underWay;  // the last number each killed run took
   for (int round = 0; round < kRecordKills; ++round) {
-    const auto logSize = fs::exists(log) ? fs::file_size(log) : 0;
+    const auto logSize = SizeOf(log);
     const pid_t pid =
         test::StartChild({VELMORIN_CRASHLOOP_CHILD, ini, log, "1000000"}, dir.File("child.txt"));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((fs::exists(log) ? fs::file_size(log) : 0) == logSize &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    WaitForGrowth(log, logSize);
     std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
     ::kill(pid, SIGKILL);
     int status = 0;
