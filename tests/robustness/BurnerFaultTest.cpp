@@ -44,25 +44,7 @@ std::map<int, std::string> ListedDescriptors(const std::string& path) {
   return fds;
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (FOld) {
-      ::setenv(FName.c_str(), FOld->c_str(), 1);
-    } else {
-      ::unsetenv(FName.c_str());
-    }
-  }
-
- private:
-  std::string FName;
-  std::optional<std::string> FOld;
-};
+using test::ScopedEnv;
 
 // Standard output and error of this process go to a file for one scope.
 class ScopedOutputCapture {

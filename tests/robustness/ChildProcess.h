@@ -4,10 +4,34 @@
 
 #include <sys/types.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace velmorin::test {
+
+// Sets an environment variable for the children started in its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : FName(name) {
+    if (const char* old = std::getenv(name)) FOld = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (FOld) {
+      ::setenv(FName.c_str(), FOld->c_str(), 1);
+    } else {
+      ::unsetenv(FName.c_str());
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string FName;
+  std::optional<std::string> FOld;
+};
 
 struct ChildResult {
   int status = 0;       // as waitpid gives it

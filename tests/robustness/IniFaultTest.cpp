@@ -40,27 +40,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Sets an environment variable for the children started in its lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (FOld) {
-      ::setenv(FName, FOld->c_str(), 1);
-    } else {
-      ::unsetenv(FName);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
+using test::ScopedEnv;
 
 class IniFaultTest : public ::testing::Test {
  protected:
