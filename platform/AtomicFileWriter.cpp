@@ -223,15 +223,7 @@ void AtomicFileWriter::FlushBuffer() {
 }
 
 void AtomicFileWriter::WriteAll(std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(FFd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (const int err = WriteFully(FFd, bytes)) Fail(err);
 }
 
 // Links the unnamed temporary file under one of our short temporary names.

@@ -3,6 +3,7 @@
 #include "FileErrors.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -50,6 +51,19 @@ void RaiseInOutError(int err, const std::string& path) {
     default:
       throw EInOutError(err, "I/O error " + std::to_string(err));
   }
+}
+
+int WriteFully(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
 }
 
 }  // namespace velmorin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "Exceptions.h"
 
@@ -22,5 +23,11 @@ int InOutErrorCode(int err, const std::string& path);
 // The folder part of a path ("." when it has none). Windows: "\", "/" and a
 // drive colon end it, and "C:" or "C:\" stay whole.
 std::string FolderOf(const std::string& path);
+
+#ifndef _WIN32
+// Writes all of `bytes` to `fd`, going on after a short write or an
+// interruption: 0 once done, else the errno of the write that failed.
+int WriteFully(int fd, std::string_view bytes);
+#endif
 
 }  // namespace velmorin

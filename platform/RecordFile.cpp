@@ -98,15 +98,7 @@ void AppendRecordLine(const std::string& fileName, std::string_view header, std:
   const std::string block = Block(st.st_size == 0, torn, header, line, lineEnd);
   // One write; a regular file takes it whole unless the disk fills up, and then
   // the rest follows so the line isn't left torn where it can be helped.
-  std::size_t done = 0;
-  while (done < block.size()) {
-    const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (const int err = WriteFully(fd, block)) fail(err);
   if (::fsync(fd) != 0) fail(errno);
   if (::close(fd) != 0) RaiseInOutError(errno, fileName);
   if (st.st_size == 0) {
