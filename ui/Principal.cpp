@@ -291,8 +291,8 @@ std::array<SpinEdit*, 4> TFormPrincipal::SeqNumOfsFields() const {
 std::string TFormPrincipal::AboutText(const std::string& iniPath) {
   const std::string eol = "\r\n";
   // The file holding the profiles, so the operator knows what to back up.
-  return std::string(version::kProductName) + eol + "Version 1.0 " + version::kPlatformName + eol +
-         "Profiles: " + iniPath + eol + eol +
+  return std::string(version::kProductName) + eol + "Version " + version::kShortVersion + " " +
+         version::kPlatformName + eol + "Profiles: " + iniPath + eol + eol +
          "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
          "File version " + version::kFileVersion + ", product version " + version::kProductVersion +
          ".";

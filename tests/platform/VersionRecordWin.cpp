@@ -45,15 +45,21 @@ class VersionRecord : public ::testing::Test {
   std::vector<char> FData;
 };
 
-TEST_F(VersionRecord, FileVersionIs1004AndProductVersion1001) {
+// The fixed part holds the same four figures as the texts, packed two to a
+// double word, the way the version comparisons of an installer read them.
+TEST_F(VersionRecord, FixedFiguresAreTheProjectVersion) {
+  constexpr DWORD file[] = {VELMORIN_FILE_VERSION_NUMBERS};
+  constexpr DWORD product[] = {VELMORIN_PRODUCT_VERSION_NUMBERS};
   const VS_FIXEDFILEINFO* fixed = Fixed();
   ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000004u);  // .0.4
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwFileVersionMS, file[0] << 16 | file[1]);
+  EXPECT_EQ(fixed->dwFileVersionLS, file[2] << 16 | file[3]);
+  EXPECT_EQ(fixed->dwProductVersionMS, product[0] << 16 | product[1]);
+  EXPECT_EQ(fixed->dwProductVersionLS, product[2] << 16 | product[3]);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+  EXPECT_EQ(Text("FileVersion"), std::to_string(file[0]) + "." + std::to_string(file[1]) + "." +
+                                     std::to_string(file[2]) + "." + std::to_string(file[3]));
 }
 
 TEST_F(VersionRecord, NamesAndTextsMatchTheProgramsOwnFigures) {
