@@ -21,6 +21,7 @@ struct ReadCase {
   std::string section;
   std::string key;
   std::string expected;  // kAbsent when the default must come back
+  friend void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class IniReadString : public testing::TestWithParam<ReadCase> {};
@@ -121,8 +122,10 @@ TEST(IniFile, FileThatCannotBeReadIsAnError) {
 // --- Integers and booleans --------------------------------------------------------
 
 struct IntegerCase {
+  const char* name;
   std::string value;
   std::optional<std::int32_t> expected;  // nothing: the default
+  friend void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class IniReadInteger : public testing::TestWithParam<IntegerCase> {};
@@ -138,17 +141,24 @@ TEST_P(IniReadInteger, FollowsTheIntegerRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, IniReadInteger,
-    testing::Values(IntegerCase{"2032", 2032}, IntegerCase{"0x7F0", 2032},
-                    IntegerCase{"0X7f0", 2032}, IntegerCase{"$7F0", 2032},
-                    IntegerCase{"x7F0", 2032}, IntegerCase{"-12", -12}, IntegerCase{"+12", 12},
-                    IntegerCase{"  12  ", 12},  // the blanks around a value never reach the rule
-                    IntegerCase{"\"12\"", 12}, IntegerCase{"2147483647", 2147483647},
-                    IntegerCase{"-2147483648", std::numeric_limits<std::int32_t>::min()},
-                    IntegerCase{"$FFFFFFFF", -1}, IntegerCase{"2147483648", std::nullopt},
-                    IntegerCase{"$100000000", std::nullopt}, IntegerCase{"7F0", std::nullopt},
-                    IntegerCase{"12abc", std::nullopt}, IntegerCase{"1 2", std::nullopt},
-                    IntegerCase{"0x", std::nullopt}, IntegerCase{"", std::nullopt},
-                    IntegerCase{"yes", std::nullopt}, IntegerCase{"true", std::nullopt}));
+    testing::Values(
+        IntegerCase{"Decimal", "2032", 2032}, IntegerCase{"HexCPrefix", "0x7F0", 2032},
+        IntegerCase{"HexCPrefixUpper", "0X7f0", 2032}, IntegerCase{"HexDollar", "$7F0", 2032},
+        IntegerCase{"HexX", "x7F0", 2032}, IntegerCase{"Negative", "-12", -12},
+        IntegerCase{"PlusSign", "+12", 12},
+        // the blanks around a value never reach the rule
+        IntegerCase{"BlanksAround", "  12  ", 12}, IntegerCase{"Quoted", "\"12\"", 12},
+        IntegerCase{"Largest", "2147483647", 2147483647},
+        IntegerCase{"Smallest", "-2147483648", std::numeric_limits<std::int32_t>::min()},
+        IntegerCase{"HexAllOnesIsMinusOne", "$FFFFFFFF", -1},
+        IntegerCase{"OneOverLargest", "2147483648", std::nullopt},
+        IntegerCase{"HexOverflow", "$100000000", std::nullopt},
+        IntegerCase{"HexWithoutPrefix", "7F0", std::nullopt},
+        IntegerCase{"TrailingLetters", "12abc", std::nullopt},
+        IntegerCase{"BlankInside", "1 2", std::nullopt},
+        IntegerCase{"PrefixOnly", "0x", std::nullopt}, IntegerCase{"Empty", "", std::nullopt},
+        IntegerCase{"WordYes", "yes", std::nullopt}, IntegerCase{"WordTrue", "true", std::nullopt}),
+    [](const testing::TestParamInfo<IntegerCase>& info) { return std::string(info.param.name); });
 
 TEST(IniFile, BooleansGoThroughTheIntegerRule) {
   test::TempDir dir;
@@ -234,6 +244,7 @@ struct WriteCase {
   std::string key;
   std::string value;
   std::string after;
+  friend void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class IniWriteString : public testing::TestWithParam<WriteCase> {};

@@ -30,6 +30,7 @@ struct LineCase {
   const char* name;
   std::string text;
   std::vector<std::string> lines;
+  friend void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LineRules : public testing::TestWithParam<LineCase> {};
@@ -79,6 +80,7 @@ struct BoundedCase {
   std::string text;
   std::size_t limit;
   std::vector<std::string> lines;
+  friend void PrintTo(const BoundedCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class BoundedLines : public testing::TestWithParam<BoundedCase> {};
