@@ -36,18 +36,23 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int size) {
   return value;
 }
 
-// Room for `count` more bytes in a segment, and for all that the rest of the
-// file can still add to it (two characters per byte at the most): a segment
-// then grows in one step instead of doubling, copying and faulting in pages
-// over and over. Pages never written cost no memory.
+// Room for `count` more bytes in the segment being read. The room doubles
+// while records keep extending the segment, so a long run of records costs a
+// few copies only, but it stays within what the rest of the file can still add
+// (two characters per byte at the most): a segment of one record gets room for
+// that record alone, and a file of many segments holds only what it uses.
 void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFileReader& reader) {
-  // Never less than doubling: the size may have grown since the opening.
-  const std::size_t wanted = std::max(bytes.size() + count, 2 * bytes.capacity());
+  const std::size_t needed = bytes.size() + count;
+  const std::size_t doubled = std::max(needed, 2 * bytes.capacity());
+  const std::size_t fileLimit = needed + static_cast<std::size_t>(reader.RemainingSize() / 2);
+  // A file that grew since its opening goes on past its limit; growing by half
+  // at least then keeps the read linear.
+  const std::size_t wanted = std::min(doubled, std::max(fileLimit, needed + needed / 2));
   try {
-    bytes.reserve(std::max(
-        wanted, bytes.size() + count + static_cast<std::size_t>(reader.RemainingSize() / 2)));
+    bytes.reserve(wanted);
   } catch (const std::bad_alloc&) {
-    // Address space is short: the insertion grows the segment the ordinary way.
+    // Address space is short: room for this record alone may still be there.
+    bytes.reserve(needed);
   }
 }
 
@@ -59,10 +64,10 @@ void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFil
   bytes.insert(bytes.end(), values, values + count);
 }
 
-// A segment that another follows is complete: the room it was given for the
-// rest of the file goes back when it is large.
+// A segment that another follows is complete, as is the last one at the end
+// of the file: the room it kept for records that never came goes back.
 void GiveBackRoom(std::vector<std::uint8_t>& bytes) {
-  if (bytes.capacity() - bytes.size() > (std::size_t{1} << 20)) bytes.shrink_to_fit();
+  bytes.shrink_to_fit();
 }
 
 [[noreturn]] void Fail(const char* message) {
@@ -213,7 +218,8 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   std::string_view line;
   std::uint8_t pairs[kMaxPairs];
   unsigned sum = 0;
-  while (ReadRecordLine(reader, line, pairs, sum)) {
+  bool ended = false;
+  while (!ended && ReadRecordLine(reader, line, pairs, sum)) {
     const std::size_t length = line.size();
     const std::size_t pairCount = (length - 1) / 2;
     const std::uint8_t checksum = ownChecksumRule
@@ -244,7 +250,8 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
       }
       case kEndOfFile:
         if (count != 0 || field != 0) Fail("File is corrupt");
-        return;
+        ended = true;
+        break;
       // An address record too short for its value is refused rather than
       // read from its checksum: bytes must never land at a guessed address.
       case kExtendedSegmentAddress:
@@ -276,6 +283,7 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
       }
     }
   }
+  if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
 }
 
 }  // namespace velmorin
