@@ -36,18 +36,31 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int size) {
   return value;
 }
 
-// Room for `count` more bytes in the segment being read. The room doubles
-// while records keep extending the segment, so a long run of records costs a
-// few copies only, but it stays within what the rest of the file can still add
-// (two characters per byte at the most): a segment of one record gets room for
-// that record alone, and a file of many segments holds only what it uses.
-void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFileReader& reader) {
+// From this size on, a segment is taken for a long run of records.
+constexpr std::size_t kLongSegment = std::size_t{1} << 20;
+
+// Room for `count` more bytes in the segment being read, which took
+// `segmentText` characters of the file so far; `restOfFile` are still to
+// come. A new segment gets room for its first record alone, and the room
+// doubles while records keep extending it. A long segment gets room for the
+// rest of the file at the density it has had, and a sixteenth more, in one
+// step: copying and faulting in a large segment over and over costs more than
+// reading it. The room never exceeds what the rest of the file can add (two
+// characters per byte at the most).
+void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, std::uint64_t restOfFile,
+              std::uint64_t segmentText) {
   const std::size_t needed = bytes.size() + count;
-  const std::size_t doubled = std::max(needed, 2 * bytes.capacity());
-  const std::size_t fileLimit = needed + static_cast<std::size_t>(reader.RemainingSize() / 2);
+  std::size_t wanted = std::max(needed, 2 * bytes.capacity());
+  if (bytes.size() >= kLongSegment && segmentText > 0) {
+    const double density = static_cast<double>(bytes.size()) / static_cast<double>(segmentText);
+    const auto projected =
+        needed + static_cast<std::size_t>(density * static_cast<double>(restOfFile));
+    wanted = std::max(wanted, projected + projected / 16);
+  }
   // A file that grew since its opening goes on past its limit; growing by half
   // at least then keeps the read linear.
-  const std::size_t wanted = std::min(doubled, std::max(fileLimit, needed + needed / 2));
+  const std::size_t fileLimit = needed + static_cast<std::size_t>(restOfFile / 2);
+  wanted = std::min(wanted, std::max(fileLimit, needed + needed / 2));
   try {
     bytes.reserve(wanted);
   } catch (const std::bad_alloc&) {
@@ -65,9 +78,10 @@ void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFil
 }
 
 // A segment that another follows is complete, as is the last one at the end
-// of the file: the room it kept for records that never came goes back.
+// of the file: room kept for records that never came goes back, unless it is
+// little beside the segment (as the margin of a long one is).
 void GiveBackRoom(std::vector<std::uint8_t>& bytes) {
-  bytes.shrink_to_fit();
+  if (bytes.capacity() - bytes.size() > bytes.size() / 8) bytes.shrink_to_fit();
 }
 
 [[noreturn]] void Fail(const char* message) {
@@ -219,6 +233,8 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   std::uint8_t pairs[kMaxPairs];
   unsigned sum = 0;
   bool ended = false;
+  // How much of the file was still to come when the last segment began.
+  std::uint64_t segmentStart = 0;
   while (!ended && ReadRecordLine(reader, line, pairs, sum)) {
     const std::size_t length = line.size();
     const std::size_t pairCount = (length - 1) / 2;
@@ -242,9 +258,14 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
                 Segments.back().Start + static_cast<std::uint32_t>(Segments.back().Data.size())) {
           if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
           Segments.push_back(TImageSegment{address, {}});
+          segmentStart = reader.RemainingSize();
         }
         std::vector<std::uint8_t>& bytes = Segments.back().Data;
-        if (bytes.capacity() - bytes.size() < count) MakeRoom(bytes, count, reader);
+        if (bytes.capacity() - bytes.size() < count) {
+          const std::uint64_t restOfFile = reader.RemainingSize();
+          MakeRoom(bytes, count, restOfFile,
+                   segmentStart > restOfFile ? segmentStart - restOfFile : 0);
+        }
         AppendBytes(bytes, values, count);
         break;
       }
