@@ -69,6 +69,35 @@ void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, std::uint64_t
   }
 }
 
+// From this many segments on, a file is taken for one of many segments.
+constexpr std::size_t kManySegments = 4096;
+// The shortest line a data record takes: ":", 5 pairs and a line feed.
+constexpr std::uint64_t kShortestRecordLine = 12;
+
+// Room in a full list of segments for those still to come. A file that has
+// started many segments is taken to go on as it began: the list gets room for
+// the rest of the file at the rate of segments so far, and a sixteenth more,
+// in one step, instead of moving every segment at each doubling. Like a
+// segment's room, the list's never exceeds what the rest of the file can add.
+void MakeRoomForSegments(std::vector<TImageSegment>& segments, std::uint64_t textRead,
+                         std::uint64_t restOfFile) {
+  const std::size_t size = segments.size();
+  std::size_t wanted = std::max<std::size_t>(2 * size, 16);
+  if (size >= kManySegments && textRead > 0) {
+    const double rate = static_cast<double>(size) / static_cast<double>(textRead);
+    const auto projected = size + static_cast<std::size_t>(rate * static_cast<double>(restOfFile));
+    wanted = std::max(wanted, projected + projected / 16);
+  }
+  const std::size_t fileLimit =
+      size + 1 + static_cast<std::size_t>(restOfFile / kShortestRecordLine);
+  wanted = std::min(wanted, std::max(fileLimit, size + size / 2));
+  try {
+    segments.reserve(wanted);
+  } catch (const std::bad_alloc&) {
+    // Address space is short: the list grows the ordinary way, if it can.
+  }
+}
+
 // Kept out of line: where the compiler sees how small a record's count is, it
 // copies the bytes with an inlined "rep movs", slow to start for so few
 // bytes; the library's memmove isn't.
@@ -233,7 +262,9 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   std::uint8_t pairs[kMaxPairs];
   unsigned sum = 0;
   bool ended = false;
-  // How much of the file was still to come when the last segment began.
+  // How much of the file was still to come at the start, and when the last
+  // segment began.
+  const std::uint64_t fileSize = reader.RemainingSize();
   std::uint64_t segmentStart = 0;
   while (!ended && ReadRecordLine(reader, line, pairs, sum)) {
     const std::size_t length = line.size();
@@ -257,8 +288,12 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
             address !=
                 Segments.back().Start + static_cast<std::uint32_t>(Segments.back().Data.size())) {
           if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
-          Segments.push_back(TImageSegment{address, {}});
           segmentStart = reader.RemainingSize();
+          if (Segments.size() == Segments.capacity()) {
+            MakeRoomForSegments(Segments, fileSize > segmentStart ? fileSize - segmentStart : 0,
+                                segmentStart);
+          }
+          Segments.push_back(TImageSegment{address, {}});
         }
         std::vector<std::uint8_t>& bytes = Segments.back().Data;
         if (bytes.capacity() - bytes.size() < count) {
@@ -305,6 +340,8 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
     }
   }
   if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
+  // The list gives back room for segments that never came, as a segment does.
+  if (Segments.capacity() - Segments.size() > Segments.size() / 8) Segments.shrink_to_fit();
 }
 
 }  // namespace velmorin
