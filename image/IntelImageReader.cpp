@@ -36,18 +36,65 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, int size) {
   return value;
 }
 
-// Room for `count` more bytes in a segment, and for all that the rest of the
-// file can still add to it (two characters per byte at the most): a segment
-// then grows in one step instead of doubling, copying and faulting in pages
-// over and over. Pages never written cost no memory.
-void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFileReader& reader) {
-  // Never less than doubling: the size may have grown since the opening.
-  const std::size_t wanted = std::max(bytes.size() + count, 2 * bytes.capacity());
+// From this size on, a segment is taken for a long run of records.
+constexpr std::size_t kLongSegment = std::size_t{1} << 20;
+
+// Room for `count` more bytes in the segment being read, which took
+// `segmentText` characters of the file so far; `restOfFile` are still to
+// come. A new segment gets room for its first record alone, and the room
+// doubles while records keep extending it. A long segment gets room for the
+// rest of the file at the density it has had, and a sixteenth more, in one
+// step: copying and faulting in a large segment over and over costs more than
+// reading it. The room never exceeds what the rest of the file can add (two
+// characters per byte at the most).
+void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, std::uint64_t restOfFile,
+              std::uint64_t segmentText) {
+  const std::size_t needed = bytes.size() + count;
+  std::size_t wanted = std::max(needed, 2 * bytes.capacity());
+  if (bytes.size() >= kLongSegment && segmentText > 0) {
+    const double density = static_cast<double>(bytes.size()) / static_cast<double>(segmentText);
+    const auto projected =
+        needed + static_cast<std::size_t>(density * static_cast<double>(restOfFile));
+    wanted = std::max(wanted, projected + projected / 16);
+  }
+  // A file that grew since its opening goes on past its limit; growing by half
+  // at least then keeps the read linear.
+  const std::size_t fileLimit = needed + static_cast<std::size_t>(restOfFile / 2);
+  wanted = std::min(wanted, std::max(fileLimit, needed + needed / 2));
   try {
-    bytes.reserve(std::max(
-        wanted, bytes.size() + count + static_cast<std::size_t>(reader.RemainingSize() / 2)));
+    bytes.reserve(wanted);
   } catch (const std::bad_alloc&) {
-    // Address space is short: the insertion grows the segment the ordinary way.
+    // Address space is short: room for this record alone may still be there.
+    bytes.reserve(needed);
+  }
+}
+
+// From this many segments on, a file is taken for one of many segments.
+constexpr std::size_t kManySegments = 4096;
+// The shortest line a data record takes: ":", 5 pairs and a line feed.
+constexpr std::uint64_t kShortestRecordLine = 12;
+
+// Room in a full list of segments for those still to come. A file that has
+// started many segments is taken to go on as it began: the list gets room for
+// the rest of the file at the rate of segments so far, and a sixteenth more,
+// in one step, instead of moving every segment at each doubling. Like a
+// segment's room, the list's never exceeds what the rest of the file can add.
+void MakeRoomForSegments(std::vector<TImageSegment>& segments, std::uint64_t textRead,
+                         std::uint64_t restOfFile) {
+  const std::size_t size = segments.size();
+  std::size_t wanted = std::max<std::size_t>(2 * size, 16);
+  if (size >= kManySegments && textRead > 0) {
+    const double rate = static_cast<double>(size) / static_cast<double>(textRead);
+    const auto projected = size + static_cast<std::size_t>(rate * static_cast<double>(restOfFile));
+    wanted = std::max(wanted, projected + projected / 16);
+  }
+  const std::size_t fileLimit =
+      size + 1 + static_cast<std::size_t>(restOfFile / kShortestRecordLine);
+  wanted = std::min(wanted, std::max(fileLimit, size + size / 2));
+  try {
+    segments.reserve(wanted);
+  } catch (const std::bad_alloc&) {
+    // Address space is short: the list grows the ordinary way, if it can.
   }
 }
 
@@ -59,10 +106,11 @@ void MakeRoom(std::vector<std::uint8_t>& bytes, std::size_t count, const TextFil
   bytes.insert(bytes.end(), values, values + count);
 }
 
-// A segment that another follows is complete: the room it was given for the
-// rest of the file goes back when it is large.
+// A segment that another follows is complete, as is the last one at the end
+// of the file: room kept for records that never came goes back, unless it is
+// little beside the segment (as the margin of a long one is).
 void GiveBackRoom(std::vector<std::uint8_t>& bytes) {
-  if (bytes.capacity() - bytes.size() > (std::size_t{1} << 20)) bytes.shrink_to_fit();
+  if (bytes.capacity() - bytes.size() > bytes.size() / 8) bytes.shrink_to_fit();
 }
 
 [[noreturn]] void Fail(const char* message) {
@@ -213,7 +261,12 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
   std::string_view line;
   std::uint8_t pairs[kMaxPairs];
   unsigned sum = 0;
-  while (ReadRecordLine(reader, line, pairs, sum)) {
+  bool ended = false;
+  // How much of the file was still to come at the start, and when the last
+  // segment began.
+  const std::uint64_t fileSize = reader.RemainingSize();
+  std::uint64_t segmentStart = 0;
+  while (!ended && ReadRecordLine(reader, line, pairs, sum)) {
     const std::size_t length = line.size();
     const std::size_t pairCount = (length - 1) / 2;
     const std::uint8_t checksum = ownChecksumRule
@@ -235,16 +288,26 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
             address !=
                 Segments.back().Start + static_cast<std::uint32_t>(Segments.back().Data.size())) {
           if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
+          segmentStart = reader.RemainingSize();
+          if (Segments.size() == Segments.capacity()) {
+            MakeRoomForSegments(Segments, fileSize > segmentStart ? fileSize - segmentStart : 0,
+                                segmentStart);
+          }
           Segments.push_back(TImageSegment{address, {}});
         }
         std::vector<std::uint8_t>& bytes = Segments.back().Data;
-        if (bytes.capacity() - bytes.size() < count) MakeRoom(bytes, count, reader);
+        if (bytes.capacity() - bytes.size() < count) {
+          const std::uint64_t restOfFile = reader.RemainingSize();
+          MakeRoom(bytes, count, restOfFile,
+                   segmentStart > restOfFile ? segmentStart - restOfFile : 0);
+        }
         AppendBytes(bytes, values, count);
         break;
       }
       case kEndOfFile:
         if (count != 0 || field != 0) Fail("File is corrupt");
-        return;
+        ended = true;
+        break;
       // An address record too short for its value is refused rather than
       // read from its checksum: bytes must never land at a guessed address.
       case kExtendedSegmentAddress:
@@ -276,6 +339,9 @@ void TIntelImage::ReadRecords(TextFileReader& reader) {
       }
     }
   }
+  if (!Segments.empty()) GiveBackRoom(Segments.back().Data);
+  // The list gives back room for segments that never came, as a segment does.
+  if (Segments.capacity() - Segments.size() > Segments.size() / 8) Segments.shrink_to_fit();
 }
 
 }  // namespace velmorin

@@ -321,7 +321,8 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
     const std::size_t lineLength = 2 * recordSize + 13;  // with CR LF
     std::string records;
     std::size_t dataBytes = 1;  // the first line's
-    for (std::size_t i = 0; records.size() < kChunk + 2 * lineLength; ++i, dataBytes += recordSize) {
+    for (std::size_t i = 0; records.size() < kChunk + 2 * lineLength;
+         ++i, dataBytes += recordSize) {
       const auto address = static_cast<std::uint16_t>(i * recordSize);
       records += Record(0x00, address, test::Pattern(recordSize, static_cast<std::uint32_t>(i)));
       records += "\r\n";
@@ -350,8 +351,8 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
         } catch (const TIntelImageError& e) {
           fromText = e.Message();
         }
-        const auto where = testing::Message() << "record size " << recordSize << ", shift "
-                                              << shift << ", put " << int(put);
+        const auto where = testing::Message() << "record size " << recordSize << ", shift " << shift
+                                              << ", put " << int(put);
         ASSERT_EQ(fromFile, fromText) << where;
         ASSERT_EQ(imageFromFile.Segments.size(), imageFromText.Segments.size()) << where;
         for (std::size_t i = 0; i < imageFromFile.Segments.size(); ++i) {
@@ -379,6 +380,57 @@ TEST(LoadFromFile, AddsToWhatTheImageHoldsAndResetsTheForm) {
   EXPECT_EQ(image.StartAddr, 0x99u);
   EXPECT_EQ(image.AddrMode, amNone);
   EXPECT_EQ(image.MaxRecLen, 1u);
+}
+
+// Lines for `size` bytes from `start` in records of 16, with the extended
+// linear address records they need.
+std::vector<std::string> RunOfRecords(std::uint32_t start, std::size_t size) {
+  std::vector<std::string> lines;
+  const Bytes bytes = test::Pattern(size, start);
+  for (std::size_t offset = 0; offset < size; offset += 16) {
+    const auto address = static_cast<std::uint32_t>(start + offset);
+    if (offset == 0 || (address & 0xFFFF) == 0) {
+      lines.push_back(Record(
+          4, 0,
+          {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16)}));
+    }
+    lines.push_back(Record(0, static_cast<std::uint16_t>(address),
+                           Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                                 bytes.begin() + static_cast<std::ptrdiff_t>(offset + 16))));
+  }
+  return lines;
+}
+
+// Room a segment was given for records that never came goes back when the
+// segment is complete: a segment keeps at most an eighth of its size spare,
+// however much of the file followed it.
+TEST(LoadFromText, CompleteSegmentsKeepLittleSpareRoom) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::uint32_t, std::size_t>> runs;  // start, size
+  } cases[] = {
+      {"one-record segments going down", {{0x3000, 16}, {0x2000, 16}, {0x1000, 16}}},
+      {"a doubling segment, then another", {{0x1000, 1616}, {0x9000, 16}}},
+      {"a long segment with room for the file's rest, then another",
+       {{0x100000, 1536 * 1024}, {0x800000, 1536 * 1024}}},
+      {"a long segment ended by the end of the file", {{0, 1536 * 1024 + 16}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines;
+    for (const auto& [start, size] : c.runs) {
+      const std::vector<std::string> run = RunOfRecords(start, size);
+      lines.insert(lines.end(), run.begin(), run.end());
+    }
+    lines.push_back(kEnd);
+    TIntelImage image;
+    image.LoadFromText(Lines(lines));
+    ASSERT_EQ(image.Segments.size(), c.runs.size()) << c.name;
+    for (std::size_t i = 0; i < c.runs.size(); ++i) {
+      const std::vector<std::uint8_t>& data = image.Segments[i].Data;
+      EXPECT_EQ(data, test::Pattern(c.runs[i].second, c.runs[i].first)) << c.name;
+      EXPECT_LE(data.capacity() - data.size(), data.size() / 8) << c.name << ", segment " << i;
+    }
+  }
 }
 
 TEST(RecordChecksum, IsTheTwosComplementOfThePairsBetweenColonAndLastTwo) {

@@ -55,10 +55,8 @@ std::vector<std::string> StatFields(const std::string& pid) {
   return fields;  // [0] state, [1] ppid, ...
 }
 
-}  // namespace
-
-ChildResult RunChild(const std::vector<std::string>& argv) {
-  const pid_t pid = Spawn(argv, nullptr);
+// Waits for `pid` to end and gives its status and peak memory.
+ChildResult WaitForChild(pid_t pid) {
   ChildResult result;
   rusage usage{};
   pid_t waited;
@@ -68,6 +66,27 @@ ChildResult RunChild(const std::vector<std::string>& argv) {
   if (waited != pid) throw std::runtime_error("wait4 failed");
   result.peakRssKiB = usage.ru_maxrss;
   return result;
+}
+
+}  // namespace
+
+ChildResult RunChild(const std::vector<std::string>& argv) {
+  return WaitForChild(Spawn(argv, nullptr));
+}
+
+ChildResult RunChildWithAddressSpace(const std::vector<std::string>& argv, std::size_t bytes) {
+  // Everything the child needs is made before the fork: it may only call
+  // async-signal-safe functions until the exec.
+  std::vector<char*> pointers = Argv(argv);
+  const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("cannot fork for " + argv.at(0));
+  if (pid == 0) {
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(kNoAddressSpaceLimit);
+    ::execv(pointers[0], pointers.data());
+    ::_exit(127);
+  }
+  return WaitForChild(pid);
 }
 
 pid_t StartChild(const std::vector<std::string>& argv, const std::string& outputFile) {

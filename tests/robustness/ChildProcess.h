@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -40,6 +41,13 @@ struct ChildResult {
 
 // Starts `argv` (argv[0] is the program's path) and waits for it to end.
 ChildResult RunChild(const std::vector<std::string>& argv);
+
+// The exit status of a child that RunChildWithAddressSpace couldn't limit.
+constexpr int kNoAddressSpaceLimit = 126;
+
+// RunChild with the child's address space limited to `bytes`, as `ulimit -v`
+// limits a shell's: where it runs out, allocations fail in the child.
+ChildResult RunChildWithAddressSpace(const std::vector<std::string>& argv, std::size_t bytes);
 
 // Starts `argv` with standard output and error going to `outputFile`, and
 // returns its pid without waiting.

@@ -136,6 +136,41 @@ TEST(ImageLimits, ByteFarBeyondTheDataIsRefusedAndChangesNothing) {
   EXPECT_EQ(image.GetByte(0x40000800), 0);
 }
 
+// A sparse image of many segments: 16 bytes at each of the 65,536 64 KiB
+// boundaries of the address space, 4 MB of text. Each segment holds room for
+// its own bytes only, whatever the rest of the file could still add, so a
+// child limited to 256 MiB of address space reads the file and writes it back
+// unchanged, in little memory.
+TEST(ImageLimits, FileOfManySegmentsIsReadWithinAnAddressSpaceLimit) {
+#ifdef VELMORIN_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space; RLIMIT_AS can't apply";
+#else
+  TempDir dir;
+  std::string text;
+  for (std::uint32_t upper = 0; upper < 0x10000; ++upper) {
+    // The writer starts at base 0 without a record for it; the file does too.
+    if (upper != 0) {
+      text +=
+          Record(4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)});
+    }
+    text += Record(0, 0, Ramp(16, static_cast<std::uint8_t>(upper * 7)));
+  }
+  text += ":00000001FF\r\n";
+  test::WriteFileBytes(dir.File("sparse.hex"), text);
+
+  const test::ChildResult child = test::RunChildWithAddressSpace(
+      {VELMORIN_STAMP_PROBE, dir.File("sparse.hex"), dir.File("out.hex")}, std::size_t{256} << 20);
+  ASSERT_FALSE(WIFSIGNALED(child.status)) << "killed by signal " << WTERMSIG(child.status);
+  ASSERT_TRUE(WIFEXITED(child.status));
+  ASSERT_NE(WEXITSTATUS(child.status), test::kNoAddressSpaceLimit) << "setrlimit failed";
+  ASSERT_EQ(WEXITSTATUS(child.status), 0) << "the read or the write failed (2: out of memory)";
+  std::printf("65,536 segments under 256 MiB of address space: peak RSS %ld KiB\n",
+              child.peakRssKiB);
+  EXPECT_LT(child.peakRssKiB, 64 * 1024);
+  EXPECT_TRUE(test::ReadFileBytes(dir.File("out.hex")) == text) << "the file came back changed";
+#endif
+}
+
 // A serialization whose slot lies far beyond the data: the number is used,
 // nothing is written, and the operator reads the address that was wrong.
 TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
