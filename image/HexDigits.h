@@ -21,8 +21,8 @@ namespace velmorin::hex {
 inline constexpr std::array<std::int8_t, 256> kDigitValue = [] {
   std::array<std::int8_t, 256> table{};
   table.fill(-1);
-  for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<std::int8_t>(c);
-  for (int c = 0; c < 6; ++c) {
+  for (std::size_t c = 0; c < 10; ++c) table['0' + c] = static_cast<std::int8_t>(c);
+  for (std::size_t c = 0; c < 6; ++c) {
     table['a' + c] = static_cast<std::int8_t>(10 + c);
     table['A' + c] = static_cast<std::int8_t>(10 + c);
   }
@@ -34,7 +34,7 @@ inline constexpr char kUpperDigits[] = "0123456789ABCDEF";
 // Byte b as two upper-case digits at kUpperPairs[2 * b].
 inline constexpr std::array<char, 512> kUpperPairs = [] {
   std::array<char, 512> table{};
-  for (int b = 0; b < 256; ++b) {
+  for (std::size_t b = 0; b < 256; ++b) {
     table[2 * b] = kUpperDigits[b >> 4];
     table[2 * b + 1] = kUpperDigits[b & 0xF];
   }
@@ -94,9 +94,8 @@ inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, un
       const __m128i value = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
                                          _mm_and_si128(letter, _mm_set1_epi8(9)));
       // A 16-bit lane holds a pair, its high digit in the low byte.
-      const __m128i joined =
-          _mm_and_si128(_mm_or_si128(_mm_slli_epi16(value, 4), _mm_srli_epi16(value, 8)),
-                        _mm_set1_epi16(0x00FF));
+      const __m128i joined = _mm_and_si128(
+          _mm_or_si128(_mm_slli_epi16(value, 4), _mm_srli_epi16(value, 8)), _mm_set1_epi16(0x00FF));
       _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(joined, joined));
       sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_and_si128(joined, keep), zero));
     };
@@ -107,8 +106,7 @@ inline bool DecodePairs(const char* in, std::size_t pairs, std::uint8_t* out, un
           0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
           0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-      const __m128i keep =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLastLanes + 2 * left));
+      const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLastLanes + 2 * left));
       decode16(in + 2 * left - 16, out + left - 8, keep);
       k = pairs;
     }
@@ -164,8 +162,8 @@ inline unsigned EncodeBytes(const std::uint8_t* in, std::size_t count, char* out
     const __m128i low = _mm_and_si128(bytes, mask);
     // '0' + n, and 7 more for n of 10 and above ('A' follows '9' + 7).
     auto spell = [](__m128i nibbles) {
-      const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)),
-                                           _mm_set1_epi8(7));
+      const __m128i letter =
+          _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8(7));
       return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letter);
     };
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), spell(_mm_unpacklo_epi8(high, low)));
