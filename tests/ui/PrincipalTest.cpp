@@ -47,6 +47,7 @@ class QueuedOperator : public Operator {
   std::deque<std::string> promptAnswers;
   std::vector<Box> boxes;
   std::vector<std::string> promptTitles;
+  std::vector<std::string> promptTexts;  // the question and its default, one string each
   int unanswered = 0;
 
   TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) override {
@@ -59,9 +60,10 @@ class QueuedOperator : public Operator {
     answers.pop_front();
     return answer;
   }
-  std::string PromptText(const std::string& title, const std::string&,
+  std::string PromptText(const std::string& title, const std::string& prompt,
                          const std::string& defaultText) override {
     promptTitles.push_back(title);
+    promptTexts.push_back(prompt + " [" + defaultText + "]");
     if (promptAnswers.empty()) {
       ++unanswered;
       return defaultText;
@@ -660,6 +662,7 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   FOperator.answers = {mrOk};
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
   QCOMPARE(FOperator.promptTitles, std::vector<std::string>{"Velmorin"});
+  QCOMPARE(FOperator.promptTexts, std::vector<std::string>{"Number to serialize [0]"});
   QCOMPARE(FOperator.Texts(), std::vector<std::string>{"3 images serialized OK."});
   for (const char* name : {"board_7.hex", "board_8.hex", "board_9.hex"})
     QVERIFY2(std::filesystem::exists(FDir->File(name)), name);
@@ -667,11 +670,34 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   QCOMPARE(window->FPbSerialize->maximum(), 3);
   QCOMPARE(window->FPbSerialize->value(), 0);
 
-  // A count that is no number ends in the error box, and nothing is made.
-  FOperator.promptAnswers = {"abc"};
-  QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
-  QCOMPARE(FErrors, std::vector<std::string>{"'abc' is not a valid integer value"});
+  // Counts of nothing (Cancel gives back the default "0") make nothing and
+  // show nothing.
+  FOperator.boxes.clear();
+  for (const char* answer : {"0", "-3", "$0", "-2147483648"}) {
+    FOperator.promptAnswers = {answer};
+    QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+  }
+  QVERIFY(FOperator.boxes.empty());
+  QVERIFY(FErrors.empty());
   QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+
+  // A count that is no number ends in the error box, and nothing is made.
+  for (const char* answer : {"abc", "", " 5 ", "5x", "99999999999"}) {
+    FErrors.clear();
+    FOperator.promptAnswers = {answer};
+    QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+    QCOMPARE(FErrors, std::vector<std::string>{"'" + std::string(answer) +
+                                               "' is not a valid integer value"});
+  }
+  QVERIFY(FOperator.boxes.empty());
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+
+  // A hexadecimal count is read as the number fields read it.
+  FOperator.promptAnswers = {"$2"};
+  FOperator.answers = {mrOk};
+  QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+  QCOMPARE(FOperator.Texts(), std::vector<std::string>{"2 images serialized OK."});
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("12"));
 }
 
 void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
