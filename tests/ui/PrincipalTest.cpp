@@ -21,10 +21,12 @@
 #include "ObjImage.h"
 #include "Operator.h"
 #include "Principal.h"
+#include "QueuedOperator.h"
 #include "ScopedFilePermissions.h"
 #include "TempDir.h"
 
 using namespace velmorin;
+using velmorin::test::QueuedOperator;
 using velmorin::test::ReadFileBytes;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
@@ -33,51 +35,6 @@ namespace {
 
 const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
 const std::string kPrepareChip = "Prepare a chip in the burner, please.";
-
-// Answers the window's boxes and prompts from queues and records what it showed.
-class QueuedOperator : public Operator {
- public:
-  struct Box {
-    std::string text;
-    BoxKind kind;
-    BoxButtons buttons;
-  };
-
-  std::deque<TModalResult> answers;
-  std::deque<std::string> promptAnswers;
-  std::vector<Box> boxes;
-  std::vector<std::string> promptTitles;
-  std::vector<std::string> promptTexts;  // the question and its default, one string each
-  int unanswered = 0;
-
-  TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) override {
-    boxes.push_back({text, kind, buttons});
-    if (answers.empty()) {
-      ++unanswered;
-      return mrCancel;
-    }
-    const TModalResult answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::string PromptText(const std::string& title, const std::string& prompt,
-                         const std::string& defaultText) override {
-    promptTitles.push_back(title);
-    promptTexts.push_back(prompt + " [" + defaultText + "]");
-    if (promptAnswers.empty()) {
-      ++unanswered;
-      return defaultText;
-    }
-    std::string answer = promptAnswers.front();
-    promptAnswers.pop_front();
-    return answer;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Box& box : boxes) texts.push_back(box.text);
-    return texts;
-  }
-};
 
 // One Intel HEX data record with its checksum.
 std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {
