@@ -183,7 +183,8 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
   FRefreshTimer->setInterval(kRefreshIntervalMs);
   connect(FRefreshTimer, &QTimer::timeout, this, &TBurnerRunDialog::ShowPendingOutput);
   FGraceTimer->setSingleShot(true);
-  // Never early: the step at its end is the one that sends SIGKILL.
+  // Precise: the step at its end is the one that sends SIGKILL, and a coarse
+  // timer may fire a little before the grace is over.
   FGraceTimer->setTimerType(Qt::PreciseTimer);
   FGraceTimer->setInterval(kAbortGraceMs);
   // The end of the grace is a step of the stop sequence of its own, so that
