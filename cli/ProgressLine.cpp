@@ -1,0 +1,57 @@
+#include "ProgressLine.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velmorin::cli {
+
+namespace {
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+  return ::_isatty(2) != 0;
+#else
+  return ::isatty(2) != 0;
+#endif
+}
+
+constexpr int kBarWidth = 30;
+
+}  // namespace
+
+ProgressLine::ProgressLine() : FEnabled(StandardErrorIsTerminal()) {}
+
+std::string ProgressLine::Text(int image, int count, std::int32_t serial, int width) {
+  const int total = count > 0 ? count : 1;
+  std::string text = "Image " + std::to_string(image) + " of " + std::to_string(total) +
+                     ", serial " + std::to_string(serial);
+  // The bar shows the images finished before this one.
+  const long long done = static_cast<long long>(image - 1) * width / total;
+  text += " [";
+  text.append(static_cast<std::size_t>(done), '#');
+  text.append(static_cast<std::size_t>(width - done), ' ');
+  text += "]";
+  return text;
+}
+
+void ProgressLine::Show(int image, int count, std::int32_t serial) {
+  if (!FEnabled) return;
+  // At the start of the line, and everything after the text cleared; a line
+  // break ends it so the burner's output starts below.
+  const std::string line = "\r" + Text(image, count, serial, kBarWidth) + "\x1b[K\n";
+  std::fflush(stdout);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  FShown = true;
+}
+
+void ProgressLine::Clear() {
+  FShown = false;
+}
+
+}  // namespace velmorin::cli

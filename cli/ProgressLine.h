@@ -1,0 +1,29 @@
+// The progress of a batch on standard error, when that is a terminal:
+// "Image 3 of 10, serial 1002" and a bar, rewritten in place. Nothing at all
+// when standard error is a file or a pipe, so logs hold only what matters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmorin::cli {
+
+class ProgressLine {
+ public:
+  ProgressLine();
+  bool Enabled() const { return FEnabled; }
+
+  // Image `image` of `count` (count 0: a single image) is under way.
+  void Show(int image, int count, std::int32_t serial);
+  // Takes the line away, so that other output starts on a clean line.
+  void Clear();
+
+  // The text for one moment, without control characters (for tests of the look).
+  static std::string Text(int image, int count, std::int32_t serial, int width);
+
+ private:
+  bool FEnabled;
+  bool FShown = false;
+};
+
+}  // namespace velmorin::cli
