@@ -122,7 +122,7 @@ int Run(int argc, char** argv) {
       if (ini) throw EUsageError("stamp uses no INI file; --ini is not for it");
       return StampCommand(stampRequest).Run();
     }
-    const IniLocation location = ini ? IniLocation{*ini, false} : LocateIniFile();
+    const IniLocation location = ini ? IniLocation{*ini, false} : LocateWindowIniFile("velmorin");
     if (serialize->parsed()) return SerializeCommand(location, serializeRequest).Run();
     ProfileCommands commands(location, json, stdout);
     if (profiles->parsed()) return commands.List();
