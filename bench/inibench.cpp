@@ -21,50 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "AnswerOperator.h"
 #include "IniFile.h"
+#include "MemoryProfileView.h"
 #include "ProfileStore.h"
 
 namespace {
 
 using namespace velmorin;
-
-class PlainView : public ProfileView {
- public:
-  ProfileSettings settings;
-  std::vector<std::string> items;
-  int index = -1;
-  std::string text;
-
-  ProfileSettings Settings() const override { return settings; }
-  void SetSettings(const ProfileSettings& value) override { settings = value; }
-  std::int32_t NextSeqNum() const override { return settings.NextSeqNum; }
-  void SetNextSeqNum(std::int32_t value) override { settings.NextSeqNum = value; }
-  std::string SkelFileText() const override { return text; }
-  void SetSkelFileText(const std::string& value) override { text = value; }
-  std::vector<std::string> SkelFileItems() const override { return items; }
-  void SetSkelFileItems(const std::vector<std::string>& value) override { items = value; }
-  void AddSkelFileItem(const std::string& item) override { items.push_back(item); }
-  void DeleteSkelFileItem(int position) override {
-    items.erase(items.begin() + position);
-    index = -1;
-  }
-  int SkelFileIndex() const override { return index; }
-  void SetSkelFileIndex(int position) override {
-    index = position >= 0 && position < static_cast<int>(items.size()) ? position : -1;
-    if (index >= 0) text = items[static_cast<std::size_t>(index)];
-  }
-  bool ForgetChanges() const override { return false; }
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-};
-
-class SilentOperator : public Operator {
- public:
-  TModalResult ShowMessageBox(const std::string&, BoxKind, BoxButtons) override { return mrNo; }
-  std::string PromptText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-};
 
 std::string SectionName(int n) {
   char name[96];
@@ -134,8 +98,9 @@ int main(int argc, char** argv) {
     }
     const auto bytes = fs::file_size(ini);
 
-    PlainView view;
-    SilentOperator op;
+    MemoryProfileView view;
+    // No to "modified, save?": the timed loads write nothing.
+    AnswerOperator op(mrNo);
     const IniFile file(ini);
     const double parse = Time(rounds, [&] { (void)file.ReadString("Options", "DefaultImg", ""); });
 

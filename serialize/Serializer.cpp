@@ -5,7 +5,6 @@
 
 #include "BurnerCommand.h"
 #include "FileExists.h"
-#include "ParseInteger.h"
 #include "PathNames.h"
 #include "SeqNumStamp.h"
 
@@ -108,44 +107,62 @@ bool Serializer::SerializeImage() {
     SaveOutputImage(*image, seqNum, outputPath);
     ok = BurnImage(*image, outputPath);
   } catch (const std::exception& error) {
-    if (record) {
-      entry.OutputFile = fullPath();
-      entry.Fate = SerialFate::Error;
-      entry.Message = error.what();
-      // A record that can't take the line is the graver fault: it is the one
-      // the operator sees, and production stops either way.
-      record->Append(entry);
-    }
+    entry.OutputFile = fullPath();
+    entry.Fate = SerialFate::Error;
+    entry.Message = error.what();
+    // A record that can't take the line is the graver fault: it is the one
+    // the operator sees, and production stops either way.
+    Report(record, std::move(entry));
     throw;
   }
-  if (record) {
-    entry.OutputFile = fullPath();
-    entry.Fate = FBurnFate;
-    entry.ExitCode = FBurnExitCode;
-    record->Append(entry);
-  }
+  entry.OutputFile = fullPath();
+  entry.Fate = FBurnFate;
+  entry.ExitCode = FBurnExitCode;
+  Report(record, std::move(entry));
   return ok;
 }
 
-void Serializer::SerializeOne() {
-  FContext = BurnContext{};
-  if (SerializeImage()) {
-    FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
+void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEntry entry) {
+  if (record) {
+    try {
+      record->Append(entry);
+    } catch (const std::exception& error) {
+      // The number's end is the record's failure, which stops the command.
+      entry.Fate = SerialFate::Error;
+      entry.Message = error.what();
+      if (FSerialObserver) FSerialObserver(entry);
+      throw;
+    }
   }
+  if (FSerialObserver) FSerialObserver(entry);
 }
 
-void Serializer::SerializeBatch(const std::string& title) {
-  const std::int32_t count = ParseInteger(FOperator.PromptText(title, "Number to serialize", "0"));
-  if (count <= 0) return;
+bool Serializer::SerializeOne() {
+  FContext = BurnContext{};
+  if (!SerializeImage()) return false;
+  FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
+  return true;
+}
+
+BatchOutcome Serializer::SerializeBatch(std::int32_t count) {
+  BatchOutcome outcome;
+  outcome.Requested = count;
+  if (count <= 0) return outcome;
   FView.SetProgressRange(0, count);
   for (std::int32_t k = 1; k <= count; ++k) {
+    if (StopRequested()) {
+      outcome.Stopped = true;
+      return outcome;
+    }
     FContext = BurnContext{k, count, 0};
-    if (!SerializeImage()) return;
+    if (!SerializeImage()) return outcome;
+    outcome.Completed = k;
     FView.SetProgressPosition(k);
   }
   FView.SetProgressPosition(0);
   FOperator.ShowMessageBox(std::to_string(count) + " images serialized OK.", BoxKind::Information,
                            box_button::OK);
+  return outcome;
 }
 
 }  // namespace velmorin

@@ -3,8 +3,11 @@
 // copy under its numbered name and hand it to the burner.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "BurnerRunner.h"
@@ -15,6 +18,15 @@
 #include "ProfileView.h"
 
 namespace velmorin {
+
+// How a batch ended. A batch that raised tells it by the exception instead.
+struct BatchOutcome {
+  std::int32_t Requested = 0;  // the count it was given
+  std::int32_t Completed = 0;  // images done, in order, before it ended
+  bool Stopped = false;        // a stop was asked for before image Completed + 1
+
+  bool Finished() const { return Requested > 0 && Completed == Requested; }
+};
 
 class Serializer {
  public:
@@ -37,13 +49,36 @@ class Serializer {
   // A new image read from the skeleton file, or nullptr when no file is there.
   std::unique_ptr<TIntelImage> LoadSkelFile();
   // With the production record on, its line for this image is on disk
-  // before this returns, on every path after the number was taken.
+  // before this returns, on every path after the number was taken; the
+  // serial observer hears of the number on those same paths, record or not.
   bool SerializeImage();
 
-  // The "Serialize 1" command.
-  void SerializeOne();
-  // The "Serialize..." command; `title` is the main window's caption.
-  void SerializeBatch(const std::string& title);
+  // The "Serialize 1" command; true when the image is done.
+  bool SerializeOne();
+  // The "Serialize..." command for `count` images (nothing for a count of 0
+  // or less; asking for the count is the front end's business). Stops at the
+  // first image that is not done, and before the next number is taken once a
+  // stop is asked for; "<count> images serialized OK." when all are done.
+  BatchOutcome SerializeBatch(std::int32_t count);
+
+  // Told of every number taken, once its serialization has ended (on every
+  // path, also when it raises), with what the production record's line
+  // holds. When the record itself can't be written, the entry says so
+  // (SerialFate::Error, the record's error in Message). It must not raise.
+  using SerialObserver = std::function<void(const ProductionEntry&)>;
+  void SetSerialObserver(SerialObserver observer) { FSerialObserver = std::move(observer); }
+
+  // Asks a batch under way to stop before it takes its next number. Safe to
+  // call from a signal handler (a lock-free atomic store). The request stays
+  // until ClearStop.
+  void RequestStop() { FStopRequested.store(true); }
+  void ClearStop() { FStopRequested.store(false); }
+  // A flag of the owner's that asks for the same (set from a signal handler,
+  // say); nullptr: none. It must outlive the serializer.
+  void SetStopFlag(const std::atomic<bool>* flag) { FStopFlag = flag; }
+  bool StopRequested() const {
+    return FStopRequested.load() || (FStopFlag != nullptr && FStopFlag->load());
+  }
 
   // Replaces the way the burner is run (ExecAndWait by default). The runner
   // must outlive the serializer.
@@ -53,6 +88,9 @@ class Serializer {
   const BurnOutcome& LastBurn() const { return FLastBurn; }
 
  private:
+  // Hands the entry to the record (when on) and to the observer.
+  void Report(const std::optional<ProductionLog>& record, ProductionEntry entry);
+
   ProfileView& FView;
   ProfileStore& FStore;
   Operator& FOperator;
@@ -64,6 +102,9 @@ class Serializer {
   // How the last BurnImage ended, as the production record tells it.
   SerialFate FBurnFate = SerialFate::Ok;
   std::optional<std::uint32_t> FBurnExitCode;
+  SerialObserver FSerialObserver;
+  std::atomic<bool> FStopRequested{false};
+  const std::atomic<bool>* FStopFlag = nullptr;
 };
 
 }  // namespace velmorin

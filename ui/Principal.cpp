@@ -18,6 +18,7 @@
 #include "Exceptions.h"
 #include "IniLocation.h"
 #include "MessageForm.h"
+#include "ParseInteger.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
@@ -102,10 +103,9 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
 
   CreateControls();
 
-  FIniFile = std::make_unique<ProfileStore>(FIniLocation.Path, *this, *FOperator);
-  FSerializer = std::make_unique<Serializer>(*this, *FIniFile, *FOperator);
-  // The running-burner box; a child object, so it outlives the serializer.
-  FSerializer->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
+  FSession = std::make_unique<Session>(FIniLocation.Path, *this, *FOperator);
+  // The running-burner box; a child object, so it outlives the session.
+  FSession->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
 
   ConnectHandlers();
   // Every box belongs to this window, whichever window is active.
@@ -432,7 +432,7 @@ void TFormPrincipal::FormShow() {
     // store keeps its lock file beside its INI file from opening on.
     MakeIniFolder(FIniLocation);
     try {
-      FIniFile->Open();
+      FSession->Open();
     } catch (const EIniFileInUse&) {
       FIniFileRefused = true;
       throw;  // the error box says so and names the file
@@ -455,11 +455,11 @@ void TFormPrincipal::FormDestroy() {
   // that opened its store.
   if (!FShown || FDestroyed) return;
   FDestroyed = true;
-  RunGuarded([this] { FIniFile->Close(); });
+  RunGuarded([this] { FSession->Close(); });
 }
 
 void TFormPrincipal::FCbSkelFileSelect() {
-  RunGuarded([this] { FIniFile->LoadProfile(); });
+  RunGuarded([this] { Store().LoadProfile(); });
 }
 
 void TFormPrincipal::FBtnBrowseSkelFileClick() {
@@ -471,21 +471,21 @@ void TFormPrincipal::FBtnBrowseSkelFileClick() {
     if (!path) return;
     SetSkelFileText(*path);
     // The choice replaces the current profile without a question.
-    FIniFile->ClearProfileName();
-    FIniFile->LoadProfile();
+    Store().ClearProfileName();
+    Store().LoadProfile();
   });
 }
 
 void TFormPrincipal::FBtnAddClick() {
-  RunGuarded([this] { FIniFile->AddProfile(); });
+  RunGuarded([this] { Store().AddProfile(); });
 }
 
 void TFormPrincipal::FBtnModifyClick() {
-  RunGuarded([this] { FIniFile->SaveProfile(); });
+  RunGuarded([this] { Store().SaveProfile(); });
 }
 
 void TFormPrincipal::FBtnRemoveClick() {
-  RunGuarded([this] { FIniFile->RemoveProfile(); });
+  RunGuarded([this] { Store().RemoveProfile(); });
 }
 
 void TFormPrincipal::FBtnBrowseOutputFolderClick() {
@@ -528,11 +528,15 @@ void TFormPrincipal::FBtnBrowseBurnerClick() {
 }
 
 void TFormPrincipal::FBtnSerializeOneClick() {
-  RunGuarded([this] { FSerializer->SerializeOne(); });
+  RunGuarded([this] { FSession->SerializeOne(); });
 }
 
 void TFormPrincipal::FBtnSerializeClick() {
-  RunGuarded([this] { FSerializer->SerializeBatch(FromQt(windowTitle())); });
+  RunGuarded([this] {
+    const std::int32_t count =
+        ParseInteger(FOperator->PromptText(FromQt(windowTitle()), "Number to serialize", "0"));
+    FSession->SerializeBatch(count);
+  });
 }
 
 void TFormPrincipal::FBtnAboutClick() {

@@ -1,7 +1,7 @@
 // The main window: one fixed-size dialog whose controls are the working copy of
-// the current profile, the list of profiles and the commands. The profile store
-// and the serializer do the work; the window shows their values (it is their
-// ProfileView) and runs them from thin event handlers.
+// the current profile, the list of profiles and the commands. The session (the
+// profile store and the serializer) does the work; the window shows its values
+// (it is its ProfileView) and runs it from thin event handlers.
 #pragma once
 
 #include <QDialog>
@@ -16,7 +16,7 @@
 #include "Operator.h"
 #include "ProfileStore.h"
 #include "ProfileView.h"
-#include "Serializer.h"
+#include "Session.h"
 #include "SpinEdit.h"
 
 class QCheckBox;
@@ -50,7 +50,8 @@ class TFormPrincipal : public QDialog, public ProfileView {
   // True when another copy of the program held the INI file at start: the
   // window told the operator and closes without touching the file.
   bool IniFileRefused() const { return FIniFileRefused; }
-  ProfileStore& Store() { return *FIniFile; }
+  ProfileStore& Store() { return FSession->Store(); }
+  Session& WorkSession() { return *FSession; }
 
   // The text of the About box, which names the file holding the profiles.
   static std::string AboutText(const std::string& iniPath);
@@ -145,9 +146,9 @@ class TFormPrincipal : public QDialog, public ProfileView {
   std::unique_ptr<FileChooser> FOwnChooser;
   Operator* FOperator;
   FileChooser* FChooser;
-  // The profile store, open from the first showing to the window's end.
-  std::unique_ptr<ProfileStore> FIniFile;
-  std::unique_ptr<Serializer> FSerializer;
+  // The profiles and the serializer; the store is open from the first
+  // showing to the window's end.
+  std::unique_ptr<Session> FSession;
   bool FShown = false;
   bool FDestroyed = false;
   bool FIniFileRefused = false;

@@ -21,12 +21,12 @@
 #include <filesystem>
 #include <string>
 
-#include "FakeView.h"
-#include "Operator.h"
+#include "AnswerOperator.h"
+#include "MemoryProfileView.h"
+#include "ParseInteger.h"
 #include "PathNames.h"
-#include "ProfileStore.h"
 #include "SeqNumStamp.h"
-#include "Serializer.h"
+#include "Session.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void Log(const std::string& line) {
 }
 
 // The window, with a look at each number as it is taken and as its image is done.
-class WatchedView : public velmorin::test::FakeView {
+class WatchedView : public velmorin::MemoryProfileView {
  public:
   std::int32_t NextSeqNum() const override {
     const std::int32_t n = settings.NextSeqNum;
@@ -52,27 +52,9 @@ class WatchedView : public velmorin::test::FakeView {
     return n;
   }
   void SetProgressPosition(int position) override {
-    FakeView::SetProgressPosition(position);
+    MemoryProfileView::SetProgressPosition(position);
     if (position > 0) Log("done " + std::to_string(settings.NextSeqNum - 1));
   }
-};
-
-// The operator: gives the count and says OK to every box.
-class BatchOperator : public velmorin::Operator {
- public:
-  explicit BatchOperator(std::string count) : FCount(std::move(count)) {}
-  velmorin::TModalResult ShowMessageBox(const std::string& text, velmorin::BoxKind,
-                                        velmorin::BoxButtons) override {
-    lastBox = text;
-    return velmorin::mrOk;
-  }
-  std::string PromptText(const std::string&, const std::string&, const std::string&) override {
-    return FCount;
-  }
-  std::string lastBox;
-
- private:
-  std::string FCount;
 };
 
 }  // namespace
@@ -85,18 +67,18 @@ int main(int argc, char** argv) {
   logFd = ::open(argv[2], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (logFd < 0) return 5;
   try {
+    const std::int32_t count = velmorin::ParseInteger(argv[3]);
     WatchedView view;
-    BatchOperator op(argv[3]);
-    velmorin::ProfileStore store(argv[1], view, op);
-    store.Open();
+    velmorin::AnswerOperator op;
+    velmorin::Session session(argv[1], view, op);
+    session.Open();
     if (view.index != 0 || !view.settings.AutoIncSeq || view.settings.BurnerCmdLine.empty()) {
       Log("lost");
       return 4;
     }
-    velmorin::Serializer serializer(view, store, op);
-    serializer.SerializeBatch("Velmorin");
-    std::printf("%s\n", op.lastBox.c_str());
-    return op.lastBox == std::string(argv[3]) + " images serialized OK." ? 0 : 6;
+    session.SerializeBatch(count);
+    std::printf("%s\n", op.LastBoxText().c_str());
+    return op.LastBoxText() == std::string(argv[3]) + " images serialized OK." ? 0 : 6;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 2;

@@ -20,25 +20,12 @@
 #include <exception>
 #include <string>
 
-#include "FakeView.h"
-#include "Operator.h"
-#include "ProfileStore.h"
-#include "Serializer.h"
+#include "AnswerOperator.h"
+#include "MemoryProfileView.h"
+#include "ParseInteger.h"
+#include "Session.h"
 
 namespace {
-
-class PrintingOperator : public velmorin::Operator {
- public:
-  velmorin::TModalResult ShowMessageBox(const std::string& text, velmorin::BoxKind,
-                                        velmorin::BoxButtons) override {
-    std::printf("box: %s\n", text.c_str());
-    return velmorin::mrOk;
-  }
-  std::string PromptText(const std::string&, const std::string&, const std::string&) override {
-    return count;
-  }
-  std::string count = "0";
-};
 
 bool Starts(const std::string& step, const std::string& word, std::string& rest) {
   if (step.rfind(word, 0) != 0) return false;
@@ -54,26 +41,26 @@ int main(int argc, char** argv) {
     return 64;
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  velmorin::test::FakeView view;
-  PrintingOperator op;
-  velmorin::ProfileStore store(argv[1], view, op);
-  velmorin::Serializer serializer(view, store, op);
+  velmorin::MemoryProfileView view;
+  velmorin::AnswerOperator op;
+  op.SetBoxObserver(
+      [](const velmorin::AnswerOperator::Box& box) { std::printf("box: %s\n", box.Text.c_str()); });
+  velmorin::Session session(argv[1], view, op);
   for (int i = 2; i < argc; ++i) {
     const std::string step = argv[i];
     std::string rest;
     try {
       if (step == "open") {
-        store.Open();
+        session.Open();
       } else if (step == "close") {
-        store.Close();
+        session.Close();
       } else if (Starts(step, "select:", rest)) {
         view.SetSkelFileIndex(std::atoi(rest.c_str()));
-        store.LoadProfile();
+        session.Store().LoadProfile();
       } else if (Starts(step, "type:", rest)) {
         view.text = rest;
       } else if (Starts(step, "batch:", rest)) {
-        op.count = rest;
-        serializer.SerializeBatch("Velmorin");
+        session.SerializeBatch(velmorin::ParseInteger(rest));
       } else if (step == "hold") {
         std::printf("holding\n");
         for (;;) ::pause();

@@ -71,8 +71,8 @@ class ProductionRecordTest : public test::SerializerTest {
 
 TEST_F(ProductionRecordTest, BatchWithACancelledBurnInTheMiddle) {
   view.settings.DontBurn = false;
-  op.AnswerPrompt("3").AnswerBox(mrOk).AnswerBox(mrCancel);
-  serializer.SerializeBatch("Velmorin");
+  op.AnswerBox(mrOk).AnswerBox(mrCancel);
+  serializer.SerializeBatch(3);
   EXPECT_EQ(Rows(), (std::vector<Row>{{skelFile, "100", Output(100), "ok", "0", ""},
                                       {skelFile, "101", Output(101), "cancelled", "", ""}}));
 }
@@ -114,9 +114,8 @@ TEST_F(ProductionRecordTest, NothingTakenNothingRecorded) {
 
 TEST_F(ProductionRecordTest, UnwritableRecordStopsTheBatch) {
   fs::create_directory(recordPath);  // a folder where the record should be
-  op.AnswerPrompt("3");
   try {
-    serializer.SerializeBatch("Velmorin");
+    serializer.SerializeBatch(3);
     ADD_FAILURE() << "the batch ran on without its record";
   } catch (const EProductionLogError& e) {
     EXPECT_EQ(e.Message(), "Unable to write to " + recordPath);
