@@ -41,16 +41,18 @@ std::string ProgressLine::Text(int image, int count, std::int32_t serial, int wi
 
 void ProgressLine::Show(int image, int count, std::int32_t serial) {
   if (!FEnabled) return;
-  // At the start of the line, and everything after the text cleared; a line
-  // break ends it so the burner's output starts below.
-  const std::string line = "\r" + Text(image, count, serial, kBarWidth) + "\x1b[K\n";
+  // Back to the start of the line, the text, and the rest of the line cleared.
+  const std::string line = "\r" + Text(image, count, serial, kBarWidth) + "\x1b[K";
   std::fflush(stdout);
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
   FShown = true;
 }
 
-void ProgressLine::Clear() {
+void ProgressLine::EndLine() {
+  if (!FShown) return;
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
   FShown = false;
 }
 
