@@ -78,6 +78,28 @@ IniLocation LocateIniFile() {
 #endif
 }
 
+std::string SiblingExecutable(const std::string& executablePath, const std::string& name) {
+#ifdef _WIN32
+  const std::size_t separator = executablePath.find_last_of("\\/:");
+#else
+  const std::size_t separator = executablePath.rfind('/');
+#endif
+  const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+  const std::size_t dot = executablePath.rfind('.');
+  const std::string extension =
+      dot == std::string::npos || dot <= nameStart ? "" : executablePath.substr(dot);
+  return executablePath.substr(0, nameStart) + name + extension;
+}
+
+IniLocation LocateWindowIniFile(const std::string& windowName) {
+  const std::string window = SiblingExecutable(ExecutablePath(), windowName);
+#ifdef _WIN32
+  return LocateIniFile(window, nullptr, nullptr);
+#else
+  return LocateIniFile(window, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+#endif
+}
+
 bool MakeIniFolder(const IniLocation& location) {
 #ifdef _WIN32
   (void)location;

@@ -34,6 +34,14 @@ IniLocation LocateIniFile(const std::string& executablePath, const char* xdgConf
 // For the running program: its own executable and environment.
 IniLocation LocateIniFile();
 
+// The path of the program `name` in the same folder as `executablePath`,
+// with the same extension (".exe" on Windows, none on POSIX).
+std::string SiblingExecutable(const std::string& executablePath, const std::string& name);
+
+// For a program that ships beside the window (the command line): the INI
+// file the window in the same folder uses, by the same rule.
+IniLocation LocateWindowIniFile(const std::string& windowName);
+
 // Creates the missing folders on the way to a per-user INI file, with mode
 // 0700 as the per-user configuration folders want. Nothing for a file beside
 // the executable. False when a folder can't be made; the INI file's first

@@ -7,6 +7,11 @@
 
 namespace velmorin {
 
+// The widest serial number we stamp, in bytes (SN Size 10000 hex). Wider
+// settings are surely a typing error, and a width of millions would write
+// millions of bytes one at a time while the window stands frozen.
+inline constexpr std::int32_t kMaxSeqNumSize = 0x10000;
+
 struct ProfileSettings {
   std::int32_t NextSeqNum = 0;
   bool AutoIncSeq = true;

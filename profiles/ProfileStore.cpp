@@ -6,6 +6,7 @@
 
 #include "Exceptions.h"
 #include "IniFileLock.h"
+#include "ProfileKeys.h"
 
 namespace velmorin {
 
@@ -20,75 +21,6 @@ const std::string kModifiedQuestion = "Skeleton info has been modified, \xBFsave
 #else
 const std::string kModifiedQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
 #endif
-
-using KeyValues = std::vector<std::pair<std::string, std::string>>;
-
-std::string Bool(bool value) {
-  return value ? "1" : "0";
-}
-
-// The byte-order list has two entries; any other stored value selects none.
-std::int32_t ByteOrderIndex(std::int32_t stored) {
-  return stored == 0 || stored == 1 ? stored : -1;
-}
-
-// The seventeen keys in the order the file lists them.
-KeyValues Encode(const ProfileSettings& s) {
-  return {
-      {"NextSeqNum", std::to_string(s.NextSeqNum)},
-      {"AutoIncSeq", Bool(s.AutoIncSeq)},
-      {"SeqNumSize", std::to_string(s.SeqNumSize)},
-      {"SetSeqNumOfs1", Bool(s.SetSeqNumOfs[0])},
-      {"SeqNumOfs1", std::to_string(s.SeqNumOfs[0])},
-      {"SetSeqNumOfs2", Bool(s.SetSeqNumOfs[1])},
-      {"SeqNumOfs2", std::to_string(s.SeqNumOfs[1])},
-      {"SetSeqNumOfs3", Bool(s.SetSeqNumOfs[2])},
-      {"SeqNumOfs3", std::to_string(s.SeqNumOfs[2])},
-      {"SetSeqNumOfs4", Bool(s.SetSeqNumOfs[3])},
-      {"SeqNumOfs4", std::to_string(s.SeqNumOfs[3])},
-      {"ByteOrder", std::to_string(s.ByteOrder)},
-      {"BurnerCmdLine", s.BurnerCmdLine},
-      {"DontBurn", Bool(s.DontBurn)},
-      {"HideBurner", Bool(s.HideBurner)},
-      {"OutputFolder", s.OutputFolder},
-      {"DontSave", Bool(s.DontSave)},
-  };
-}
-
-// The stored profile, each absent key (or a text that isn't a number where one
-// belongs) taking its default. ByteOrder comes back as the list index it selects.
-ProfileSettings Decode(const IniFile::Contents& ini, const std::string& section) {
-  const ProfileSettings d;
-  ProfileSettings s;
-  s.NextSeqNum = ini.ReadInteger(section, "NextSeqNum", d.NextSeqNum);
-  s.AutoIncSeq = ini.ReadBool(section, "AutoIncSeq", d.AutoIncSeq);
-  s.SeqNumSize = ini.ReadInteger(section, "SeqNumSize", d.SeqNumSize);
-  for (std::size_t slot = 0; slot < 4; ++slot) {
-    const std::string number = std::to_string(slot + 1);
-    s.SetSeqNumOfs[slot] = ini.ReadBool(section, "SetSeqNumOfs" + number, d.SetSeqNumOfs[slot]);
-    s.SeqNumOfs[slot] = ini.ReadInteger(section, "SeqNumOfs" + number, d.SeqNumOfs[slot]);
-  }
-  s.ByteOrder = ByteOrderIndex(ini.ReadInteger(section, "ByteOrder", d.ByteOrder));
-  s.BurnerCmdLine = ini.ReadString(section, "BurnerCmdLine", d.BurnerCmdLine);
-  s.DontBurn = ini.ReadBool(section, "DontBurn", d.DontBurn);
-  s.HideBurner = ini.ReadBool(section, "HideBurner", d.HideBurner);
-  s.OutputFolder = ini.ReadString(section, "OutputFolder", d.OutputFolder);
-  s.DontSave = ini.ReadBool(section, "DontSave", d.DontSave);
-  return s;
-}
-
-// A text with a line break can't be an INI name or value. The message names
-// the field and its value, since it is the value that is wrong, not the file.
-void RequireStorable(const std::string& profileName, const ProfileSettings& s) {
-  const auto check = [](const char* field, const std::string& value) {
-    if (value.find_first_of("\r\n") == std::string::npos) return;
-    throw EIniFileException(std::string(field) + " \"" + value +
-                            "\" holds a line break, which a profile cannot store");
-  };
-  check("The skeleton file path", profileName);
-  check("The output folder", s.OutputFolder);
-  check("The burner command line", s.BurnerCmdLine);
-}
 
 }  // namespace
 
@@ -189,15 +121,15 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
                                                          box_button::Yes | box_button::No);
     if (answer == mrYes && !FView.ForgetChanges()) {
       const ProfileSettings shown = FView.Settings();
-      RequireStorable(FProfileNameValue, shown);
-      FIniFile.WriteValues(FProfileNameValue, Encode(shown));
+      RequireStorableProfile(FProfileNameValue, shown);
+      FIniFile.WriteValues(FProfileNameValue, EncodeProfile(shown));
       read();
     }
   }
 
   FProfileNameValue = FView.SkelFileText();
   FProfileUnread = false;
-  FView.SetSettings(Decode(*contents, FProfileNameValue));
+  FView.SetSettings(DecodeProfile(*contents, FProfileNameValue));
 }
 
 void ProfileStore::StoreProfile() {
@@ -205,10 +137,10 @@ void ProfileStore::StoreProfile() {
   FProfileNameValue = FView.SkelFileText();
   if (FView.ForgetChanges()) return;
   const ProfileSettings shown = FView.Settings();
-  RequireStorable(FProfileNameValue, shown);
+  RequireStorableProfile(FProfileNameValue, shown);
   // One replacement for all seventeen keys: a failure leaves the stored
   // profile whole, and the serial number is on disk when this returns.
-  FIniFile.WriteValues(FProfileNameValue, Encode(shown));
+  FIniFile.WriteValues(FProfileNameValue, EncodeProfile(shown));
 }
 
 bool ProfileStore::ProfileUnchanged() const {
@@ -218,7 +150,7 @@ bool ProfileStore::ProfileUnchanged() const {
 bool ProfileStore::ProfileUnchanged(const IniFile::Contents& contents) const {
   ProfileSettings shown = FView.Settings();
   shown.ByteOrder = ByteOrderIndex(shown.ByteOrder);
-  return Decode(contents, FProfileNameValue) == shown;
+  return DecodeProfile(contents, FProfileNameValue) == shown;
 }
 
 void ProfileStore::AddProfile() {
@@ -239,14 +171,14 @@ void ProfileStore::SaveProfile() {
   }
   RequireProfileRead();
   const ProfileSettings shown = FView.Settings();
-  RequireStorable(FView.SkelFileText(), shown);
+  RequireStorableProfile(FView.SkelFileText(), shown);
   // The old section goes and the new one is written in the same replacement,
   // so there is no moment at which the profile exists nowhere.
   const std::string leaving = FProfileNameValue;
   FProfileNameValue = FView.SkelFileText();
   IniFile::Changes changes;
   changes.EraseSection(leaving);
-  for (auto& [key, value] : Encode(shown)) {
+  for (auto& [key, value] : EncodeProfile(shown)) {
     changes.WriteString(FProfileNameValue, std::move(key), std::move(value));
   }
   FIniFile.Apply(changes);

@@ -8,13 +8,9 @@
 
 #include "Exceptions.h"
 #include "ObjImage.h"
+#include "ProfileSettings.h"
 
 namespace velmorin {
-
-// The widest serial number we stamp, in bytes (SN Size 10000 hex). Wider
-// settings are surely a typing error, and a width of millions would write
-// millions of bytes one at a time while the window stands frozen.
-inline constexpr std::int32_t kMaxSeqNumSize = 0x10000;
 
 // Raised, before any byte is written, for an SN Size above kMaxSeqNumSize.
 class ESeqNumSizeError : public Exception {

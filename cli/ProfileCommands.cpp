@@ -1,0 +1,209 @@
+#include "ProfileCommands.h"
+
+#include <nlohmann/json.hpp>
+
+#include "Exceptions.h"
+#include "IniFileLock.h"
+#include "ProfileKeys.h"
+#include "UsageError.h"
+
+namespace velmorin::cli {
+
+namespace {
+
+const std::string kOptionsSection = "Options";
+const std::string kDefaultImgKey = "DefaultImg";
+
+// Text that is not valid UTF-8 (a path in another encoding) is shown with
+// replacement characters rather than refused.
+std::string Dump(const nlohmann::ordered_json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+nlohmann::ordered_json SettingsJson(const ProfileSettings& s) {
+  nlohmann::ordered_json j;
+  j["NextSeqNum"] = s.NextSeqNum;
+  j["AutoIncSeq"] = s.AutoIncSeq;
+  j["SeqNumSize"] = s.SeqNumSize;
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    const std::string number = std::to_string(slot + 1);
+    j["SetSeqNumOfs" + number] = s.SetSeqNumOfs[slot];
+    j["SeqNumOfs" + number] = s.SeqNumOfs[slot];
+  }
+  j["ByteOrder"] = s.ByteOrder;
+  j["BurnerCmdLine"] = s.BurnerCmdLine;
+  j["DontBurn"] = s.DontBurn;
+  j["HideBurner"] = s.HideBurner;
+  j["OutputFolder"] = s.OutputFolder;
+  j["DontSave"] = s.DontSave;
+  return j;
+}
+
+// A profile's name is a section line of the file: it can hold no line break,
+// and "Options" is the section of the program's own settings.
+void RequireProfileName(const std::string& skeleton) {
+  if (skeleton.empty()) throw EUsageError("The skeleton file path is empty");
+  if (skeleton.find_first_of("\r\n") != std::string::npos) {
+    throw EUsageError("The skeleton file path \"" + skeleton +
+                      "\" holds a line break, which a profile cannot store");
+  }
+  if (IniFile::SameName(skeleton, kOptionsSection)) {
+    throw EUsageError("\"" + skeleton + "\" is the section of Velmorin's own settings, no profile");
+  }
+}
+
+}  // namespace
+
+ProfileCommands::ProfileCommands(IniLocation location, bool json, std::FILE* out)
+    : FLocation(std::move(location)), FIniFile(FLocation.Path), FJson(json), FOut(out) {}
+
+ProfileCommands::~ProfileCommands() = default;
+
+void ProfileCommands::Hold() {
+  // As the window does at start: the per-user folder first, since the lock
+  // file lies beside the INI file.
+  MakeIniFolder(FLocation);
+  FLock = IniFileLock::Acquire(FIniFile.FileName());
+}
+
+void ProfileCommands::Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), FOut);
+  std::fflush(FOut);
+}
+
+std::pair<std::string, std::string> ProfileCommands::SplitAssignment(
+    const std::string& assignment) {
+  const std::size_t equals = assignment.find('=');
+  if (equals == std::string::npos || equals == 0) {
+    throw EUsageError("\"" + assignment + "\" is no KEY=VALUE");
+  }
+  return {assignment.substr(0, equals), assignment.substr(equals + 1)};
+}
+
+std::vector<std::string> ProfileCommands::ApplyAssignments(
+    ProfileSettings& settings, const std::vector<std::string>& assignments) {
+  std::vector<std::string> keys;
+  for (const std::string& assignment : assignments) {
+    const auto [key, value] = SplitAssignment(assignment);
+    ApplyProfileValue(settings, key, value);
+    const std::string& name = ProfileKeyName(key);
+    bool known = false;
+    for (const std::string& k : keys) known = known || k == name;
+    if (!known) keys.push_back(name);
+  }
+  return keys;
+}
+
+std::optional<std::pair<int, std::string>> ProfileCommands::FindProfile(
+    const IniFile::Contents& contents, const std::string& skeleton) {
+  int position = 0;
+  for (const std::string& section : contents.ReadSections()) {
+    if (IniFile::SameName(section, kOptionsSection)) continue;
+    if (IniFile::SameName(section, skeleton)) return std::make_pair(position, section);
+    ++position;
+  }
+  return std::nullopt;
+}
+
+std::pair<int, std::string> ProfileCommands::RequireProfile(const IniFile::Contents& contents,
+                                                            const std::string& skeleton) const {
+  auto found = FindProfile(contents, skeleton);
+  if (!found) throw Exception("There is no profile for " + skeleton + " in " + FIniFile.FileName());
+  return *found;
+}
+
+int ProfileCommands::List() {
+  Hold();
+  const IniFile::Contents contents = FIniFile.Read();
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  std::string text;
+  for (const std::string& section : contents.ReadSections()) {
+    if (IniFile::SameName(section, kOptionsSection)) continue;
+    const std::int32_t next = DecodeProfile(contents, section).NextSeqNum;
+    if (FJson) {
+      list.push_back({{"skeleton", section}, {"NextSeqNum", next}});
+    } else {
+      text += section + "\t" + std::to_string(next) + "\n";
+    }
+  }
+  Print(FJson ? Dump(list, 2) + "\n" : text);
+  return 0;
+}
+
+int ProfileCommands::Show(const std::string& skeleton) {
+  Hold();
+  const IniFile::Contents contents = FIniFile.Read();
+  const std::string name = RequireProfile(contents, skeleton).second;
+  const ProfileSettings settings = DecodeProfile(contents, name);
+  if (FJson) {
+    nlohmann::ordered_json j;
+    j["skeleton"] = name;
+    j["settings"] = SettingsJson(settings);
+    Print(Dump(j, 2) + "\n");
+  } else {
+    std::string text;
+    for (const auto& [key, value] : EncodeProfile(settings)) text += key + "=" + value + "\n";
+    Print(text);
+  }
+  return 0;
+}
+
+int ProfileCommands::Add(const std::string& skeleton, const std::vector<std::string>& assignments) {
+  RequireProfileName(skeleton);
+  // A new profile starts from what the window shows for a new file.
+  ProfileSettings settings;
+  ApplyAssignments(settings, assignments);
+  RequireStorableProfile(skeleton, settings);
+  Hold();
+  const IniFile::Contents contents = FIniFile.Read();
+  if (const auto found = FindProfile(contents, skeleton)) {
+    throw Exception("There is a profile for " + found->second + " in " + FIniFile.FileName() +
+                    " already; set changes its values");
+  }
+  FIniFile.WriteValues(skeleton, EncodeProfile(settings));
+  return 0;
+}
+
+int ProfileCommands::Set(const std::string& skeleton, const std::vector<std::string>& assignments) {
+  RequireProfileName(skeleton);
+  // Every value is checked before the file is even read.
+  ProfileSettings trial;
+  ApplyAssignments(trial, assignments);
+  Hold();
+  const IniFile::Contents contents = FIniFile.Read();
+  const std::string name = RequireProfile(contents, skeleton).second;
+  ProfileSettings settings = DecodeProfile(contents, name);
+  const std::vector<std::string> keys = ApplyAssignments(settings, assignments);
+  RequireStorableProfile(name, settings);
+  // Only the keys given are written, in the text the window would store;
+  // every other line of the section stays as it was.
+  ProfileKeyValues changed;
+  for (const auto& [key, value] : EncodeProfile(settings)) {
+    for (const std::string& given : keys) {
+      if (given == key) changed.emplace_back(key, value);
+    }
+  }
+  FIniFile.WriteValues(name, changed);
+  return 0;
+}
+
+int ProfileCommands::Remove(const std::string& skeleton) {
+  RequireProfileName(skeleton);
+  Hold();
+  const IniFile::Contents contents = FIniFile.Read();
+  const auto [position, name] = RequireProfile(contents, skeleton);
+  IniFile::Changes changes;
+  changes.EraseSection(name);
+  // The window's last selection is a position in the list of profiles: it
+  // must keep pointing at the same profile, or at none when that one goes.
+  const std::int32_t selected = contents.ReadInteger(kOptionsSection, kDefaultImgKey, -1);
+  if (selected == position) {
+    changes.WriteInteger(kOptionsSection, kDefaultImgKey, -1);
+  } else if (selected > position) {
+    changes.WriteInteger(kOptionsSection, kDefaultImgKey, selected - 1);
+  }
+  FIniFile.Apply(changes);
+  return 0;
+}
+
+}  // namespace velmorin::cli

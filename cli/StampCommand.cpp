@@ -1,0 +1,66 @@
+#include "StampCommand.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "ExitCode.h"
+#include "FileExists.h"
+#include "ObjImage.h"
+#include "ParseInteger.h"
+#include "SeqNumStamp.h"
+#include "UsageError.h"
+
+namespace velmorin::cli {
+
+namespace {
+std::uint32_t ParseHex(const std::string& text, bool& ok) {
+  std::string_view digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits.remove_prefix(2);
+  }
+  std::uint32_t value = 0;
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  ok = !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+  return value;
+}
+}  // namespace
+
+std::uint32_t StampCommand::ParseAddress(const std::string& text) {
+  bool ok = false;
+  const std::uint32_t address = ParseHex(text, ok);
+  if (!ok) throw EUsageError("--at \"" + text + "\" is no 32-bit address in hexadecimal");
+  return address;
+}
+
+int StampCommand::Run() {
+  const std::optional<std::int32_t> serial = TryParseInteger(FRequest.Serial);
+  if (!serial) {
+    throw EUsageError("--serial \"" + FRequest.Serial +
+                      "\" is no 32-bit number (decimal, or hexadecimal after 0x)");
+  }
+  const std::optional<std::int32_t> size = TryParseInteger(FRequest.Size);
+  if (!size || *size < 1 || *size > kMaxSeqNumSize) {
+    char limit[16];
+    std::snprintf(limit, sizeof limit, "%X", static_cast<unsigned>(kMaxSeqNumSize));
+    throw EUsageError("--size \"" + FRequest.Size + "\" is outside 1 to " + limit + " hex");
+  }
+  if (FRequest.At.empty() || FRequest.At.size() > 4) {
+    throw EUsageError("stamp takes one to four --at addresses");
+  }
+  std::vector<std::uint32_t> addresses;
+  for (const std::string& at : FRequest.At) addresses.push_back(ParseAddress(at));
+
+  // The same refusal as the window's road for a skeleton that isn't there.
+  if (!FileExists(FRequest.Skeleton)) throw Exception("Skeleton file not found.");
+  TIntelImage image;
+  image.LoadFromFile(FRequest.Skeleton);
+  // The slots in the order given, as the road stamps slots 1 to 4.
+  for (const std::uint32_t address : addresses) {
+    StampSerialBytes(image, *serial, *size, address, FRequest.LsbFirst);
+  }
+  image.SaveToFile(FRequest.Output);
+  return kExitDone;
+}
+
+}  // namespace velmorin::cli

@@ -1,0 +1,140 @@
+// velmorin-cli: the command line of Velmorin, for jig scripts and the line's
+// own tools. The same profiles, the same lock and the same road of one
+// serialization as the window, with exit codes and JSON for machines.
+#include <CLI/CLI.hpp>
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ErrorExit.h"
+#include "ExitCode.h"
+#include "IniLocation.h"
+#include "ProfileCommands.h"
+#include "SerializeCommand.h"
+#include "StampCommand.h"
+#include "UsageError.h"
+
+namespace {
+
+using namespace velmorin;
+using namespace velmorin::cli;
+
+constexpr const char* kExitCodes =
+    "Exit codes:\n"
+    "  0    every image done (or the command did what it was asked)\n"
+    "  1    an error; its text follows \"velmorin-cli: \" on standard error\n"
+    "  2    usage: unknown command, option, key or value; nothing was touched\n"
+    "  3    an image not done: Cancel at the prompt, a burner that failed or could not start\n"
+    "  4    the INI file is in use by another copy of Velmorin\n"
+    "  130  stopped by Ctrl-C or SIGTERM\n";
+
+constexpr const char* kIniHelp =
+    "The INI file of the profiles (default: the one the window beside this program uses)";
+
+int Run(int argc, char** argv) {
+  CLI::App app{
+      "Velmorin on the command line: the profiles, stamping and serialization of Intel HEX "
+      "images, with the window's INI file and lock.",
+      "velmorin-cli"};
+  app.set_version_flag("--version", "velmorin-cli " VELMORIN_VERSION);
+  app.footer(kExitCodes);
+  app.require_subcommand(1);
+  // Options of the program (--ini) may also follow the command.
+  app.fallthrough();
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("velmorin-cli: ") + e.what() + "\nRun with --help for more information.\n";
+  });
+
+  std::optional<std::string> ini;
+  app.add_option("--ini", ini, kIniHelp)->type_name("FILE");
+
+  bool json = false;
+  std::string skeleton;
+  std::vector<std::string> assignments;
+
+  CLI::App* profiles =
+      app.add_subcommand("profiles", "List the profiles: skeleton path and Next SN");
+  profiles->add_flag("--json", json, "Print JSON");
+
+  CLI::App* show = app.add_subcommand("show", "Print the 17 settings of one profile");
+  show->add_option("SKELETON", skeleton, "The profile's skeleton file path")->required();
+  show->add_flag("--json", json, "Print JSON");
+
+  CLI::App* add =
+      app.add_subcommand("add", "Make a profile with the defaults of a new one, then set values");
+  add->add_option("SKELETON", skeleton, "The profile's skeleton file path")->required();
+  add->add_option("KEY=VALUE", assignments, "Values to set, as in the INI file");
+
+  CLI::App* set = app.add_subcommand("set", "Change stored values of a profile");
+  set->add_option("SKELETON", skeleton, "The profile's skeleton file path")->required();
+  set->add_option("KEY=VALUE", assignments, "Values to set, as in the INI file")->required();
+
+  CLI::App* remove = app.add_subcommand("remove", "Erase a profile");
+  remove->add_option("SKELETON", skeleton, "The profile's skeleton file path")->required();
+
+  SerializeRequest serializeRequest;
+  CLI::App* serialize = app.add_subcommand(
+      "serialize", "Serialize one image, or a batch, exactly as the window's Serialize 1 does");
+  serialize->add_option("SKELETON", serializeRequest.Skeleton, "The profile's skeleton file path")
+      ->required();
+  serialize->add_option("--count", serializeRequest.Count, "Serialize a batch of N images")
+      ->type_name("N")
+      ->check(CLI::Range(1, INT_MAX));
+  serialize->add_flag("--yes", serializeRequest.Yes,
+                      "Answer OK to \"Prepare a chip in the burner, please.\" without asking");
+  serialize->add_flag("--json", serializeRequest.Json,
+                      "Print one JSON object per number taken; the burner's output goes to "
+                      "standard error");
+
+  StampRequest stampRequest;
+  CLI::App* stamp = app.add_subcommand(
+      "stamp", "Stamp one number into one image, with no profile, no INI file and no counter");
+  stamp->add_option("SKELETON", stampRequest.Skeleton, "The Intel HEX image to read")->required();
+  stamp->add_option("OUTPUT", stampRequest.Output, "The Intel HEX file to write")->required();
+  stamp
+      ->add_option("--serial", stampRequest.Serial, "The number (decimal, or hexadecimal after 0x)")
+      ->type_name("N")
+      ->required();
+  stamp->add_option("--size", stampRequest.Size, "Bytes to write (default 2)")->type_name("BYTES");
+  stamp->add_flag("--lsb", stampRequest.LsbFirst, "LSB first (default MSB first)");
+  stamp->add_option("--at", stampRequest.At, "Address in hexadecimal; one to four of them")
+      ->type_name("ADDR")
+      ->allow_extra_args(false)
+      ->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  return RunReportingErrors([&]() -> int {
+    if (stamp->parsed()) {
+      if (ini) throw EUsageError("stamp uses no INI file; --ini is not for it");
+      return StampCommand(stampRequest).Run();
+    }
+    const IniLocation location = ini ? IniLocation{*ini, false} : LocateWindowIniFile("velmorin");
+    if (serialize->parsed()) return SerializeCommand(location, serializeRequest).Run();
+    ProfileCommands commands(location, json, stdout);
+    if (profiles->parsed()) return commands.List();
+    if (show->parsed()) return commands.Show(skeleton);
+    if (add->parsed()) return commands.Add(skeleton, assignments);
+    if (set->parsed()) return commands.Set(skeleton, assignments);
+    return commands.Remove(skeleton);
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return Run(argc, argv);
+}

@@ -1,0 +1,57 @@
+// The seventeen values of a profile as the INI file holds them: their keys,
+// their text, and the limits a stored value must keep. The profile store
+// writes and reads profiles through these, and the command line checks what
+// an operator types against the same rules, so both store the same text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Exceptions.h"
+#include "IniFile.h"
+#include "ProfileSettings.h"
+
+namespace velmorin {
+
+using ProfileKeyValues = std::vector<std::pair<std::string, std::string>>;
+
+// A key that names no profile value, or a value a profile cannot hold.
+class EProfileValueError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The seventeen keys, in the order the file lists them.
+const std::vector<std::string>& ProfileKeyNames();
+
+// The stored spelling of `key`, matched without regard to letter case; raises
+// EProfileValueError for a key that is none of the seventeen.
+const std::string& ProfileKeyName(std::string_view key);
+
+// The seventeen keys with their text, in file order.
+ProfileKeyValues EncodeProfile(const ProfileSettings& settings);
+
+// The profile stored in `section`, each absent key (or a text that isn't a
+// number where one belongs) taking the default of a new profile. ByteOrder
+// comes back as the list entry it selects: 0, 1, or -1 for none.
+ProfileSettings DecodeProfile(const IniFile::Contents& ini, const std::string& section);
+
+// The list entry a stored ByteOrder selects; any other value selects none.
+std::int32_t ByteOrderIndex(std::int32_t stored);
+
+// Sets one value from its text as the INI file would hold it. Numbers may be
+// written in decimal or, with "0x" (or "$"), in hexadecimal; switches are 0
+// or 1; ByteOrder is 0 (MSB first) or 1 (LSB first). Raises
+// EProfileValueError, leaving `settings` as it was, for an unknown key, a
+// text that is no such value, an SN Size outside 0 to kMaxSeqNumSize, a text
+// longer than the INI file keeps, or a line break.
+void ApplyProfileValue(ProfileSettings& settings, std::string_view key, const std::string& text);
+
+// Raises EIniFileException when the profile's name or one of its texts holds
+// a line break, which an INI file cannot store. The message names the field
+// and its value, since it is the value that is wrong, not the file.
+void RequireStorableProfile(const std::string& profileName, const ProfileSettings& settings);
+
+}  // namespace velmorin
