@@ -1,0 +1,215 @@
+// velmorin-cli with real burners, signals and a peer stamper: what needs
+// POSIX processes, shell scripts as burners, and srec_cat.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "CliRunner.h"
+#include "ObjImage.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliResult;
+using test::RunCli;
+using test::TempDir;
+
+#ifndef _WIN32
+
+class CliProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ini = dir.File("velmorin.ini");
+    skeleton = dir.File("board.hex");
+    test::WriteFileBytes(skeleton, test::SkeletonHex(64));
+  }
+
+  CliResult Cli(std::vector<std::string> args, std::string input = "") {
+    args.insert(args.begin(), {"--ini", ini});
+    return RunCli({args, dir.Path().string(), input});
+  }
+
+  // A burner: a shell script with `body`, made executable.
+  std::string Burner(const std::string& name, const std::string& body) {
+    const std::string path = dir.File(name);
+    test::WriteFileBytes(path, "#!/bin/sh\n" + body);
+    ::chmod(path.c_str(), 0755);
+    return path;
+  }
+
+  // The profile with a burner, numbers from 1000, and the production record on.
+  void AddProfile(const std::string& burner) {
+    ASSERT_EQ(Cli({"add", skeleton, "NextSeqNum=1000", "DontBurn=0", "OutputFolder=" + dir.File(""),
+                   "BurnerCmdLine=" + burner + " $image"})
+                  .exitCode,
+              0);
+    test::WriteFileBytes(ini, test::ReadFileBytes(ini) + "[Options]\nProductionLog=record.csv\n");
+  }
+
+  std::string Stored(const std::string& key) {
+    const CliResult shown = Cli({"show", skeleton, "--json"});
+    return nlohmann::json::parse(shown.out)["settings"][key].dump();
+  }
+
+  static std::vector<nlohmann::json> JsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+  }
+
+  TempDir dir;
+  std::string ini;
+  std::string skeleton;
+};
+
+// The batch stops at the first image that is not done, and says why: exit 3.
+TEST_F(CliProcessTest, FailingBurnerStopsTheBatch) {
+  AddProfile(Burner("burn", "case \"$1\" in *_1001.hex) exit 9;; esac\nexit 0\n"));
+  const CliResult batch = Cli({"serialize", skeleton, "--count", "5", "--yes", "--json"});
+  EXPECT_EQ(batch.exitCode, 3) << batch.err;
+  const auto lines = JsonLines(batch.out);
+  ASSERT_EQ(lines.size(), 2u) << batch.out;
+  EXPECT_EQ(lines[0]["result"], "ok");
+  EXPECT_EQ(lines[0]["exit_code"], 0);
+  EXPECT_EQ(lines[1]["serial"], 1001);
+  EXPECT_EQ(lines[1]["result"], "burner failed");
+  EXPECT_EQ(lines[1]["exit_code"], 9);
+  EXPECT_EQ(Stored("NextSeqNum"), "1002");
+  EXPECT_FALSE(fs::exists(dir.File("board_1002.hex")));
+
+  // A burner that can't be started is an image not done as well.
+  ASSERT_EQ(Cli({"set", skeleton, "BurnerCmdLine=" + dir.File("no-such-burner")}).exitCode, 0);
+  const CliResult unstarted = Cli({"serialize", skeleton, "--yes", "--json"});
+  EXPECT_EQ(unstarted.exitCode, 3);
+  EXPECT_EQ(JsonLines(unstarted.out).at(0)["exit_code"], nullptr);
+  EXPECT_EQ(JsonLines(unstarted.out).at(0)["result"], "burner failed");
+}
+
+// Nobody to ask for a chip: refused before a number is taken.
+TEST_F(CliProcessTest, NoTerminalAndNoYesTakesNoNumber) {
+  AddProfile(Burner("burn", "exit 0\n"));
+  const std::string before = test::ReadFileBytes(ini);
+  const CliResult refused = Cli({"serialize", skeleton, "--count", "3"}, "\n\n\n");
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("--yes"), std::string::npos) << refused.err;
+  EXPECT_EQ(test::ReadFileBytes(ini), before);
+  EXPECT_FALSE(fs::exists(dir.File("board_1000.hex")));
+  EXPECT_FALSE(fs::exists(dir.File("record.csv")));
+}
+
+// SIGINT during a burner that started a child in a session of its own ends
+// both, as Abort does: the number stays used, the record says aborted, and
+// a second copy was refused with 4 while the first ran.
+TEST_F(CliProcessTest, InterruptEndsTheBurnerAndWhatItStarted) {
+  AddProfile(Burner("slow",
+                    "setsid sleep 300 & echo $! > child.pid\necho $$ > burner.pid\n"
+                    "sleep 300\n"));
+  const int pid =
+      test::StartCli({{"--ini", ini, "serialize", skeleton, "--count", "3", "--yes", "--json"},
+                      dir.Path().string(),
+                      ""},
+                     dir.File("out"), dir.File("err"));
+  const auto pidIn = [&](const char* name) {
+    const std::string text =
+        fs::exists(dir.File(name)) ? test::ReadFileBytes(dir.File(name)) : std::string();
+    return text.empty() ? 0 : std::stoi(text);
+  };
+  for (int i = 0; i < 500 && (pidIn("child.pid") == 0 || pidIn("burner.pid") == 0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const int child = pidIn("child.pid"), burner = pidIn("burner.pid");
+  ASSERT_GT(child, 0);
+  ASSERT_GT(burner, 0);
+
+  const CliResult second = Cli({"serialize", skeleton, "--yes"});
+  EXPECT_EQ(second.exitCode, 4) << second.err;
+
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(test::WaitCli(pid), 130);
+  EXPECT_NE(::kill(child, 0), 0) << "the detached child still runs";
+  EXPECT_NE(::kill(burner, 0), 0) << "the burner still runs";
+  const auto lines = JsonLines(test::ReadFileBytes(dir.File("out")));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["result"], "aborted");
+  const std::string record = test::ReadFileBytes(dir.File("record.csv"));
+  EXPECT_NE(record.find(",1000," + dir.File("board_1000.hex") + ",aborted,"), std::string::npos)
+      << record;
+  EXPECT_EQ(Stored("NextSeqNum"), "1001");
+}
+
+// stamp writes exactly the bytes srec_cat's -exclude/-generate writes.
+TEST_F(CliProcessTest, StampAgreesWithSrecCat) {
+  if (std::system("srec_cat -version >/dev/null 2>&1") != 0 ||
+      std::system("objcopy --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "srec_cat or objcopy is missing (scripts/setup installs srecord, binutils)";
+  }
+  struct Case {
+    std::string serial;
+    std::uint32_t value;
+    int size;
+    bool lsb;
+    std::vector<std::uint32_t> at;
+  };
+  const std::vector<Case> cases = {
+      {"1000", 1000, 2, false, {0x10}},
+      {"0x12345678", 0x12345678, 4, true, {0x0, 0x20, 0x38}},
+      {"-1", 0xFFFFFFFF, 3, false, {0x3E}},  // past the end of the data
+      {"0xA5", 0xA5, 1, true, {0x8, 0x100, 0x30, 0x1000}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"stamp",  skeleton, dir.File("ours.hex"),  "--serial",
+                                     c.serial, "--size", std::to_string(c.size)};
+    if (c.lsb) args.push_back("--lsb");
+    std::string srec = "srec_cat '" + skeleton + "' -intel";
+    std::string generate;
+    for (std::size_t k = 0; k < c.at.size(); ++k) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, k % 2 == 0 ? "0x%X" : "%x", c.at[k]);
+      args.insert(args.end(), {"--at", hex});
+      const std::string from = std::to_string(c.at[k]);
+      const std::string to = std::to_string(c.at[k] + static_cast<std::uint32_t>(c.size));
+      // srec_cat wants the value to fit its width; we write its low bytes.
+      const std::uint64_t value =
+          c.size >= 4 ? c.value : c.value & ((std::uint64_t{1} << (8 * c.size)) - 1);
+      srec += " -exclude " + from + " " + to;
+      generate += " -generate " + from + " " + to +
+                  (c.lsb ? " -constant-l-e " : " -constant-b-e ") + std::to_string(value) + " " +
+                  std::to_string(c.size);
+    }
+    const CliResult stamped = RunCli({args, dir.Path().string(), ""});
+    ASSERT_EQ(stamped.exitCode, 0) << stamped.err;
+    srec += generate + " -o '" + dir.File("srec.hex") + "' -intel";
+    ASSERT_EQ(std::system(srec.c_str()), 0) << srec;
+    const std::string toBinary = "objcopy -I ihex -O binary --gap-fill 0 '" + dir.File("ours.hex") +
+                                 "' '" + dir.File("ours.bin") +
+                                 "' && objcopy -I ihex -O binary --gap-fill 0 '" +
+                                 dir.File("srec.hex") + "' '" + dir.File("srec.bin") + "'";
+    ASSERT_EQ(std::system(toBinary.c_str()), 0);
+    EXPECT_EQ(test::ReadFileBytes(dir.File("ours.bin")), test::ReadFileBytes(dir.File("srec.bin")))
+        << c.serial;
+  }
+}
+
+#else
+
+TEST(CliProcessTest, PosixOnly) {
+  GTEST_SKIP() << "shell-script burners, signals, setsid and srec_cat are POSIX tools";
+}
+
+#endif
+
+}  // namespace
+}  // namespace velmorin

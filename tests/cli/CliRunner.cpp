@@ -1,0 +1,148 @@
+#include "CliRunner.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "TempDir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace velmorin::test {
+
+std::string CliPath() {
+  return VELMORIN_CLI;
+}
+
+#ifndef _WIN32
+
+namespace {
+
+[[noreturn]] void ExecCli(const CliRun& run, const std::string& in, const std::string& outFile,
+                          const std::string& errFile) {
+  const auto redirect = [](const std::string& path, int flags, int fd) {
+    const int opened = ::open(path.c_str(), flags, 0644);
+    if (opened < 0 || ::dup2(opened, fd) < 0) ::_exit(126);
+    ::close(opened);
+  };
+  redirect(in, O_RDONLY, 0);
+  redirect(outFile, O_WRONLY | O_CREAT | O_TRUNC, 1);
+  redirect(errFile, O_WRONLY | O_CREAT | O_TRUNC, 2);
+  if (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0) ::_exit(126);
+  std::vector<std::string> argv{CliPath()};
+  argv.insert(argv.end(), run.args.begin(), run.args.end());
+  std::vector<char*> pointers;
+  for (std::string& a : argv) pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  ::execv(pointers[0], pointers.data());
+  ::_exit(127);
+}
+
+int Spawn(const CliRun& run, const std::string& in, const std::string& outFile,
+          const std::string& errFile) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) ExecCli(run, in, outFile, errFile);
+  return pid;
+}
+
+}  // namespace
+
+int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile) {
+  return Spawn(run, "/dev/null", outFile, errFile);
+}
+
+int WaitCli(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+CliResult RunCli(const CliRun& run) {
+  TempDir scratch;
+  const std::string in = scratch.File("in"), out = scratch.File("out"), err = scratch.File("err");
+  WriteFileBytes(in, run.input);
+  CliResult result;
+  result.exitCode = WaitCli(Spawn(run, in, out, err));
+  result.out = ReadFileBytes(out);
+  result.err = ReadFileBytes(err);
+  return result;
+}
+
+#else
+
+namespace {
+
+// One argument as the C run-time's command-line splitter reads it back.
+std::string Quote(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+HANDLE OpenInherited(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+CliResult RunCli(const CliRun& run) {
+  TempDir scratch;
+  const std::string in = scratch.File("in"), out = scratch.File("out"), err = scratch.File("err");
+  WriteFileBytes(in, run.input);
+  std::string commandLine = Quote(CliPath());
+  for (const std::string& a : run.args) commandLine += " " + Quote(a);
+  CliResult result;
+  {
+    HANDLE input = OpenInherited(in, GENERIC_READ, OPEN_EXISTING);
+    HANDLE output = OpenInherited(out, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE error = OpenInherited(err, GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         run.folder.empty() ? nullptr : run.folder.c_str(), &startup, &process);
+    ::CloseHandle(input);
+    ::CloseHandle(output);
+    ::CloseHandle(error);
+    if (!started) throw std::runtime_error("cannot start " + CliPath());
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    result.exitCode = static_cast<int>(code);
+  }
+  result.out = ReadFileBytes(out);
+  result.err = ReadFileBytes(err);
+  return result;
+}
+
+#endif
+
+}  // namespace velmorin::test

@@ -1,0 +1,62 @@
+// Runs the real velmorin-cli as a child process, the way a jig script does:
+// arguments, a working folder, a given standard input, and what it printed
+// and how it ended.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace velmorin::test {
+
+struct CliResult {
+  int exitCode = -1;  // -1 when it did not end by itself
+  std::string out;    // standard output
+  std::string err;    // standard error
+};
+
+struct CliRun {
+  std::vector<std::string> args;  // after the program's name
+  std::string folder;             // working folder; empty: ours
+  std::string input;              // standard input (a file, never a terminal)
+};
+
+// Runs velmorin-cli and waits for it to end.
+CliResult RunCli(const CliRun& run);
+
+#ifndef _WIN32
+// Starts velmorin-cli without waiting; its output goes to `outFile` and
+// `errFile`, its input is /dev/null. Returns its pid.
+int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile);
+// Waits for a child started by StartCli: its exit code, or 128 + the signal.
+int WaitCli(int pid);
+#endif
+
+// `count` bytes from address 0 as Intel HEX in 16-byte records, the
+// skeleton of the tests.
+inline std::string SkeletonHex(std::uint32_t count) {
+  std::string text;
+  char field[16];
+  for (std::uint32_t at = 0; at < count; at += 16) {
+    const std::uint32_t n = std::min<std::uint32_t>(16, count - at);
+    std::uint32_t sum = n + (at >> 8) + (at & 0xFF);
+    std::snprintf(field, sizeof field, ":%02X%04X00", n, at);
+    text += field;
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const std::uint32_t value = ((at + k) * 7 + 3) & 0xFF;
+      sum += value;
+      std::snprintf(field, sizeof field, "%02X", value);
+      text += field;
+    }
+    std::snprintf(field, sizeof field, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    text += field;
+  }
+  return text + ":00000001FF\r\n";
+}
+
+// The path of the velmorin-cli under test.
+std::string CliPath();
+
+}  // namespace velmorin::test

@@ -1,0 +1,217 @@
+// velmorin-cli as a script meets it, on every platform: the profile commands,
+// the exit codes, stamping, and a batch against the window's road.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "AnswerOperator.h"
+#include "CliRunner.h"
+#include "IniFileLock.h"
+#include "MemoryProfileView.h"
+#include "ObjImage.h"
+#include "Session.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliResult;
+using test::RunCli;
+using test::TempDir;
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ini = dir.File("velmorin.ini");
+    skeleton = dir.File("board.hex");
+    test::WriteFileBytes(skeleton, test::SkeletonHex(256));
+  }
+
+  // velmorin-cli --ini <our file> args...
+  CliResult Cli(std::vector<std::string> args, std::string input = "") {
+    args.insert(args.begin(), {"--ini", ini});
+    return RunCli({args, dir.Path().string(), input});
+  }
+
+  std::string IniText() const { return fs::exists(ini) ? test::ReadFileBytes(ini) : ""; }
+
+  TempDir dir;
+  std::string ini;
+  std::string skeleton;
+};
+
+TEST_F(CliTest, ProfilesAreAddedShownChangedAndRemoved) {
+  ASSERT_EQ(Cli({"add", skeleton, "nextseqnum=0x3E8", "SeqNumOfs1=0x30", "byteorder=1"}).exitCode,
+            0);
+  ASSERT_EQ(Cli({"add", "other.hex"}).exitCode, 0);
+
+  const CliResult shown = Cli({"show", skeleton});
+  EXPECT_EQ(shown.exitCode, 0) << shown.err;
+  // A new profile: the window's defaults for a new file, then the given values.
+  EXPECT_EQ(shown.out,
+            "NextSeqNum=1000\nAutoIncSeq=1\nSeqNumSize=2\nSetSeqNumOfs1=1\nSeqNumOfs1=48\n"
+            "SetSeqNumOfs2=0\nSeqNumOfs2=0\nSetSeqNumOfs3=0\nSeqNumOfs3=0\nSetSeqNumOfs4=0\n"
+            "SeqNumOfs4=0\nByteOrder=1\nBurnerCmdLine=\nDontBurn=1\nHideBurner=0\n"
+            "OutputFolder=.\nDontSave=0\n");
+
+  ASSERT_EQ(Cli({"set", skeleton, "OUTPUTFOLDER=out dir", "NextSeqNum=-5"}).exitCode, 0);
+  const auto json = nlohmann::json::parse(Cli({"show", skeleton, "--json"}).out);
+  EXPECT_EQ(json["skeleton"], skeleton);
+  EXPECT_EQ(json["settings"]["NextSeqNum"], -5);
+  EXPECT_EQ(json["settings"]["OutputFolder"], "out dir");
+  EXPECT_EQ(json["settings"]["ByteOrder"], 1);
+  EXPECT_EQ(json["settings"]["DontBurn"], true);
+
+  EXPECT_EQ(Cli({"profiles"}).out, skeleton + "\t-5\nother.hex\t0\n");
+  const auto list = nlohmann::json::parse(Cli({"profiles", "--json"}).out);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[1]["skeleton"], "other.hex");
+
+  // The window's last selection keeps pointing at the same profile.
+  test::WriteFileBytes(ini, IniText() + "[Options]\r\nDefaultImg=1\r\n");
+  ASSERT_EQ(Cli({"remove", skeleton}).exitCode, 0);
+  EXPECT_EQ(Cli({"profiles"}).out, "other.hex\t0\n");
+  EXPECT_NE(IniText().find("DefaultImg=0"), std::string::npos) << IniText();
+
+  // A second add of a profile, and a profile that isn't there, are errors.
+  const CliResult again = Cli({"add", "OTHER.HEX"});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_EQ(Cli({"show", skeleton}).exitCode, 1);
+  EXPECT_EQ(Cli({"remove", skeleton}).exitCode, 1);
+}
+
+// Exit 2: the command line is wrong, and the INI file stays byte for byte.
+TEST_F(CliTest, UsageErrorsTouchNothing) {
+  ASSERT_EQ(Cli({"add", skeleton, "NextSeqNum=7"}).exitCode, 0);
+  const std::string before = IniText();
+  const std::vector<std::vector<std::string>> cases = {
+      {"frobnicate"},
+      {"profiles", "--frob"},
+      {"set", skeleton, "NoSuchKey=1"},
+      {"set", skeleton, "NextSeqNum"},
+      {"set", skeleton, "NextSeqNum=seven"},
+      {"set", skeleton, "NextSeqNum=0x100000000"},
+      {"set", skeleton, "SeqNumSize=0x10001"},
+      {"set", skeleton, "SeqNumSize=-1"},
+      {"set", skeleton, "DontBurn=2"},
+      {"set", skeleton, "ByteOrder=-1"},
+      {"set", skeleton, "NextSeqNum=9", "OutputFolder=a\nb"},
+      {"set", skeleton, "BurnerCmdLine=" + std::string(2048, 'x')},
+      {"add", "new.hex", "SeqNumOfs2=zz"},
+      {"add", "Options"},
+      {"serialize", skeleton, "--count", "0"},
+      {"stamp", skeleton, "o.hex", "--serial", "1"},
+      {"stamp", skeleton, "o.hex", "--serial", "1", "--at", "0x1g"},
+      {"stamp", skeleton, "o.hex", "--serial", "1", "--size", "0x10001", "--at", "0"},
+      {"stamp", skeleton, "o.hex", "--serial", "1", "--at", "1", "--at", "2", "--at", "3", "--at",
+       "4", "--at", "5"},
+  };
+  for (const auto& args : cases) {
+    const CliResult result = Cli(args);
+    EXPECT_EQ(result.exitCode, 2) << args.at(0) << " " << args.back() << ": " << result.err;
+    EXPECT_EQ(result.err.rfind("velmorin-cli: ", 0), 0u) << result.err;
+    EXPECT_EQ(IniText(), before) << args.back();
+  }
+  EXPECT_FALSE(fs::exists(dir.File("o.hex")));
+  EXPECT_EQ(RunCli({{"--version"}, "", ""}).exitCode, 0);
+  const CliResult help = RunCli({{"--help"}, "", ""});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("130"), std::string::npos);
+}
+
+// Exit 1 with the text of the window's error box, and exit 4 while another
+// copy holds the file.
+TEST_F(CliTest, ErrorsAndTheLock) {
+  ASSERT_EQ(Cli({"add", "missing.hex", "DontBurn=1"}).exitCode, 0);
+  const CliResult missing = Cli({"serialize", "missing.hex"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "velmorin-cli: Skeleton file not found.\n");
+  EXPECT_EQ(missing.out, "");
+
+  const std::string before = IniText();
+  const auto hold = IniFileLock::Acquire(ini);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"profiles"},
+                                               {"set", "missing.hex", "NextSeqNum=5"},
+                                               {"serialize", "missing.hex"}}) {
+    const CliResult refused = Cli(args);
+    EXPECT_EQ(refused.exitCode, 4) << args[0];
+    EXPECT_NE(refused.err.find("in use by another copy"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(IniText(), before);
+}
+
+// A batch on the command line leaves what the window's road leaves for the
+// same profile: the same files, the same Next SN, and one JSON line per
+// number that says what the production record says.
+TEST_F(CliTest, BatchMatchesTheWindowsRoad) {
+  const std::vector<std::string> values = {
+      "NextSeqNum=0x7FFFFFFE", "SeqNumSize=3",    "ByteOrder=1", "SeqNumOfs1=0x10",
+      "SetSeqNumOfs3=1",       "SeqNumOfs3=0xF0", "DontBurn=1"};
+  fs::create_directories(dir.Path() / "cli");
+  fs::create_directories(dir.Path() / "road");
+  std::vector<std::string> add = {"add", skeleton, "OutputFolder=" + dir.File("cli")};
+  add.insert(add.end(), values.begin(), values.end());
+  ASSERT_EQ(Cli(add).exitCode, 0);
+  test::WriteFileBytes(ini, IniText() + "[Options]\r\nProductionLog=cli.csv\r\n");
+
+  // The window's road: the session with a plain view, the same profile.
+  const std::string roadIni = dir.File("road.ini");
+  {
+    std::string text = test::ReadFileBytes(ini);
+    text.replace(text.find("cli.csv"), 7, "road.csv");
+    test::WriteFileBytes(roadIni, text);
+    MemoryProfileView view;
+    AnswerOperator op;
+    Session session(roadIni, view, op);
+    session.Open();
+    ASSERT_TRUE(session.LoadProfile(skeleton));
+    view.settings.OutputFolder = dir.File("road");
+    session.StoreProfile();
+    ASSERT_TRUE(session.SerializeBatch(4).Finished());
+  }
+
+  const CliResult batch = Cli({"serialize", skeleton, "--count", "4", "--json"});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  EXPECT_EQ(batch.err, "");  // no terminal: no progress
+
+  std::istringstream lines(batch.out);
+  std::string line;
+  const std::int32_t serials[] = {0x7FFFFFFE, 0x7FFFFFFF, INT32_MIN, INT32_MIN + 1};
+  for (const std::int32_t serial : serials) {
+    ASSERT_TRUE(std::getline(lines, line));
+    const std::string name = "board_" + std::to_string(serial) + ".hex";
+    const std::string output = (dir.Path() / "cli" / name).lexically_normal().string();
+    EXPECT_EQ(line, nlohmann::ordered_json({{"serial", serial},
+                                            {"output", output},
+                                            {"result", "ok"},
+                                            {"exit_code", nullptr},
+                                            {"message", ""}})
+                        .dump());
+    EXPECT_EQ(test::ReadFileBytes(output), test::ReadFileBytes(dir.File("road/" + name))) << name;
+  }
+  EXPECT_FALSE(std::getline(lines, line));
+  // The record lines agree but for the time and the folder.
+  const auto recordOf = [](std::string text, const std::string& folder) {
+    std::string rest;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+      const std::size_t at = l.find(',');
+      rest += l.substr(at == std::string::npos ? 0 : at) + "\n";
+    }
+    for (std::size_t p; (p = rest.find(folder)) != std::string::npos;) rest.erase(p, folder.size());
+    return rest;
+  };
+  const std::string cliRecord = recordOf(test::ReadFileBytes(dir.File("cli.csv")), dir.File("cli"));
+  EXPECT_EQ(cliRecord, recordOf(test::ReadFileBytes(dir.File("road.csv")), dir.File("road")));
+  EXPECT_NE(cliRecord.find(",ok,"), std::string::npos) << cliRecord;
+  const std::string cliText = IniText();
+  const std::string roadText = test::ReadFileBytes(roadIni);
+  EXPECT_NE(cliText.find("NextSeqNum=-2147483646"), std::string::npos) << cliText;
+  EXPECT_NE(roadText.find("NextSeqNum=-2147483646"), std::string::npos) << roadText;
+}
+
+}  // namespace
+}  // namespace velmorin
