@@ -184,6 +184,15 @@ TEST_F(CliTest, SerialNumberRulesAreSetShownAndHeld) {
       "0\0";
   for (std::uint32_t i = 0; i < 10; ++i) EXPECT_EQ(image.GetByte(i), expected[i]) << i;
   EXPECT_NE(IniText().find("NextSeqNum=17"), std::string::npos) << IniText();
+
+  // A refused rule in the window's last selection stops only that profile.
+  test::WriteFileBytes(
+      ini, "[bad.hex]\r\nSeqNumFormat=ebcdic\r\n" + IniText() + "[Options]\r\nDefaultImg=0\r\n");
+  ASSERT_EQ(Cli({"set", skeleton, "LastSeqNum=100"}).exitCode, 0);
+  EXPECT_EQ(Cli({"serialize", skeleton}).exitCode, 0);
+  const CliResult refused = Cli({"serialize", "bad.hex"});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("ebcdic"), std::string::npos) << refused.err;
 }
 
 TEST_F(CliTest, BatchMatchesTheWindowsRoad) {
