@@ -26,12 +26,11 @@ constexpr int kBarWidth = 30;
 
 ProgressLine::ProgressLine() : FEnabled(StandardErrorIsTerminal()) {}
 
-std::string ProgressLine::Text(int image, int count, std::int32_t serial, int width) {
+std::string ProgressLine::Text(int image, int count, std::int32_t serial, int finished, int width) {
   const int total = count > 0 ? count : 1;
   std::string text = "Image " + std::to_string(image) + " of " + std::to_string(total) +
                      ", serial " + std::to_string(serial);
-  // The bar shows the images finished before this one.
-  const long long done = static_cast<long long>(image - 1) * width / total;
+  const long long done = static_cast<long long>(finished) * width / total;
   text += " [";
   text.append(static_cast<std::size_t>(done), '#');
   text.append(static_cast<std::size_t>(width - done), ' ');
@@ -39,10 +38,10 @@ std::string ProgressLine::Text(int image, int count, std::int32_t serial, int wi
   return text;
 }
 
-void ProgressLine::Show(int image, int count, std::int32_t serial) {
+void ProgressLine::Show(int image, int count, std::int32_t serial, int finished) {
   if (!FEnabled) return;
   // Back to the start of the line, the text, and the rest of the line cleared.
-  const std::string line = "\r" + Text(image, count, serial, kBarWidth) + "\x1b[K";
+  const std::string line = "\r" + Text(image, count, serial, finished, kBarWidth) + "\x1b[K";
   std::fflush(stdout);
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

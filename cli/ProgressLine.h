@@ -13,15 +13,15 @@ class ProgressLine {
   ProgressLine();
   bool Enabled() const { return FEnabled; }
 
-  // Image `image` of `count` (count 0: a single image) is under way; the
-  // line is rewritten in place.
-  void Show(int image, int count, std::int32_t serial);
+  // Image `image` of `count` (count 0: a single image), serial `serial`,
+  // with `finished` images at their end; the line is rewritten in place.
+  void Show(int image, int count, std::int32_t serial, int finished);
   // Ends the line, so that what comes next (the burner's output, the end of
   // the command) starts on a line of its own.
   void EndLine();
 
   // The text for one moment, without control characters (for tests of the look).
-  static std::string Text(int image, int count, std::int32_t serial, int width);
+  static std::string Text(int image, int count, std::int32_t serial, int finished, int width);
 
  private:
   bool FEnabled;

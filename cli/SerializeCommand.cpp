@@ -3,6 +3,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -100,7 +101,7 @@ class ProgressBurnerRunner : public BurnerRunner {
       : FRunner(runner), FProgress(progress) {}
 
   BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override {
-    FProgress.Show(context.Image, context.Count, context.Serial);
+    FProgress.Show(context.Image, context.Count, context.Serial, context.Image - 1);
     if (show != kShowHide) FProgress.EndLine();
     return FRunner.Run(commandLine, show, context);
   }
@@ -114,10 +115,15 @@ class ProgressBurnerRunner : public BurnerRunner {
 
 int SerializeCommand::Run() {
   CatchStopSignals();
-  std::FILE* json = FRequest.Json ? SetAsideStandardOutput() : nullptr;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> jsonFile(
+      FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
+  std::FILE* const json = jsonFile.get();
 
   MemoryProfileView view;
   TerminalOperator op(FRequest.Yes, gStop);
+  ProgressLine progress;
+  // A question starts on a line of its own.
+  op.SetBeforeQuestion([&progress] { progress.EndLine(); });
   Session session(FLocation.Path, view, op);
   // As the window does at start: the per-user folder first, since the lock
   // file lies beside the INI file.
@@ -139,7 +145,6 @@ int SerializeCommand::Run() {
   }
 
   StoppableBurnerRunner stoppable(gStop);
-  ProgressLine progress;
   ProgressBurnerRunner runner(stoppable, progress);
   session.SetBurnerRunner(runner);
   session.SetStopFlag(&gStop);
@@ -150,7 +155,7 @@ int SerializeCommand::Run() {
   session.SetSerialObserver([&](const ProductionEntry& entry) {
     ++image;
     lastFate = entry.Fate;
-    progress.Show(image, count, entry.Serial);
+    progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
     if (json != nullptr) {
       const std::string line = JsonLine(entry);
       std::fwrite(line.data(), 1, line.size(), json);
@@ -170,7 +175,6 @@ int SerializeCommand::Run() {
     throw;
   }
   progress.EndLine();
-  if (json != nullptr) std::fclose(json);
 
   if (done) return kExitDone;
   if (gStop.load()) return kExitStopped;

@@ -64,6 +64,7 @@ TModalResult TerminalOperator::ShowMessageBox(const std::string& text, BoxKind k
   if (FAnswerYes) return mrOk;
   for (;;) {
     if (FStop.load()) return mrCancel;
+    if (FBeforeQuestion) FBeforeQuestion();
     Say(message + " [Enter: OK, c Enter: Cancel] ");
     const std::optional<std::string> answer = ReadAnswer();
     if (!answer) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,9 @@ class TerminalOperator : public Operator {
   std::string PromptText(const std::string& title, const std::string& prompt,
                          const std::string& defaultText) override;
 
+  // Called before the chip prompt is asked (to end a progress line).
+  void SetBeforeQuestion(std::function<void()> hook) { FBeforeQuestion = std::move(hook); }
+
   // The text of the last error box, if one was shown.
   const std::optional<std::string>& LastError() const { return FLastError; }
   void ClearLastError() { FLastError.reset(); }
@@ -34,6 +38,7 @@ class TerminalOperator : public Operator {
   bool FAnswerYes;
   const std::atomic<bool>& FStop;
   std::optional<std::string> FLastError;
+  std::function<void()> FBeforeQuestion;
 };
 
 }  // namespace velmorin::cli

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,6 +150,59 @@ TEST_F(CliProcessTest, InterruptEndsTheBurnerAndWhatItStarted) {
   EXPECT_NE(record.find(",1000," + dir.File("board_1000.hex") + ",aborted,"), std::string::npos)
       << record;
   EXPECT_EQ(Stored("NextSeqNum"), "1001");
+}
+
+// On a terminal the chip prompt is asked before every burn (Enter is OK, "c"
+// and Enter is Cancel, an image not done: exit 3), and standard error shows
+// which image and serial are under way.
+TEST_F(CliProcessTest, ChipPromptOnATerminal) {
+  AddProfile(Burner("burn", "exit 0\n"));
+  struct Case {
+    std::vector<std::string> answers;
+    int exitCode;
+    const char* progress;
+    const char* next;
+  };
+  const Case cases[] = {{{"", ""}, 0, "Image 2 of 2, serial 1001", "1002"},
+                        {{"", "c"}, 3, "Image 2 of 2, serial 1003", "1004"}};
+  const std::string prompt = "Prepare a chip in the burner, please.";
+  for (const Case& c : cases) {
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (::chdir(dir.Path().c_str()) != 0) ::_exit(126);
+      std::string cli = test::CliPath(), flag = "--ini", iniPath = ini, command = "serialize",
+                  skel = skeleton, count = "--count", two = "2";
+      char* argv[] = {cli.data(),  flag.data(),  iniPath.data(), command.data(),
+                      skel.data(), count.data(), two.data(),     nullptr};
+      ::execv(argv[0], argv);
+      ::_exit(127);
+    }
+    std::string seen;
+    std::size_t answered = 0;
+    for (;;) {
+      pollfd ready{terminal, POLLIN, 0};
+      if (::poll(&ready, 1, 20000) <= 0) break;
+      char buffer[512];
+      const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+      if (got <= 0) break;  // the program has ended and the terminal is gone
+      seen.append(buffer, static_cast<std::size_t>(got));
+      std::size_t asked = 0;
+      for (std::size_t at = 0; (at = seen.find(prompt, at)) != std::string::npos;
+           at += prompt.size())
+        ++asked;
+      if (asked > answered && answered < c.answers.size()) {
+        const std::string line = c.answers[answered++] + "\n";
+        ASSERT_EQ(::write(terminal, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+      }
+    }
+    ::close(terminal);
+    EXPECT_EQ(test::WaitCli(pid), c.exitCode) << seen;
+    EXPECT_EQ(answered, c.answers.size()) << seen;
+    EXPECT_NE(seen.find(c.progress), std::string::npos) << seen;
+    EXPECT_EQ(Stored("NextSeqNum"), c.next);
+  }
 }
 
 // stamp writes exactly the bytes srec_cat's -exclude/-generate writes.

@@ -138,8 +138,13 @@ CliResult RunCli(const CliRun& run) {
     ::CloseHandle(process.hProcess);
     result.exitCode = static_cast<int>(code);
   }
-  result.out = ReadFileBytes(out);
-  result.err = ReadFileBytes(err);
+  // Text on a Windows console stream ends its lines with CR LF.
+  const auto lines = [](std::string text) {
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
+  };
+  result.out = lines(ReadFileBytes(out));
+  result.err = lines(ReadFileBytes(err));
   return result;
 }
 

@@ -13,8 +13,8 @@ namespace velmorin::test {
 
 struct CliResult {
   int exitCode = -1;  // -1 when it did not end by itself
-  std::string out;    // standard output
-  std::string err;    // standard error
+  std::string out;    // standard output (lines end in LF, also on Windows)
+  std::string err;    // standard error (likewise)
 };
 
 struct CliRun {
