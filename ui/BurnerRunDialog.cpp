@@ -16,7 +16,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <array>
-#include <csignal>
 
 #include "MessageForm.h"
 #include "QtOperator.h"
@@ -35,8 +34,6 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kReadsPerWakeUp = 4;
 // Read after the burner has ended; a child it left behind may go on writing.
 constexpr std::size_t kMaxDrain = 4 * 1024 * 1024;
-// After the kill, how long whatever the burner started may take to go.
-constexpr int kKillTimeoutMs = 2000;
 // The box's size with output when there is room for it, and the least the
 // output view shrinks to when there is not.
 constexpr QSize kPreferredSize(500, 330);
@@ -186,8 +183,13 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
   FRefreshTimer->setInterval(kRefreshIntervalMs);
   connect(FRefreshTimer, &QTimer::timeout, this, &TBurnerRunDialog::ShowPendingOutput);
   FGraceTimer->setSingleShot(true);
+  // Precise: the step at its end is the one that sends SIGKILL, and a coarse
+  // timer may fire a little before the grace is over.
+  FGraceTimer->setTimerType(Qt::PreciseTimer);
   FGraceTimer->setInterval(kAbortGraceMs);
-  connect(FGraceTimer, &QTimer::timeout, this, &TBurnerRunDialog::KillAfterGrace);
+  // The end of the grace is a step of the stop sequence of its own, so that
+  // the kill goes out on time rather than at the next poll.
+  connect(FGraceTimer, &QTimer::timeout, this, &TBurnerRunDialog::PollBurner);
   if (FOutputView != nullptr) FOutputView->setFocus();
 }
 
@@ -309,21 +311,14 @@ void TBurnerRunDialog::ShowPendingOutput() {
 }
 
 void TBurnerRunDialog::PollBurner() {
-  const bool reaped = FProcess.Poll();
+  if (FFinished) return;
   if (!FAborted) {
-    if (reaped) Finish();
+    if (FProcess.Poll()) Finish();
     return;
   }
   // After Abort, everything the burner started gets its grace too before the
-  // box closes; the grace timer kills whatever is left, and what appears
-  // after that (a fork on its way) is killed as it is found.
-  if (FKillSent) FProcess.Stop(SIGKILL);
-  if (reaped && !FProcess.AnyAlive()) {
-    Finish();
-  } else if (FKillSent && FSinceKill.elapsed() > kKillTimeoutMs) {
-    FProcess.Kill();
-    Finish();
-  }
+  // box closes.
+  if (FStopper.Advance()) Finish();
 }
 
 void TBurnerRunDialog::Abort() {
@@ -331,9 +326,7 @@ void TBurnerRunDialog::Abort() {
   FAborted = true;
   FAbortButton->setEnabled(false);
   FStatusLabel->setText(QStringLiteral("Stopping the burner..."));
-  FProcess.Stop(SIGTERM);
-  // A stopped process would not see SIGTERM until continued.
-  FProcess.Stop(SIGCONT);
+  FStopper.Begin();
   FGraceTimer->start();
 }
 
@@ -343,12 +336,6 @@ void TBurnerRunDialog::reject() {
     return;
   }
   Abort();
-}
-
-void TBurnerRunDialog::KillAfterGrace() {
-  FKillSent = true;
-  FSinceKill.start();
-  FProcess.Stop(SIGKILL);
 }
 
 void TBurnerRunDialog::Finish() {

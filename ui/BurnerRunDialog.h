@@ -10,13 +10,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <cstdint>
 #include <string>
 
 #include "BurnerRunner.h"
 #include "OutputTail.h"
+#include "ProcessTreeStopper.h"
 #include "WatchedProcess.h"
 
 class QLabel;
@@ -37,7 +37,7 @@ class TBurnerRunDialog : public QDialog {
   // Longer lines are broken, so that the kept lines have a bounded size too.
   static constexpr int kMaxLineLength = 256;
   // How long the burner has to end after Abort asks it to, before it is killed.
-  static constexpr int kAbortGraceMs = 500;
+  static constexpr int kAbortGraceMs = static_cast<int>(ProcessTreeStopper::kGrace.count());
   // How long a burner runs before the box appears; the main window takes no
   // input meanwhile either.
   static constexpr int kShowDelayMs = 300;
@@ -86,8 +86,8 @@ class TBurnerRunDialog : public QDialog {
   void BurnerFinished(std::uint32_t result);
 
  public slots:
-  // Asks the burner's process group to end (SIGTERM), kills it (SIGKILL)
-  // after kAbortGraceMs, and closes the box once the burner is reaped.
+  // Runs the stop sequence (SIGTERM to the burner and everything it started,
+  // SIGKILL after kAbortGraceMs) and closes the box once all is reaped.
   void Abort();
   // Escape and the title bar's close box are Abort: the operator wants out.
   void reject() override;
@@ -102,12 +102,12 @@ class TBurnerRunDialog : public QDialog {
   void DrainOutput();
   void ShowPendingOutput();
   void PollBurner();
-  void KillAfterGrace();
   void Finish();
 
   std::string FCommandLine;
   bool FHide;
   WatchedProcess FProcess;
+  ProcessTreeStopper FStopper{FProcess};
   OutputTail FTail{kMaxLines, kMaxLineLength};
   QStringDecoder FDecoder{QStringDecoder::System};
   QSocketNotifier* FOutputNotifier = nullptr;
@@ -115,8 +115,6 @@ class TBurnerRunDialog : public QDialog {
   QTimer* FRefreshTimer;
   QTimer* FGraceTimer;
   bool FAborted = false;
-  bool FKillSent = false;
-  QElapsedTimer FSinceKill;
   bool FFinished = false;
   std::uint32_t FResult = kExecFailed;
 

@@ -51,7 +51,6 @@ class TFormPrincipal : public QDialog, public ProfileView {
   // window told the operator and closes without touching the file.
   bool IniFileRefused() const { return FIniFileRefused; }
   ProfileStore& Store() { return FSession->Store(); }
-  Session& WorkSession() { return *FSession; }
 
   // The text of the About box, which names the file holding the profiles.
   static std::string AboutText(const std::string& iniPath);

@@ -21,9 +21,8 @@
 #include "ChildProcess.h"
 #include "FakeView.h"
 #include "IniFile.h"
-#include "ProfileStore.h"
 #include "ScriptedOperator.h"
-#include "Serializer.h"
+#include "Session.h"
 #include "TempDir.h"
 
 namespace velmorin {
@@ -97,7 +96,7 @@ class DelayedStopper : public ProcessObserver {
 
 class BurnerFaultTest : public ::testing::Test {
  protected:
-  BurnerFaultTest() : store(dir.File("velmorin.ini"), view, op), serializer(view, store, op) {
+  BurnerFaultTest() : session(dir.File("velmorin.ini"), view, op) {
     skelPath = dir.File("board.hex");
     WriteFileBytes(skelPath, ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n");
     fs::create_directory(dir.File("out"));
@@ -127,7 +126,7 @@ class BurnerFaultTest : public ::testing::Test {
   std::chrono::milliseconds SerializeTimed(bool& done) {
     op.AnswerBox(mrOk);
     const auto start = std::chrono::steady_clock::now();
-    done = serializer.SerializeImage();
+    done = session.Serialization().SerializeImage();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start);
   }
@@ -141,7 +140,7 @@ class BurnerFaultTest : public ::testing::Test {
     EXPECT_EQ(image.GetByte(4), static_cast<std::uint8_t>(seqNum >> 8));
     EXPECT_EQ(image.GetByte(5), static_cast<std::uint8_t>(seqNum));
     EXPECT_EQ(image.GetByte(6), 6);
-    EXPECT_EQ(store.Ini().ReadInteger(skelPath, "NextSeqNum", -1), seqNum + 1);
+    EXPECT_EQ(session.Store().Ini().ReadInteger(skelPath, "NextSeqNum", -1), seqNum + 1);
     EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
     if (burnerRan) {
       const auto fds = ListedDescriptors(fdsFile);
@@ -155,8 +154,7 @@ class BurnerFaultTest : public ::testing::Test {
   test::TempDir dir;
   test::FakeView view;
   test::ScriptedOperator op;
-  ProfileStore store;
-  Serializer serializer;
+  Session session;
   std::string skelPath, fdsFile;
   int leakedFile = -1;
   int leakedPipe[2] = {-1, -1};
@@ -187,7 +185,7 @@ TEST_F(BurnerFaultTest, BurnerThatNeverEndsIsStoppedFromOutsideWithItsChildren) 
   UseBurner("hang");
   DelayedStopper stopper(std::chrono::milliseconds(300));
   ExecBurnerRunner runner(&stopper);
-  serializer.SetBurnerRunner(runner);
+  session.SetBurnerRunner(runner);
   bool done = true;
   const auto took = SerializeTimed(done);
   EXPECT_FALSE(done);

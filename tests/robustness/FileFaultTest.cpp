@@ -22,10 +22,9 @@
 
 #include "FakeView.h"
 #include "IniFile.h"
-#include "ProfileStore.h"
 #include "ScopedFilePermissions.h"
 #include "ScriptedOperator.h"
-#include "Serializer.h"
+#include "Session.h"
 #include "TempDir.h"
 
 namespace velmorin {
@@ -67,21 +66,20 @@ class FileFaultTest : public ::testing::Test {
     outPath = dir.File(outFolder);
     skelPath = dir.File("board.hex");
     WriteFileBytes(skelPath, SkeletonText(skeletonBytes));
-    store.emplace(iniPath, view, op);
-    serializer.emplace(view, *store, op);
+    session.emplace(iniPath, view, op);
     view.text = skelPath;
     view.settings.NextSeqNum = 7;
     view.settings.SeqNumSize = 4;
     view.settings.SeqNumOfs[0] = 0x10;
     view.settings.OutputFolder = outPath;
-    store->StoreProfile();
+    session->StoreProfile();
     iniBefore = ReadFileBytes(iniPath);
   }
 
   // Runs one serialization; the message of the error it raised, or nothing.
   std::optional<std::string> Serialize() {
     try {
-      serializer->SerializeImage();
+      session->Serialization().SerializeImage();
     } catch (const Exception& e) {
       return e.Message();
     }
@@ -96,8 +94,7 @@ class FileFaultTest : public ::testing::Test {
   test::TempDir dir;
   test::FakeView view;
   test::ScriptedOperator op;
-  std::optional<ProfileStore> store;
-  std::optional<Serializer> serializer;
+  std::optional<Session> session;
   std::string iniPath, outPath, skelPath, iniBefore;
 };
 

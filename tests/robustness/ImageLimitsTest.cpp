@@ -19,9 +19,8 @@
 #include "ChildProcess.h"
 #include "FakeView.h"
 #include "ObjImage.h"
-#include "ProfileStore.h"
 #include "ScriptedOperator.h"
-#include "Serializer.h"
+#include "Session.h"
 #include "TempDir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -144,20 +143,19 @@ TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
   test::WriteFileBytes(skel, Record(0, 0x0000, Ramp(16, 0)) + ":00000001FF\r\n");
   test::FakeView view;
   test::ScriptedOperator op;
-  ProfileStore store(dir.File("velmorin.ini"), view, op);
-  Serializer serializer(view, store, op);
+  Session session(dir.File("velmorin.ini"), view, op);
   view.text = skel;
   view.settings.NextSeqNum = 5;
   view.settings.SeqNumSize = 4;
   view.settings.SeqNumOfs[0] = 0x20000000;
   view.settings.OutputFolder = dir.Path().string();
   try {
-    serializer.SerializeImage();
+    session.Serialization().SerializeImage();
     ADD_FAILURE() << "no error";
   } catch (const TObjImageError& e) {
     EXPECT_EQ(e.Message(), "Address 20000003 is too far beyond the image's data");
   }
-  EXPECT_EQ(store.Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
+  EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
   EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
 }
 
@@ -224,20 +222,19 @@ TEST(ImageLimits, SkeletonThatIsNotARegularFileIsRefusedBeforeANumberIsUsed) {
   for (const std::string& skel : {fifo, std::string("/dev/zero")}) {
     test::FakeView view;
     test::ScriptedOperator op;
-    ProfileStore store(dir.File("velmorin.ini"), view, op);
-    Serializer serializer(view, store, op);
+    Session session(dir.File("velmorin.ini"), view, op);
     view.text = skel;
     view.settings.NextSeqNum = 5;
     view.settings.AutoIncSeq = true;
     view.settings.OutputFolder = dir.Path().string();
     try {
-      serializer.SerializeImage();
+      session.Serialization().SerializeImage();
       ADD_FAILURE() << "no error for " << skel;
     } catch (const EInOutError& e) {
       EXPECT_EQ(e.Message(), skel + " is not a regular file");
     }
     EXPECT_EQ(view.NextSeqNum(), 5) << skel;
-    EXPECT_EQ(store.Ini().ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
+    EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
   }
 }
 

@@ -38,6 +38,7 @@ class ProductionRecordTest : public test::SerializerTest {
     view.settings.NextSeqNum = 100;
     view.settings.BurnerCmdLine = TestBurnerPath() + " $image";
     view.settings.HideBurner = true;
+    serializer.SetSerialObserver([this](const ProductionEntry& entry) { heard.push_back(entry); });
   }
 
   std::string Output(int n) const {
@@ -63,10 +64,24 @@ class ProductionRecordTest : public test::SerializerTest {
       EXPECT_FALSE(fields[1].empty()) << "station";
       rows.push_back({fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]});
     }
+    // A front end that reports each number (the command line) hears what
+    // the record says.
+    EXPECT_EQ(HeardRows(), rows);
+    return rows;
+  }
+
+  std::vector<Row> HeardRows() const {
+    std::vector<Row> rows;
+    for (const ProductionEntry& e : heard) {
+      rows.push_back({e.Skeleton, std::to_string(e.Serial), e.OutputFile,
+                      ProductionLog::FateText(e.Fate),
+                      e.ExitCode ? std::to_string(*e.ExitCode) : std::string(), e.Message});
+    }
     return rows;
   }
 
   std::string recordPath, skelFile, outFolder;
+  std::vector<ProductionEntry> heard;
 };
 
 TEST_F(ProductionRecordTest, BatchWithACancelledBurnInTheMiddle) {
@@ -110,6 +125,7 @@ TEST_F(ProductionRecordTest, NothingTakenNothingRecorded) {
   test::WriteFileBytes(skelFile, ":10000000GARBAGE\r\n");
   EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
   EXPECT_FALSE(fs::exists(recordPath));
+  EXPECT_TRUE(heard.empty());
 }
 
 TEST_F(ProductionRecordTest, UnwritableRecordStopsTheBatch) {
@@ -123,6 +139,9 @@ TEST_F(ProductionRecordTest, UnwritableRecordStopsTheBatch) {
   EXPECT_TRUE(fs::exists(Output(100)));
   EXPECT_FALSE(fs::exists(Output(101)));
   EXPECT_EQ(StoredNextSeqNum(), 101);
+  // The number's report names the fault that stopped the batch.
+  EXPECT_EQ(HeardRows(), (std::vector<Row>{{skelFile, "100", Output(100), "error", "",
+                                            "Unable to write to " + recordPath}}));
 }
 
 // Without the key, the program is what it was: no record file, and the INI
@@ -138,11 +157,18 @@ TEST(ProductionRecordOff, NoKeyNoRecordAndTheSameIniFile) {
     ProfileStore store(ini, view, op);
     store.Open();
     Serializer serializer(view, store, op);
+    std::vector<ProductionEntry> heard;
+    serializer.SetSerialObserver(
+        [&heard](const ProductionEntry& entry) { heard.push_back(entry); });
     view.text = dir.File("board.hex");
     test::WriteFileBytes(view.text, test::HexRecord(0, test::Ramp(16)) + test::kHexEnd);
     view.settings.OutputFolder = dir.Path().string();
     op.AnswerBox(mrOk);
     serializer.SerializeOne();
+    // Reported all the same, record or not.
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].Fate, SerialFate::Ok);
+    EXPECT_EQ(heard[0].OutputFile, (dir.Path() / "board_0.hex").lexically_normal().string());
     std::string text = test::ReadFileBytes(ini);
     if (withEmptyKey) {
       const std::string key = "[Options]\r\nProductionLog=\r\n";

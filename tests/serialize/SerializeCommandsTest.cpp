@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <limits>
 
@@ -242,6 +243,46 @@ TEST_F(SerializeCommandsTest, BatchReportsWhenAllAreDone) {
   EXPECT_TRUE(fs::exists(Output(100)));
   EXPECT_TRUE(fs::exists(Output(109)));
   EXPECT_EQ(StoredNextSeqNum(), 110);
+}
+
+// A stop asked for (by the owner's flag, or the serializer's own request)
+// ends the batch before its next number is taken: the numbers taken so far
+// are done and stored, no more is taken, and there is no summary box.
+TEST_F(SerializeCommandsTest, BatchStopsBeforeTheNextNumberWhenAsked) {
+  std::atomic<bool> flag{false};
+  serializer.SetStopFlag(&flag);
+  struct Case {
+    const char* name;
+    int stopAfter;  // numbers heard before the stop is asked for
+    bool byFlag;
+  };
+  std::int32_t next = 100;
+  for (const Case c : {Case{"before the batch", 0, false}, Case{"by the flag", 2, true},
+                       Case{"by request", 1, false}}) {
+    SCOPED_TRACE(c.name);
+    flag = false;
+    serializer.ClearStop();
+    int heard = 0;
+    const auto ask = [&] { c.byFlag ? flag.store(true) : serializer.RequestStop(); };
+    if (c.stopAfter == 0) ask();
+    serializer.SetSerialObserver([&](const ProductionEntry&) {
+      if (++heard == c.stopAfter) ask();
+    });
+    const BatchOutcome outcome = serializer.SerializeBatch(5);
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.Completed, c.stopAfter);
+    EXPECT_EQ(heard, c.stopAfter);
+    next += c.stopAfter;
+    EXPECT_EQ(view.settings.NextSeqNum, next);
+    EXPECT_EQ(StoredNextSeqNum(100), next);
+    serializer.SetSerialObserver({});  // it refers to this round's counters
+  }
+  EXPECT_TRUE(op.boxes.empty());
+  // Cleared, the next batch runs to its end.
+  flag = false;
+  serializer.ClearStop();
+  op.AnswerBox(mrOk);
+  EXPECT_TRUE(serializer.SerializeBatch(2).Finished());
 }
 
 TEST_F(SerializeCommandsTest, BatchWithoutAutoIncRewritesOneFile) {

@@ -35,9 +35,11 @@
 #include "Operator.h"
 #include "Principal.h"
 #include "QtBurnerRunner.h"
+#include "QueuedOperator.h"
 #include "TempDir.h"
 
 using namespace velmorin;
+using velmorin::test::QueuedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -137,29 +139,6 @@ void WhenBoxOpens(std::function<void(TBurnerRunDialog&)> check,
   });
   poll->start();
 }
-
-// Answers the window's boxes and prompts from queues and records the boxes.
-class QueuedOperator : public Operator {
- public:
-  std::deque<TModalResult> answers;
-  std::deque<std::string> promptAnswers;
-  std::vector<std::string> texts;
-
-  TModalResult ShowMessageBox(const std::string& text, BoxKind, BoxButtons) override {
-    texts.push_back(text);
-    if (answers.empty()) return mrCancel;
-    const TModalResult answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::string PromptText(const std::string&, const std::string&,
-                         const std::string& defaultText) override {
-    if (promptAnswers.empty()) return defaultText;
-    std::string answer = promptAnswers.front();
-    promptAnswers.pop_front();
-    return answer;
-  }
-};
 
 // When the first running-burner box was shown, in ms after `clock` started;
 // -1 while none was.
@@ -532,13 +511,13 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
           // The box is modal over the window, which keeps painting but takes no input.
           QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&box));
           QVERIFY(window.isVisible());
-          const std::size_t asked = op.texts.size();
+          const std::size_t asked = op.boxes.size();
           // Sent as the window system would, so that modality applies.
           QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
                             window.FBtnSerializeOne->mapTo(&window, QPoint(10, 10)));
           QTest::keyClick(window.windowHandle(), Qt::Key_Return);
           QTest::qWait(50);
-          QCOMPARE(op.texts.size(), asked);
+          QCOMPARE(op.boxes.size(), asked);
           QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
           aborted = true;
         },
@@ -547,8 +526,8 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
 
     QVERIFY(aborted);
     // Two questions, and nothing after the aborted burn: no summary, no error.
-    QCOMPARE(op.texts, (std::vector<std::string>{"Prepare a chip in the burner, please.",
-                                                 "Prepare a chip in the burner, please."}));
+    QCOMPARE(op.Texts(), (std::vector<std::string>{"Prepare a chip in the burner, please.",
+                                                   "Prepare a chip in the burner, please."}));
     QVERIFY(errors.empty());
     QCOMPARE(window.FPbSerialize->value(), 1);
     // The aborted image's number is used and its file stays.

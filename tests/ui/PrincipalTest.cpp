@@ -21,10 +21,12 @@
 #include "ObjImage.h"
 #include "Operator.h"
 #include "Principal.h"
+#include "QueuedOperator.h"
 #include "ScopedFilePermissions.h"
 #include "TempDir.h"
 
 using namespace velmorin;
+using velmorin::test::QueuedOperator;
 using velmorin::test::ReadFileBytes;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
@@ -33,49 +35,6 @@ namespace {
 
 const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
 const std::string kPrepareChip = "Prepare a chip in the burner, please.";
-
-// Answers the window's boxes and prompts from queues and records what it showed.
-class QueuedOperator : public Operator {
- public:
-  struct Box {
-    std::string text;
-    BoxKind kind;
-    BoxButtons buttons;
-  };
-
-  std::deque<TModalResult> answers;
-  std::deque<std::string> promptAnswers;
-  std::vector<Box> boxes;
-  std::vector<std::string> promptTitles;
-  int unanswered = 0;
-
-  TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) override {
-    boxes.push_back({text, kind, buttons});
-    if (answers.empty()) {
-      ++unanswered;
-      return mrCancel;
-    }
-    const TModalResult answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::string PromptText(const std::string& title, const std::string&,
-                         const std::string& defaultText) override {
-    promptTitles.push_back(title);
-    if (promptAnswers.empty()) {
-      ++unanswered;
-      return defaultText;
-    }
-    std::string answer = promptAnswers.front();
-    promptAnswers.pop_front();
-    return answer;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const Box& box : boxes) texts.push_back(box.text);
-    return texts;
-  }
-};
 
 // One Intel HEX data record with its checksum.
 std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {
@@ -660,6 +619,7 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   FOperator.answers = {mrOk};
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
   QCOMPARE(FOperator.promptTitles, std::vector<std::string>{"Velmorin"});
+  QCOMPARE(FOperator.promptTexts, std::vector<std::string>{"Number to serialize [0]"});
   QCOMPARE(FOperator.Texts(), std::vector<std::string>{"3 images serialized OK."});
   for (const char* name : {"board_7.hex", "board_8.hex", "board_9.hex"})
     QVERIFY2(std::filesystem::exists(FDir->File(name)), name);
@@ -667,11 +627,34 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   QCOMPARE(window->FPbSerialize->maximum(), 3);
   QCOMPARE(window->FPbSerialize->value(), 0);
 
-  // A count that is no number ends in the error box, and nothing is made.
-  FOperator.promptAnswers = {"abc"};
-  QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
-  QCOMPARE(FErrors, std::vector<std::string>{"'abc' is not a valid integer value"});
+  // Counts of nothing (Cancel gives back the default "0") make nothing and
+  // show nothing.
+  FOperator.boxes.clear();
+  for (const char* answer : {"0", "-3", "$0", "-2147483648"}) {
+    FOperator.promptAnswers = {answer};
+    QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+  }
+  QVERIFY(FOperator.boxes.empty());
+  QVERIFY(FErrors.empty());
   QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+
+  // A count that is no number ends in the error box, and nothing is made.
+  for (const char* answer : {"abc", "", " 5 ", "5x", "99999999999"}) {
+    FErrors.clear();
+    FOperator.promptAnswers = {answer};
+    QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+    QCOMPARE(FErrors, std::vector<std::string>{"'" + std::string(answer) +
+                                               "' is not a valid integer value"});
+  }
+  QVERIFY(FOperator.boxes.empty());
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+
+  // A hexadecimal count is read as the number fields read it.
+  FOperator.promptAnswers = {"$2"};
+  FOperator.answers = {mrOk};
+  QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+  QCOMPARE(FOperator.Texts(), std::vector<std::string>{"2 images serialized OK."});
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("12"));
 }
 
 void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {

@@ -1,0 +1,129 @@
+// The burner stopped without a window, as Ctrl-C on the command line stops it:
+// the stop sequence reaches what the burner detached into a session of its
+// own, gives a burner that obeys SIGTERM no more time than it needs, kills one
+// that ignores it after the grace, and leaves nothing behind, not even a zombie.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "ProcessTreeStopper.h"
+#include "StoppableBurnerRunner.h"
+#include "TempDir.h"
+
+namespace velmorin {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using test::WriteFileBytes;
+
+struct StopCase {
+  const char* name;
+  // A shell script; PIDFILE stands for the file the detached child's pid goes to.
+  const char* script;
+  bool deafToTerm;  // only SIGKILL ends it
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// The detached child's pid once it is written, else empty.
+std::string PidText(const std::string& pidFile) {
+  std::ifstream in(pidFile);
+  std::string text;
+  std::getline(in, text);
+  return text;
+}
+
+class StoppableBurnerTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StoppableBurnerTest, StopEndsTheBurnerAndWhatItDetached) {
+  test::TempDir dir;
+  const std::string pidFile = dir.File("detached.pid");
+  std::string script = GetParam().script;
+  for (std::size_t at; (at = script.find("PIDFILE")) != std::string::npos;) {
+    script.replace(at, 7, pidFile);
+  }
+  WriteFileBytes(dir.File("burner.sh"), script);
+
+  std::atomic<bool> stop{false};
+  Clock::time_point raised;
+  // Raised once the detached child is up, as the operator's Ctrl-C would be.
+  std::thread operatorThread([&] {
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline && PidText(pidFile).empty()) {
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+    raised = Clock::now();
+    stop = true;
+  });
+  StoppableBurnerRunner runner(stop);
+  const BurnOutcome outcome = runner.Run("/bin/sh " + dir.File("burner.sh"), kShowHide, {});
+  const auto returned = Clock::now();
+  operatorThread.join();
+  const auto took = std::chrono::duration_cast<milliseconds>(returned - raised);
+
+  EXPECT_TRUE(outcome.Started);
+  EXPECT_TRUE(outcome.Aborted);
+  EXPECT_FALSE(outcome.Succeeded());
+  if (GetParam().deafToTerm) {
+    EXPECT_GE(took, ProcessTreeStopper::kGrace);
+    EXPECT_LT(took, ProcessTreeStopper::kGrace + milliseconds(1500));
+  } else {
+    EXPECT_LT(took, ProcessTreeStopper::kGrace);
+  }
+  const std::string pid = PidText(pidFile);
+  ASSERT_FALSE(pid.empty()) << "the burner never detached its child";
+  const pid_t detached = std::stoi(pid);
+  EXPECT_EQ(test::ProcessState(detached), '\0') << "the detached child is left";
+  EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Burners, StoppableBurnerTest,
+    ::testing::Values(
+        StopCase{"ObeysTerm",
+                 "setsid sh -c 'echo $$ > PIDFILE; exec sleep 1000' &\n"
+                 "while :; do sleep 1; done\n",
+                 false},
+        StopCase{"DeafToTermAndSoIsWhatItDetached",
+                 "trap '' TERM\n"
+                 "setsid sh -c 'trap \"\" TERM; echo $$ > PIDFILE; while :; do sleep 1; done' &\n"
+                 "while :; do sleep 1; done\n",
+                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A stop asked for before the burn keeps the burner from starting; one that
+// is never asked for leaves the burner to be judged by its exit code.
+TEST(StoppableBurner, StopBeforeTheStartAndNoStopAtAll) {
+  test::TempDir dir;
+  const std::string marker = dir.File("ran");
+  WriteFileBytes(dir.File("burner.sh"), "echo > " + marker + "\nexit 3\n");
+  const std::string commandLine = "/bin/sh " + dir.File("burner.sh");
+
+  std::atomic<bool> stop{true};
+  StoppableBurnerRunner runner(stop);
+  BurnOutcome outcome = runner.Run(commandLine, kShowHide, {});
+  EXPECT_FALSE(outcome.Started);
+  EXPECT_TRUE(outcome.Aborted);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+
+  stop = false;
+  outcome = runner.Run(commandLine, kShowHide, {});
+  EXPECT_TRUE(outcome.Started);
+  EXPECT_FALSE(outcome.Aborted);
+  EXPECT_EQ(outcome.ExitCode, 3u);
+  EXPECT_TRUE(std::filesystem::exists(marker));
+  EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
+}
+
+}  // namespace
+}  // namespace velmorin
