@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "IniFileLock.h"
 #include "ProfileKeys.h"
+#include "SeqNumRules.h"
 #include "UsageError.h"
 
 namespace velmorin::cli {
@@ -82,11 +83,22 @@ std::pair<std::string, std::string> ProfileCommands::SplitAssignment(
 
 std::vector<std::string> ProfileCommands::ApplyAssignments(
     ProfileSettings& settings, const std::vector<std::string>& assignments) {
+  SeqNumRules rules;
+  return ApplyAssignments(settings, rules, assignments);
+}
+
+std::vector<std::string> ProfileCommands::ApplyAssignments(
+    ProfileSettings& settings, SeqNumRules& rules, const std::vector<std::string>& assignments) {
   std::vector<std::string> keys;
   for (const std::string& assignment : assignments) {
     const auto [key, value] = SplitAssignment(assignment);
-    ApplyProfileValue(settings, key, value);
-    const std::string& name = ProfileKeyName(key);
+    const std::string* rule = SeqNumRuleKeyName(key);
+    if (rule != nullptr) {
+      ApplySeqNumRule(rules, key, value);
+    } else {
+      ApplyProfileValue(settings, key, value);
+    }
+    const std::string& name = rule != nullptr ? *rule : ProfileKeyName(key);
     bool known = false;
     for (const std::string& k : keys) known = known || k == name;
     if (!known) keys.push_back(name);
@@ -135,14 +147,21 @@ int ProfileCommands::Show(const std::string& skeleton) {
   const IniFile::Contents contents = FIniFile.Read();
   const std::string name = RequireProfile(contents, skeleton).second;
   const ProfileSettings settings = DecodeProfile(contents, name);
+  // Refused, naming the value, as the window refuses to load it; set mends it.
+  const SeqNumRules rules = DecodeSeqNumRules(contents, name);
   if (FJson) {
     nlohmann::ordered_json j;
     j["skeleton"] = name;
     j["settings"] = SettingsJson(settings);
+    // Only the keys the profile holds, as the text shows them.
+    if (rules.Format) j["settings"]["SeqNumFormat"] = SeqNumFormatName(*rules.Format);
+    if (rules.Step) j["settings"]["SeqNumStep"] = *rules.Step;
+    if (rules.Last) j["settings"]["LastSeqNum"] = *rules.Last;
     Print(Dump(j, 2) + "\n");
   } else {
     std::string text;
     for (const auto& [key, value] : EncodeProfile(settings)) text += key + "=" + value + "\n";
+    for (const auto& [key, value] : EncodeSeqNumRules(rules)) text += key + "=" + value + "\n";
     Print(text);
   }
   return 0;
@@ -152,7 +171,8 @@ int ProfileCommands::Add(const std::string& skeleton, const std::vector<std::str
   RequireProfileName(skeleton);
   // A new profile starts from what the window shows for a new file.
   ProfileSettings settings;
-  ApplyAssignments(settings, assignments);
+  SeqNumRules rules;
+  ApplyAssignments(settings, rules, assignments);
   RequireStorableProfile(skeleton, settings);
   Hold();
   const IniFile::Contents contents = FIniFile.Read();
@@ -160,7 +180,9 @@ int ProfileCommands::Add(const std::string& skeleton, const std::vector<std::str
     throw Exception("There is a profile for " + found->second + " in " + FIniFile.FileName() +
                     " already; set changes its values");
   }
-  FIniFile.WriteValues(skeleton, EncodeProfile(settings));
+  ProfileKeyValues values = EncodeProfile(settings);
+  for (auto& value : EncodeSeqNumRules(rules)) values.push_back(std::move(value));
+  FIniFile.WriteValues(skeleton, values);
   return 0;
 }
 
@@ -168,17 +190,23 @@ int ProfileCommands::Set(const std::string& skeleton, const std::vector<std::str
   RequireProfileName(skeleton);
   // Every value is checked before the file is even read.
   ProfileSettings trial;
-  ApplyAssignments(trial, assignments);
+  SeqNumRules trialRules;
+  ApplyAssignments(trial, trialRules, assignments);
   Hold();
   const IniFile::Contents contents = FIniFile.Read();
   const std::string name = RequireProfile(contents, skeleton).second;
   ProfileSettings settings = DecodeProfile(contents, name);
-  const std::vector<std::string> keys = ApplyAssignments(settings, assignments);
+  // The stored rules are not read: only the given ones are written, so a
+  // refused value in the file can be mended here.
+  SeqNumRules rules;
+  const std::vector<std::string> keys = ApplyAssignments(settings, rules, assignments);
   RequireStorableProfile(name, settings);
   // Only the keys given are written, in the text the window would store;
   // every other line of the section stays as it was.
+  ProfileKeyValues values = EncodeProfile(settings);
+  for (auto& value : EncodeSeqNumRules(rules)) values.push_back(std::move(value));
   ProfileKeyValues changed;
-  for (const auto& [key, value] : EncodeProfile(settings)) {
+  for (const auto& [key, value] : values) {
     for (const std::string& given : keys) {
       if (given == key) changed.emplace_back(key, value);
     }

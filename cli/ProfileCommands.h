@@ -14,6 +14,7 @@
 #include "IniFile.h"
 #include "IniLocation.h"
 #include "ProfileSettings.h"
+#include "SeqNumRules.h"
 
 namespace velmorin {
 class IniFileLock;
@@ -42,6 +43,10 @@ class ProfileCommands {
   // (leaving `settings` as it may be half done) at the first one refused.
   // Returns the stored spelling of every key given, each once.
   static std::vector<std::string> ApplyAssignments(ProfileSettings& settings,
+                                                   const std::vector<std::string>& assignments);
+  // The same with the three optional keys (SeqNumFormat, SeqNumStep,
+  // LastSeqNum) going to `rules`.
+  static std::vector<std::string> ApplyAssignments(ProfileSettings& settings, SeqNumRules& rules,
                                                    const std::vector<std::string>& assignments);
 
  private:

@@ -17,6 +17,7 @@
 #include "ExitCode.h"
 #include "MemoryProfileView.h"
 #include "ProductionLog.h"
+#include "ProfileKeys.h"
 #include "ProgressLine.h"
 #include "Session.h"
 #include "StoppableBurnerRunner.h"
@@ -127,7 +128,13 @@ int SerializeCommand::Run() {
   // As the window does at start: the per-user folder first, since the lock
   // file lies beside the INI file.
   MakeIniFolder(FLocation);
-  session.Open();
+  try {
+    session.Open();
+  } catch (const EProfileValueError&) {
+    // The window's last selection holds a refused serial number rule. That
+    // is no matter here unless it is the profile asked for, whose load
+    // below refuses it again.
+  }
   if (!session.LoadProfile(FRequest.Skeleton)) {
     throw Exception("There is no profile for " + FRequest.Skeleton + " in " +
                     session.Store().Ini().FileName());

@@ -28,6 +28,8 @@ constexpr const char* kExitCodes =
     "  2    usage: unknown command, option, key or value; nothing was touched\n"
     "  3    an image not done: Cancel at the prompt, a burner that failed or could not start\n"
     "  4    the INI file is in use by another copy of Velmorin\n"
+    "  5    a serial number refused before it was taken: beyond LastSeqNum, or too wide\n"
+    "       for its slot; Next SN stays and nothing is written\n"
     "  130  stopped by Ctrl-C or SIGTERM\n";
 
 constexpr const char* kIniHelp =
@@ -58,7 +60,7 @@ int Run(int argc, char** argv) {
       app.add_subcommand("profiles", "List the profiles: skeleton path and Next SN");
   profiles->add_flag("--json", json, "Print JSON");
 
-  CLI::App* show = app.add_subcommand("show", "Print the 17 settings of one profile");
+  CLI::App* show = app.add_subcommand("show", "Print the settings of one profile");
   show->add_option("SKELETON", skeleton, "The profile's skeleton file path")->required();
   show->add_flag("--json", json, "Print JSON");
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ParseInteger.h"
+#include "SeqNumRules.h"
 
 namespace velmorin {
 
@@ -68,6 +69,7 @@ const std::string& ProfileKeyName(std::string_view key) {
     for (const std::string& name : ProfileKeyNames()) {
       list += (list.empty() ? "" : ", ") + name;
     }
+    for (const std::string& name : SeqNumRuleKeyNames()) list += ", " + name;
     return list;
   }());
 }

@@ -27,7 +27,8 @@ class EProfileValueError : public Exception {
 const std::vector<std::string>& ProfileKeyNames();
 
 // The stored spelling of `key`, matched without regard to letter case; raises
-// EProfileValueError for a key that is none of the seventeen.
+// EProfileValueError for a key that is none of the seventeen (its message
+// lists the three optional keys of SeqNumRules.h as well).
 const std::string& ProfileKeyName(std::string_view key);
 
 // The seventeen keys with their text, in file order.

@@ -84,6 +84,7 @@ void ProfileStore::RequireProfileRead() const {
     throw EIniFileException("The profile was not read from " + FIniFile.FileName() +
                             "; select the skeleton file again before storing or serializing");
   }
+  if (!FRulesRefused.empty()) throw EProfileValueError(FRulesRefused);
 }
 
 void ProfileStore::LoadProfile() {
@@ -97,6 +98,8 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
     ProfileSettings reset;
     reset.SetSeqNumOfs = FView.Settings().SetSeqNumOfs;
     FView.SetSettings(reset);
+    FRules = SeqNumRules{};
+    FRulesRefused.clear();
     return;
   }
 
@@ -122,7 +125,7 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
     if (answer == mrYes && !FView.ForgetChanges()) {
       const ProfileSettings shown = FView.Settings();
       RequireStorableProfile(FProfileNameValue, shown);
-      FIniFile.WriteValues(FProfileNameValue, EncodeProfile(shown));
+      FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
       read();
     }
   }
@@ -130,6 +133,19 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
   FProfileNameValue = FView.SkelFileText();
   FProfileUnread = false;
   FView.SetSettings(DecodeProfile(*contents, FProfileNameValue));
+  FRules = SeqNumRules{};
+  FRulesRefused.clear();
+  try {
+    FRules = DecodeSeqNumRules(*contents, FProfileNameValue);
+  } catch (const EProfileValueError& error) {
+    // The window shows the seventeen values, but a number must not be taken
+    // in a form nobody asked for, nor the profile stored without its rule:
+    // both stay refused until a profile loads whole. As no profile is
+    // current, leaving this one asks nothing.
+    FRulesRefused = error.Message();
+    FProfileNameValue.clear();
+    throw;
+  }
 }
 
 void ProfileStore::StoreProfile() {
@@ -140,7 +156,13 @@ void ProfileStore::StoreProfile() {
   RequireStorableProfile(FProfileNameValue, shown);
   // One replacement for all seventeen keys: a failure leaves the stored
   // profile whole, and the serial number is on disk when this returns.
-  FIniFile.WriteValues(FProfileNameValue, EncodeProfile(shown));
+  FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
+}
+
+ProfileKeyValues ProfileStore::StoredValues(const ProfileSettings& shown) const {
+  ProfileKeyValues values = EncodeProfile(shown);
+  for (auto& value : EncodeSeqNumRules(FRules)) values.push_back(std::move(value));
+  return values;
 }
 
 bool ProfileStore::ProfileUnchanged() const {
@@ -178,7 +200,7 @@ void ProfileStore::SaveProfile() {
   FProfileNameValue = FView.SkelFileText();
   IniFile::Changes changes;
   changes.EraseSection(leaving);
-  for (auto& [key, value] : EncodeProfile(shown)) {
+  for (auto& [key, value] : StoredValues(shown)) {
     changes.WriteString(FProfileNameValue, std::move(key), std::move(value));
   }
   FIniFile.Apply(changes);

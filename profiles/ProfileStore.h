@@ -8,7 +8,9 @@
 
 #include "IniFile.h"
 #include "Operator.h"
+#include "ProfileKeys.h"
 #include "ProfileView.h"
+#include "SeqNumRules.h"
 
 namespace velmorin {
 
@@ -37,6 +39,8 @@ class ProfileStore {
   // next start) or the load of the current entry (until a load succeeds).
   // Storing and serializing call it before anything is written or taken, so a
   // failed read never lets a Next SN below the stored one reach the file.
+  // It raises too, with the load's own message, while the loaded profile
+  // holds a serial number rule that was refused.
   void RequireProfileRead() const;
 
   void LoadProfile();
@@ -45,6 +49,10 @@ class ProfileStore {
   void AddProfile();
   void SaveProfile();
   void RemoveProfile();
+
+  // The serial number rules of the profile in the window: loaded with it,
+  // stored with it, reset with it. The window does not show them.
+  const SeqNumRules& Rules() const { return FRules; }
 
   // The section the window was last loaded from or stored to; empty when none.
   const std::string& FProfileName() const { return FProfileNameValue; }
@@ -60,6 +68,8 @@ class ProfileStore {
   // LoadProfile from a read already made (nullptr: read the file now).
   void LoadProfile(const IniFile::Contents* known);
   bool ProfileUnchanged(const IniFile::Contents& contents) const;
+  // The seventeen values and the rules that are present, as the file holds them.
+  ProfileKeyValues StoredValues(const ProfileSettings& shown) const;
 
   IniFile FIniFile;
   std::unique_ptr<IniFileLock> FLock;
@@ -69,6 +79,9 @@ class ProfileStore {
   ProfileView& FView;
   Operator& FOperator;
   std::string FProfileNameValue;
+  SeqNumRules FRules;
+  // Why the loaded profile's rules were refused; empty when they weren't.
+  std::string FRulesRefused;
   std::string FProductionLogName;
 };
 

@@ -6,7 +6,9 @@
 #include "BurnerCommand.h"
 #include "FileExists.h"
 #include "PathNames.h"
+#include "SeqNumForm.h"
 #include "SeqNumStamp.h"
+#include "SeqNumTaking.h"
 
 namespace velmorin {
 
@@ -20,11 +22,14 @@ Serializer::Serializer(ProfileView& view, ProfileStore& store, Operator& op)
 std::int32_t Serializer::TakeSeqNum() {
   // A window whose profile a failed read left unknown hands out no number.
   FStore.RequireProfileRead();
+  const ProfileSettings settings = FView.Settings();
+  const SeqNumRules& rules = FStore.Rules();
   const std::int32_t seqNum = FView.NextSeqNum();
-  if (FView.Settings().AutoIncSeq) {
-    // 2147483647 is followed by -2147483648.
-    const auto next = static_cast<std::uint32_t>(seqNum) + 1u;
-    FView.SetNextSeqNum(static_cast<std::int32_t>(next));
+  // A number used up or too wide for its slot is refused while it is still
+  // unused: Next SN stays, and nothing is written.
+  RequireSeqNumAvailable(seqNum, settings, rules);
+  if (settings.AutoIncSeq) {
+    FView.SetNextSeqNum(SeqNumAfter(seqNum, rules));
     FStore.StoreProfile();
   }
   return seqNum;
@@ -35,9 +40,9 @@ void Serializer::StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot) {
   const ProfileSettings settings = FView.Settings();
   const auto index = static_cast<std::size_t>(slot - 1);
   if (!settings.SetSeqNumOfs[index]) return;
-  StampSerialBytes(image, seqNum, settings.SeqNumSize,
-                   static_cast<std::uint32_t>(settings.SeqNumOfs[index]),
-                   settings.ByteOrder == kLsbFirst);
+  StampSeqNumForm(image, seqNum, FStore.Rules().FormatOrDefault(), settings.SeqNumSize,
+                  static_cast<std::uint32_t>(settings.SeqNumOfs[index]),
+                  settings.ByteOrder == kLsbFirst);
 }
 
 void Serializer::SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath) {

@@ -33,13 +33,15 @@ class Serializer {
   Serializer(ProfileView& view, ProfileStore& store, Operator& op);
 
   // The number for this image; under "Auto Inc." the Next SN field advances
-  // (wrapping at 32 bits) and the profile is stored before this returns.
-  // Refused, before anything is taken, while a failed read of the INI file
-  // leaves the window's profile unknown.
+  // by the profile's step (wrapping at 32 bits) and the profile is stored
+  // before this returns. Refused, before anything is taken, while a failed
+  // read of the INI file leaves the window's profile unknown, and with
+  // ESeqNumRefused for a number beyond the profile's last one or one that
+  // does not fit its slot (RequireSeqNumAvailable).
   std::int32_t TakeSeqNum();
-  // Writes the number into `image` at slot 1..4 when that slot is switched on.
-  // Raises ESeqNumSizeError, before writing anything, for an SN Size above
-  // kMaxSeqNumSize.
+  // Writes the number into `image` at slot 1..4 when that slot is switched
+  // on, in the profile's SeqNumFormat. Raises ESeqNumSizeError, before
+  // writing anything, for an SN Size above kMaxSeqNumSize.
   void StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot);
   // Writes the image under its numbered name; `outputPath` receives the path
   // (left as it was when "Don't save" is checked). The image is not changed,

@@ -13,12 +13,14 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <exception>
 
 #include "ErrorGuard.h"
 #include "Exceptions.h"
 #include "IniLocation.h"
 #include "MessageForm.h"
 #include "ParseInteger.h"
+#include "ProfileKeys.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
 #include "Version.h"
@@ -431,11 +433,16 @@ void TFormPrincipal::FormShow() {
     // The per-user folder is made here rather than at the first write: the
     // store keeps its lock file beside its INI file from opening on.
     MakeIniFolder(FIniLocation);
+    // A selected profile whose serial number rule is refused still leaves
+    // the window started as usual; the error box then names the value.
+    std::exception_ptr ruleRefused;
     try {
       FSession->Open();
     } catch (const EIniFileInUse&) {
       FIniFileRefused = true;
       throw;  // the error box says so and names the file
+    } catch (const EProfileValueError&) {
+      ruleRefused = std::current_exception();
     }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
@@ -445,6 +452,7 @@ void TFormPrincipal::FormShow() {
       boxes[k]->setChecked(k == 0);
       UpdateSeqNumOfsField(static_cast<int>(k) + 1);
     }
+    if (ruleRefused) std::rethrow_exception(ruleRefused);
   });
   // The file belongs to the other copy: once the box is gone, this one ends.
   if (FIniFileRefused) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

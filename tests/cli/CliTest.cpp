@@ -2,6 +2,7 @@
 // the exit codes, stamping, and a batch against the window's road.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -146,9 +147,50 @@ TEST_F(CliTest, ErrorsAndTheLock) {
 // A batch on the command line leaves what the window's road leaves for the
 // same profile: the same files, the same Next SN, and one JSON line per
 // number that says what the production record says.
+TEST_F(CliTest, SerialNumberRulesAreSetShownAndHeld) {
+  ASSERT_EQ(Cli({"add", skeleton, "SeqNumFormat=UTF16", "SeqNumSize=5", "LastSeqNum=0x10",
+                 "OutputFolder=" + dir.Path().string()})
+                .exitCode,
+            0);
+  ASSERT_EQ(Cli({"set", skeleton, "seqnumstep=7", "NextSeqNum=10"}).exitCode, 0);
+  const std::string shown = Cli({"show", skeleton}).out;
+  EXPECT_NE(shown.find("DontSave=0\nSeqNumFormat=utf16\nSeqNumStep=7\nLastSeqNum=16\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_EQ(nlohmann::json::parse(Cli({"show", skeleton, "--json"}).out)["settings"]["SeqNumStep"],
+            7);
+
+  // A refused value names itself and touches nothing.
+  const std::string before = IniText();
+  const CliResult bad = Cli({"set", skeleton, "SeqNumFormat=ebcdic"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("\"ebcdic\" for SeqNumFormat"), std::string::npos) << bad.err;
+  EXPECT_EQ(IniText(), before);
+
+  // 10 is handed out as UTF-16LE digits "00010"; 17 is beyond the last number.
+  const CliResult batch = Cli({"serialize", skeleton, "--count", "3", "--json"});
+  EXPECT_EQ(batch.exitCode, 5);
+  EXPECT_EQ(batch.err, "velmorin-cli: The serial numbers of this profile are used up (last 16).\n");
+  EXPECT_EQ(std::count(batch.out.begin(), batch.out.end(), '\n'), 1) << batch.out;
+  TIntelImage image;
+  image.LoadFromFile(dir.File("board_10.hex"));
+  EXPECT_EQ((std::vector<std::uint32_t>{image.GetByte(6), image.GetByte(7), image.GetByte(8)}),
+            (std::vector<std::uint32_t>{'1', 0, '0'}));
+  EXPECT_NE(IniText().find("NextSeqNum=17"), std::string::npos) << IniText();
+
+  // A refused rule in the window's last selection stops only that profile.
+  test::WriteFileBytes(
+      ini, "[bad.hex]\r\nSeqNumFormat=ebcdic\r\n" + IniText() + "[Options]\r\nDefaultImg=0\r\n");
+  ASSERT_EQ(Cli({"set", skeleton, "LastSeqNum=100"}).exitCode, 0);
+  EXPECT_EQ(Cli({"serialize", skeleton}).exitCode, 0);
+  const CliResult refused = Cli({"serialize", "bad.hex"});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("ebcdic"), std::string::npos) << refused.err;
+}
+
 TEST_F(CliTest, BatchMatchesTheWindowsRoad) {
   const std::vector<std::string> values = {
-      "NextSeqNum=0x7FFFFFFE", "SeqNumSize=3",    "ByteOrder=1", "SeqNumOfs1=0x10",
+      "NextSeqNum=0x7FFFFFFE", "SeqNumSize=6",    "ByteOrder=1", "SeqNumOfs1=0x10",
       "SetSeqNumOfs3=1",       "SeqNumOfs3=0xF0", "DontBurn=1"};
   fs::create_directories(dir.Path() / "cli");
   fs::create_directories(dir.Path() / "road");

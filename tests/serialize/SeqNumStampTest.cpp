@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "SeqNumForm.h"
 #include "SeqNumStamp.h"
 #include "SerializerFixture.h"
 
@@ -111,6 +112,46 @@ TEST(StampSerialBytes, RefusesWidthsAboveTheCapBeforeWritingAnything) {
   }
 }
 
+TEST(StampSeqNumForm, WritesEachFormInItsOrderFromTheSlotsAddress) {
+  const struct {
+    SeqNumFormat format;
+    std::int32_t seqNum;
+    std::int32_t size;
+    bool lsbFirst;
+    std::uint32_t address;
+    Calls calls;  // every SetByte, in order
+  } cases[] = {
+      // BCD arrives as binary does: the least significant byte first.
+      {SeqNumFormat::Bcd, 1234, 3, false, 0x100, {{0x102, 0x34}, {0x101, 0x12}, {0x100, 0x00}}},
+      {SeqNumFormat::Bcd, 1234, 3, true, 0x100, {{0x100, 0x34}, {0x101, 0x12}, {0x102, 0x00}}},
+      // Text from its first character up, whatever the byte order.
+      {SeqNumFormat::Ascii, 42, 3, false, 0x10, {{0x10, '0'}, {0x11, '4'}, {0x12, '2'}}},
+      {SeqNumFormat::AsciiHex,
+       0xBEEF,
+       4,
+       true,
+       0x10,
+       {{0x10, 'B'}, {0x11, 'E'}, {0x12, 'E'}, {0x13, 'F'}}},
+      {SeqNumFormat::Utf16, 7, 2, false, 0x10, {{0x10, '0'}, {0x11, 0}, {0x12, '7'}, {0x13, 0}}},
+      // Addresses wrap past 0xFFFFFFFF for every form.
+      {SeqNumFormat::Utf16, 9, 1, true, 0xFFFFFFFF, {{0xFFFFFFFF, '9'}, {0x0, 0}}},
+      {SeqNumFormat::Bcd, 99, 2, false, 0xFFFFFFFF, {{0x0, 0x99}, {0xFFFFFFFF, 0x00}}},
+      // Binary is the plain stamping, order and all.
+      {SeqNumFormat::Binary, 0x0102, 2, false, 0x100, {{0x101, 0x02}, {0x100, 0x01}}},
+      {SeqNumFormat::Ascii, 42, 0, false, 0x10, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << SeqNumFormatName(c.format) << " " << c.seqNum);
+    RecordingImage image;
+    StampSeqNumForm(image, c.seqNum, c.format, c.size, c.address, c.lsbFirst);
+    EXPECT_EQ(image.calls, c.calls);
+  }
+  RecordingImage untouched;
+  EXPECT_THROW(StampSeqNumForm(untouched, 1, SeqNumFormat::Utf16, kMaxSeqNumSize + 1, 0, false),
+               ESeqNumSizeError);
+  EXPECT_TRUE(untouched.calls.empty());
+}
+
 using test::SerializerTest;
 
 class StampSeqNumTest : public SerializerTest {};
@@ -173,6 +214,8 @@ TEST_F(TakeSeqNumTest, AdvancesAndStoresUnderAutoInc) {
 
 TEST_F(TakeSeqNumTest, WrapsAt32Bits) {
   view.text = dir.File("board.hex");
+  // Four bytes hold every 32-bit number, so none is refused as too wide.
+  view.settings.SeqNumSize = 4;
   view.settings.NextSeqNum = INT32_MAX;
   EXPECT_EQ(serializer.TakeSeqNum(), INT32_MAX);
   EXPECT_EQ(view.settings.NextSeqNum, INT32_MIN);

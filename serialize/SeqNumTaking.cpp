@@ -1,0 +1,36 @@
+#include "SeqNumTaking.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "SeqNumForm.h"
+
+namespace velmorin {
+
+void RequireSeqNumAvailable(std::int32_t seqNum, const ProfileSettings& settings,
+                            const SeqNumRules& rules) {
+  if (rules.Last) {
+    const std::int64_t after = std::int64_t{seqNum} + rules.StepOrDefault();
+    const bool wraps = settings.AutoIncSeq && after > std::numeric_limits<std::int32_t>::max();
+    if (seqNum > *rules.Last || wraps) {
+      throw ESeqNumRefused("The serial numbers of this profile are used up (last " +
+                           std::to_string(*rules.Last) + ").");
+    }
+  }
+  const bool stamped = std::any_of(settings.SetSeqNumOfs.begin(), settings.SetSeqNumOfs.end(),
+                                   [](bool on) { return on; });
+  if (!stamped) return;
+  if (auto misfit = SeqNumMisfit(seqNum, rules.FormatOrDefault(), settings.SeqNumSize)) {
+    throw ESeqNumRefused(std::move(*misfit));
+  }
+}
+
+std::int32_t SeqNumAfter(std::int32_t seqNum, const SeqNumRules& rules) {
+  const auto next =
+      static_cast<std::uint32_t>(seqNum) + static_cast<std::uint32_t>(rules.StepOrDefault());
+  return static_cast<std::int32_t>(next);
+}
+
+}  // namespace velmorin

@@ -1,0 +1,150 @@
+// The serial number rules on the road of a serialization: the step and the
+// last number over a batch, the fit rule that takes nothing, and the profile
+// store keeping the three keys (or keeping them out).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ProfileKeys.h"
+#include "SeqNumForm.h"
+#include "SerializerFixture.h"
+
+namespace velmorin {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SeqNumRulesTest : public test::SerializerTest {
+ protected:
+  // Stores the window's profile for board.hex with `rules` added, selects it
+  // and opens the store on it, with the production record on.
+  void OpenProfile(const ProfileKeyValues& rules) {
+    skelFile = UseSkeleton("board.hex", test::Ramp(32));
+    outFolder = UseOutputFolder("out");
+    ProfileKeyValues values = EncodeProfile(view.settings);
+    values.insert(values.end(), rules.begin(), rules.end());
+    IniFile(iniPath).WriteValues(skelFile, values);
+    IniFile(iniPath).WriteValues("Options", {{"DefaultImg", "0"}, {"ProductionLog", "r.csv"}});
+    store.Open();
+    serializer.SetSerialObserver([this](const ProductionEntry& e) { taken.push_back(e.Serial); });
+  }
+
+  std::vector<std::string> OutputFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(outFolder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string skelFile, outFolder;
+  std::vector<std::int32_t> taken;  // what the serial observer heard
+};
+
+TEST_F(SeqNumRulesTest, BatchWithAStepStopsCleanlyAtTheLastNumber) {
+  view.settings.NextSeqNum = 1960;
+  OpenProfile({{"SeqNumFormat", "bcd"}, {"SeqNumStep", "10"}, {"LastSeqNum", "1999"}});
+  try {
+    serializer.SerializeBatch(10);
+    ADD_FAILURE() << "the batch went past the last number";
+  } catch (const ESeqNumRefused& e) {
+    EXPECT_EQ(e.Message(), "The serial numbers of this profile are used up (last 1999).");
+  }
+  EXPECT_EQ(taken, (std::vector<std::int32_t>{1960, 1970, 1980, 1990}));
+  const std::string record = test::ReadFileBytes(dir.File("r.csv"));
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 5) << record;  // header + 4
+  EXPECT_NE(record.find(",1990,"), std::string::npos) << record;
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"board_1960.hex", "board_1970.hex",
+                                                     "board_1980.hex", "board_1990.hex"}));
+  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(view.settings.NextSeqNum, 2000);
+  EXPECT_EQ(StoredNextSeqNum(), 2000);
+  EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumFormat", ""), "bcd");
+  TIntelImage last;
+  last.LoadFromFile((fs::path(outFolder) / "board_1990.hex").string());
+  EXPECT_EQ(last.GetByte(0), 0x19);
+  EXPECT_EQ(last.GetByte(1), 0x90);
+}
+
+TEST_F(SeqNumRulesTest, FitRuleTakesNothingAndWritesNothing) {
+  view.settings.NextSeqNum = 65536;  // stamped in 2 bytes it would be 00 00, as 0 is
+  OpenProfile({});
+  const std::string iniBefore = test::ReadFileBytes(iniPath);
+  try {
+    serializer.SerializeOne();
+    ADD_FAILURE() << "no refusal";
+  } catch (const ESeqNumRefused& e) {
+    EXPECT_EQ(e.Message(), "Serial number 65536 does not fit in 2 bytes.");
+  }
+  EXPECT_EQ(view.settings.NextSeqNum, 65536);
+  EXPECT_EQ(test::ReadFileBytes(iniPath), iniBefore);
+  EXPECT_TRUE(OutputFiles().empty());
+  EXPECT_FALSE(fs::exists(dir.File("r.csv")));
+  EXPECT_TRUE(taken.empty());
+}
+
+TEST_F(SeqNumRulesTest, LastNumberHoldsAgainstTheWrapAt32Bits) {
+  view.settings.SeqNumSize = 4;
+  view.settings.NextSeqNum = INT32_MAX - 19;
+  OpenProfile({{"SeqNumStep", "10"}, {"LastSeqNum", "2147483647"}});
+  EXPECT_EQ(serializer.TakeSeqNum(), INT32_MAX - 19);
+  // The next step would wrap to a number below the last one: refused.
+  EXPECT_THROW(serializer.TakeSeqNum(), ESeqNumRefused);
+  EXPECT_EQ(view.settings.NextSeqNum, INT32_MAX - 9);
+}
+
+TEST_F(SeqNumRulesTest, StoreKeepsTheRulesAndAddsNoneToAProfileWithout) {
+  OpenProfile({{"SeqNumFormat", "UTF16"}, {"LastSeqNum", "0x10"}});
+  EXPECT_EQ(store.Rules().Format, SeqNumFormat::Utf16);
+  store.SaveProfile();  // erases the section and writes it anew
+  EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumFormat", ""), "utf16");
+  EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "LastSeqNum", ""), "16");
+  EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumStep", "absent"), "absent");
+
+  // A profile without them, saved, is the seventeen keys it was.
+  const std::string other = UseSkeleton("plain.hex", test::Ramp(16));
+  std::string section = "[" + other + "]\r\n";
+  for (const auto& [key, value] : EncodeProfile(ProfileSettings{})) {
+    section += key + "=" + value + "\r\n";
+  }
+  test::WriteFileBytes(iniPath, test::ReadFileBytes(iniPath) + section);
+  view.SetSkelFileItems({skelFile, other});
+  view.SetSkelFileIndex(1);
+  store.LoadProfile();
+  EXPECT_EQ(store.Rules(), SeqNumRules{});
+  const std::string before = test::ReadFileBytes(iniPath);
+  store.SaveProfile();
+  EXPECT_EQ(test::ReadFileBytes(iniPath), before);
+}
+
+TEST_F(SeqNumRulesTest, RefusedRuleBlocksStoringAndTakingUntilAProfileLoadsWhole) {
+  skelFile = UseSkeleton("board.hex", test::Ramp(16));
+  IniFile ini(iniPath);
+  ini.WriteValues(skelFile, {{"NextSeqNum", "5"}, {"SeqNumFormat", "bcdx"}});
+  ini.WriteValues("good.hex", {{"NextSeqNum", "9"}, {"SeqNumStep", "70000"}});
+  ini.WriteValues("fine.hex", {{"NextSeqNum", "3"}});
+  ini.WriteString("Options", "DefaultImg", "0");
+  try {
+    store.Open();
+    ADD_FAILURE() << "an unknown format loaded";
+  } catch (const EProfileValueError& e) {
+    EXPECT_EQ(e.Message(), "Value \"bcdx\" for SeqNumFormat in the profile of " + skelFile +
+                               " is no serial number format; the formats are binary, bcd, "
+                               "ascii, ascii-hex, utf16");
+  }
+  EXPECT_EQ(view.settings.NextSeqNum, 5);  // the seventeen values are shown
+  const std::string iniBefore = test::ReadFileBytes(iniPath);
+  EXPECT_THROW(serializer.TakeSeqNum(), EProfileValueError);
+  EXPECT_THROW(store.StoreProfile(), EProfileValueError);
+  EXPECT_EQ(test::ReadFileBytes(iniPath), iniBefore);
+
+  view.SetSkelFileIndex(1);
+  EXPECT_THROW(store.LoadProfile(), EProfileValueError);  // a step above 65535
+  view.SetSkelFileIndex(2);
+  store.LoadProfile();
+  EXPECT_EQ(serializer.TakeSeqNum(), 3);
+}
+
+}  // namespace
+}  // namespace velmorin
