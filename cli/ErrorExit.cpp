@@ -8,7 +8,6 @@
 #include "ExitCode.h"
 #include "MessageText.h"
 #include "ProfileKeys.h"
-#include "SeqNumForm.h"
 #include "UsageError.h"
 
 namespace velmorin::cli {
@@ -32,9 +31,6 @@ int RunReportingErrors(const std::function<int()>& command) {
   } catch (const EIniFileInUse& e) {
     PrintError(ErrorBoxText(e.Message()));
     return kExitInUse;
-  } catch (const ESeqNumRefused& e) {
-    PrintError(ErrorBoxText(e.Message()));
-    return kExitRefused;
   } catch (const EAbort&) {
     // The window drops a silent stop without a box; here it still is no success.
     return kExitError;

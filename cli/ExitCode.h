@@ -9,7 +9,6 @@ enum ExitCode : int {
   kExitUsage = 2,      // unknown command, option, key or value; nothing was touched
   kExitNotDone = 3,    // an image not done: Cancel at the prompt, a burner failed or didn't start
   kExitInUse = 4,      // another copy of Velmorin holds the INI file
-  kExitRefused = 5,    // the next number is beyond LastSeqNum or doesn't fit its slot; none taken
   kExitStopped = 130,  // stopped by Ctrl-C or SIGTERM
 };
 

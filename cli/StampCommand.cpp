@@ -7,6 +7,7 @@
 #include "FileExists.h"
 #include "ObjImage.h"
 #include "ParseInteger.h"
+#include "SeqNumForm.h"
 #include "SeqNumStamp.h"
 #include "UsageError.h"
 
@@ -50,6 +51,11 @@ int StampCommand::Run() {
   }
   std::vector<std::uint32_t> addresses;
   for (const std::string& at : FRequest.At) addresses.push_back(ParseAddress(at));
+  // A number too wide for its bytes would be cut to bytes that another number
+  // also has, so it is refused as the window's road refuses it.
+  if (const auto misfit = SeqNumMisfit(*serial, SeqNumFormat::Binary, *size)) {
+    throw EUsageError(*misfit);
+  }
 
   // The same refusal as the window's road for a skeleton that isn't there.
   if (!FileExists(FRequest.Skeleton)) throw Exception("Skeleton file not found.");

@@ -24,12 +24,11 @@ using namespace velmorin::cli;
 constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0    every image done (or the command did what it was asked)\n"
-    "  1    an error; its text follows \"velmorin-cli: \" on standard error\n"
+    "  1    an error; its text follows \"velmorin-cli: \" on standard error (also a serial\n"
+    "       number refused before it was taken: Next SN stays and nothing is written)\n"
     "  2    usage: unknown command, option, key or value; nothing was touched\n"
     "  3    an image not done: Cancel at the prompt, a burner that failed or could not start\n"
     "  4    the INI file is in use by another copy of Velmorin\n"
-    "  5    a serial number refused before it was taken: beyond LastSeqNum, or too wide\n"
-    "       for its slot; Next SN stays and nothing is written\n"
     "  130  stopped by Ctrl-C or SIGTERM\n";
 
 constexpr const char* kIniHelp =

@@ -221,7 +221,7 @@ TEST_F(CliProcessTest, StampAgreesWithSrecCat) {
   const std::vector<Case> cases = {
       {"1000", 1000, 2, false, {0x10}},
       {"0x12345678", 0x12345678, 4, true, {0x0, 0x20, 0x38}},
-      {"-1", 0xFFFFFFFF, 3, false, {0x3E}},  // past the end of the data
+      {"-1", 0xFFFFFFFF, 4, false, {0x3E}},  // past the end of the data
       {"0xA5", 0xA5, 1, true, {0x8, 0x100, 0x30, 0x1000}},
   };
   for (const Case& c : cases) {

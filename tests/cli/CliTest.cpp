@@ -107,6 +107,8 @@ TEST_F(CliTest, UsageErrorsTouchNothing) {
       {"stamp", skeleton, "o.hex", "--serial", "1"},
       {"stamp", skeleton, "o.hex", "--serial", "1", "--at", "0x1g"},
       {"stamp", skeleton, "o.hex", "--serial", "1", "--size", "0x10001", "--at", "0"},
+      {"stamp", skeleton, "o.hex", "--serial", "65536", "--at", "0"},  // too wide for 2 bytes
+      {"stamp", skeleton, "o.hex", "--serial", "-1", "--size", "3", "--at", "0"},
       {"stamp", skeleton, "o.hex", "--serial", "1", "--at", "1", "--at", "2", "--at", "3", "--at",
        "4", "--at", "5"},
   };
@@ -169,7 +171,7 @@ TEST_F(CliTest, SerialNumberRulesAreSetShownAndHeld) {
 
   // 10 is handed out as UTF-16LE digits "00010"; 17 is beyond the last number.
   const CliResult batch = Cli({"serialize", skeleton, "--count", "3", "--json"});
-  EXPECT_EQ(batch.exitCode, 5);
+  EXPECT_EQ(batch.exitCode, 1);
   EXPECT_EQ(batch.err, "velmorin-cli: The serial numbers of this profile are used up (last 16).\n");
   EXPECT_EQ(std::count(batch.out.begin(), batch.out.end(), '\n'), 1) << batch.out;
   TIntelImage image;
