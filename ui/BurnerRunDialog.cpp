@@ -41,6 +41,15 @@ constexpr int kKillTimeoutMs = 2000;
 // output view shrinks to when there is not.
 constexpr QSize kPreferredSize(500, 330);
 constexpr QSize kMinOutputSize(300, 60);
+#ifdef _WIN32
+// Windows has no signals: WatchedProcess ends the burner's job at once,
+// whatever it is asked.
+constexpr int kAskToEnd = 0;
+constexpr int kForceEnd = 0;
+#else
+constexpr int kAskToEnd = SIGTERM;
+constexpr int kForceEnd = SIGKILL;
+#endif
 
 // Swallows what the operator does with the mouse and keyboard (and the close
 // box) for as long as it lives: while the box waits to appear, the main window
@@ -205,11 +214,16 @@ bool TBurnerRunDialog::Start() {
     FResult = kExecFailed;
     return false;
   }
+#ifdef _WIN32
+  // A pipe is no socket to be notified of: the poll timer reads it.
+  if (FProcess.HasOutput()) FRefreshTimer->start();
+#else
   if (FProcess.OutputFd() >= 0) {
     FOutputNotifier = new QSocketNotifier(FProcess.OutputFd(), QSocketNotifier::Read, this);
     connect(FOutputNotifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
     FRefreshTimer->start();
   }
+#endif
   FPollTimer->start();
   return true;
 }
@@ -268,9 +282,11 @@ void TBurnerRunDialog::ReadOutput() {
     if (got < 0) return;
     if (got == 0) {
       // Every writer has closed the pipe, which is closed now too.
-      FOutputNotifier->setEnabled(false);
-      FOutputNotifier->deleteLater();
-      FOutputNotifier = nullptr;
+      if (FOutputNotifier != nullptr) {
+        FOutputNotifier->setEnabled(false);
+        FOutputNotifier->deleteLater();
+        FOutputNotifier = nullptr;
+      }
       return;
     }
     FTail.Append(QString(FDecoder.decode(QByteArrayView(buffer.data(), got))));
@@ -309,6 +325,9 @@ void TBurnerRunDialog::ShowPendingOutput() {
 }
 
 void TBurnerRunDialog::PollBurner() {
+#ifdef _WIN32
+  if (FProcess.HasOutput()) ReadOutput();
+#endif
   const bool reaped = FProcess.Poll();
   if (!FAborted) {
     if (reaped) Finish();
@@ -317,7 +336,7 @@ void TBurnerRunDialog::PollBurner() {
   // After Abort, everything the burner started gets its grace too before the
   // box closes; the grace timer kills whatever is left, and what appears
   // after that (a fork on its way) is killed as it is found.
-  if (FKillSent) FProcess.Stop(SIGKILL);
+  if (FKillSent) FProcess.Stop(kForceEnd);
   if (reaped && !FProcess.AnyAlive()) {
     Finish();
   } else if (FKillSent && FSinceKill.elapsed() > kKillTimeoutMs) {
@@ -331,9 +350,11 @@ void TBurnerRunDialog::Abort() {
   FAborted = true;
   FAbortButton->setEnabled(false);
   FStatusLabel->setText(QStringLiteral("Stopping the burner..."));
-  FProcess.Stop(SIGTERM);
+  FProcess.Stop(kAskToEnd);
+#ifndef _WIN32
   // A stopped process would not see SIGTERM until continued.
   FProcess.Stop(SIGCONT);
+#endif
   FGraceTimer->start();
 }
 
@@ -348,7 +369,7 @@ void TBurnerRunDialog::reject() {
 void TBurnerRunDialog::KillAfterGrace() {
   FKillSent = true;
   FSinceKill.start();
-  FProcess.Stop(SIGKILL);
+  FProcess.Stop(kForceEnd);
 }
 
 void TBurnerRunDialog::Finish() {

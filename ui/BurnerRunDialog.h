@@ -87,7 +87,8 @@ class TBurnerRunDialog : public QDialog {
 
  public slots:
   // Asks the burner's process group to end (SIGTERM), kills it (SIGKILL)
-  // after kAbortGraceMs, and closes the box once the burner is reaped.
+  // after kAbortGraceMs, and closes the box once the burner is reaped. On
+  // Windows the burner's job is ended at once.
   void Abort();
   // Escape and the title bar's close box are Abort: the operator wants out.
   void reject() override;
