@@ -12,8 +12,9 @@ namespace velmorin {
 
 namespace {
 
-// Room for the pipe's contents between two reads of the window.
-constexpr DWORD kPipeSize = 64 * 1024;
+// Room for the pipe's contents between two reads of the window, which polls
+// it: a chatty burner writes on meanwhile instead of waiting for us.
+constexpr DWORD kPipeSize = 1024 * 1024;
 // How long Kill waits for the job to empty.
 constexpr auto kKillTimeout = std::chrono::seconds(2);
 

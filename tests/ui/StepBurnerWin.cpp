@@ -60,6 +60,10 @@ void Forever() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Written out at the end of each step: a flood in large pieces, as a
+  // program that prints much would write it.
+  static char buffer[64 * 1024];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   const std::string last = argc > 1 ? argv[argc - 1] : "";
   for (int i = 1; i < argc; ++i) {
     const std::string step = argv[i];
@@ -103,7 +107,7 @@ int main(int argc, char** argv) {
       STARTUPINFOA startup{};
       startup.cb = sizeof startup;
       ::GetStartupInfoA(&startup);
-      std::ofstream(value, std::ios::trunc)
+      std::ofstream(value, std::ios::binary | std::ios::trunc)
           << "flags " << startup.dwFlags << " show " << startup.wShowWindow << "\n";
     } else if (name == "hangif") {
       if (last.size() >= value.size() &&
