@@ -1,7 +1,7 @@
-// A burner for the running-burner box's tests on Windows, where there is no
-// shell to script one with: it does its arguments in order, one step each, and
-// flushes its output after every step. Arguments that name no step are data
-// (the image path, say).
+// A burner for the watched burner's and the running-burner box's tests on
+// Windows, where there is no shell to script one with: it does its arguments
+// in order, one step each, and flushes its output after every step. Arguments
+// that name no step are data (the image path, say).
 //   say:TEXT        TEXT and a line break on standard output
 //   err:TEXT        the same on standard error
 //   lines:N:TEXT    "TEXT 1" to "TEXT N", a line each
