@@ -44,6 +44,8 @@ class AtomicFileWriter {
 
  private:
   void FlushBuffer();
+  // Hands `bytes` to the system whole, in as many writes as it takes.
+  void WriteAll(std::string_view bytes);
   // Discards the temporary file and raises the EInOutError for the system
   // error `err` (errno on POSIX, GetLastError() on Windows).
   [[noreturn]] void Fail(int err);
@@ -56,7 +58,6 @@ class AtomicFileWriter {
   void* FHandle = nullptr;  // the temporary file's HANDLE while it is open
 #else
   void GiveTempAName();
-  void WriteAll(std::string_view bytes);
   int FFd = -1;
   bool FAnonymous = false;  // opened with O_TMPFILE, not yet linked
 #endif

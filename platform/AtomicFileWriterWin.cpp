@@ -108,28 +108,32 @@ void AtomicFileWriter::Fail(int err) {
 void AtomicFileWriter::Write(std::string_view bytes) {
   if (FHandle == nullptr) Fail(ERROR_INVALID_HANDLE);
   if (FBuffer.size() + bytes.size() > kBufferSize) FlushBuffer();
-  if (bytes.size() >= kBufferSize) {
-    FBuffer.assign(bytes);
-    FlushBuffer();
+  // A block as large as half the buffer goes to WriteFile as it is: copying
+  // it first would only cost time.
+  if (FBuffer.empty() && bytes.size() >= kBufferSize / 2) {
+    WriteAll(bytes);
   } else {
     FBuffer.append(bytes);
   }
 }
 
 void AtomicFileWriter::FlushBuffer() {
+  WriteAll(FBuffer);
+  FBuffer.clear();
+}
+
+void AtomicFileWriter::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < FBuffer.size()) {
-    const DWORD piece = static_cast<DWORD>(std::min(FBuffer.size() - done, kMaxWrite));
+  while (done < bytes.size()) {
+    const DWORD piece = static_cast<DWORD>(std::min(bytes.size() - done, kMaxWrite));
     DWORD written = 0;
-    if (!::WriteFile(static_cast<HANDLE>(FHandle), FBuffer.data() + done, piece, &written,
-                     nullptr)) {
+    if (!::WriteFile(static_cast<HANDLE>(FHandle), bytes.data() + done, piece, &written, nullptr)) {
       Fail(LastError());
     }
     // A write that makes no progress has run out of room.
     if (written == 0) Fail(ERROR_DISK_FULL);
     done += written;
   }
-  FBuffer.clear();
 }
 
 void AtomicFileWriter::Commit() {

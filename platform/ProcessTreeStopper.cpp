@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include "ProcessTreeStopper.h"
 
 #include <csignal>
@@ -7,12 +5,27 @@
 
 namespace velmorin {
 
+namespace {
+#ifdef _WIN32
+// WatchedProcess on Windows ends the burner's job whatever it is asked.
+constexpr int kForceEnd = 0;
+#else
+constexpr int kForceEnd = SIGKILL;
+#endif
+}  // namespace
+
 void ProcessTreeStopper::Begin() {
   if (FBegun || !FProcess.Started()) return;
   FBegun = true;
   FBegunAt = Clock::now();
+#ifdef _WIN32
+  FProcess.Stop(kForceEnd);
+  FKillSent = true;
+  FKilledAt = FBegunAt;
+#else
   FProcess.Stop(SIGTERM);
   FProcess.Stop(SIGCONT);
+#endif
 }
 
 bool ProcessTreeStopper::Advance() {
@@ -24,7 +37,7 @@ bool ProcessTreeStopper::Advance() {
     FKillSent = true;
     FKilledAt = now;
   }
-  if (FKillSent) FProcess.Stop(SIGKILL);
+  if (FKillSent) FProcess.Stop(kForceEnd);
   if (reaped && !FProcess.AnyAlive()) {
     FDone = true;
   } else if (FKillSent && now - FKilledAt > kKillTimeout) {
@@ -41,5 +54,3 @@ void ProcessTreeStopper::Run() {
 }
 
 }  // namespace velmorin
-
-#endif

@@ -5,13 +5,13 @@
 // counts as stopped until the burner is reaped and no process of its tree
 // runs. WatchedProcess finds the tree (on Linux we are its subreaper while it
 // runs, so what it detaches comes back to us) and does the reaping; this
-// class only keeps the time. POSIX only.
+// class only keeps the time. Windows has no gentle request for an arbitrary
+// program: there Begin ends the burner's job at once, and the rest is the
+// same waiting until all is gone.
 //
 // It works both inside an event loop (Begin once, then Advance from a timer
 // until it says done) and on its own (Run blocks until the end).
 #pragma once
-
-#ifndef _WIN32
 
 #include <chrono>
 
@@ -58,5 +58,3 @@ class ProcessTreeStopper {
 };
 
 }  // namespace velmorin
-
-#endif

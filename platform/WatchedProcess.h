@@ -1,6 +1,7 @@
 // A burner started to be watched rather than waited for: the window keeps its
 // event loop running, reads the burner's output as it comes, asks now and then
-// whether it has ended, and can stop it with everything it started. POSIX only.
+// whether it has ended, and can stop it with everything it started. This is
+// the POSIX side; the Windows one is in WatchedProcessWin.h.
 //
 // On Linux the program is a child subreaper from Start until the burner has
 // ended (or, after Stop, until everything it started has gone): whatever the
@@ -91,4 +92,6 @@ class WatchedProcess {
 
 }  // namespace velmorin
 
+#else
+#include "WatchedProcessWin.h"
 #endif

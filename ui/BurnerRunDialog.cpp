@@ -207,11 +207,16 @@ bool TBurnerRunDialog::Start() {
     FResult = kExecFailed;
     return false;
   }
+#ifdef _WIN32
+  // A pipe is no socket to be notified of: the poll timer reads it.
+  if (FProcess.HasOutput()) FRefreshTimer->start();
+#else
   if (FProcess.OutputFd() >= 0) {
     FOutputNotifier = new QSocketNotifier(FProcess.OutputFd(), QSocketNotifier::Read, this);
     connect(FOutputNotifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
     FRefreshTimer->start();
   }
+#endif
   FPollTimer->start();
   return true;
 }
@@ -270,9 +275,11 @@ void TBurnerRunDialog::ReadOutput() {
     if (got < 0) return;
     if (got == 0) {
       // Every writer has closed the pipe, which is closed now too.
-      FOutputNotifier->setEnabled(false);
-      FOutputNotifier->deleteLater();
-      FOutputNotifier = nullptr;
+      if (FOutputNotifier != nullptr) {
+        FOutputNotifier->setEnabled(false);
+        FOutputNotifier->deleteLater();
+        FOutputNotifier = nullptr;
+      }
       return;
     }
     FTail.Append(QString(FDecoder.decode(QByteArrayView(buffer.data(), got))));
@@ -312,6 +319,10 @@ void TBurnerRunDialog::ShowPendingOutput() {
 
 void TBurnerRunDialog::PollBurner() {
   if (FFinished) return;
+#ifdef _WIN32
+  // Windows has no notifier for a pipe: its output is read at each poll.
+  if (FProcess.HasOutput()) ReadOutput();
+#endif
   if (!FAborted) {
     if (FProcess.Poll()) Finish();
     return;

@@ -87,7 +87,8 @@ class TBurnerRunDialog : public QDialog {
 
  public slots:
   // Runs the stop sequence (SIGTERM to the burner and everything it started,
-  // SIGKILL after kAbortGraceMs) and closes the box once all is reaped.
+  // SIGKILL after kAbortGraceMs; on Windows the burner's job is ended at once)
+  // and closes the box once all is reaped.
   void Abort();
   // Escape and the title bar's close box are Abort: the operator wants out.
   void reject() override;

@@ -2,9 +2,7 @@
 
 #include <QWidget>
 
-#ifndef _WIN32
 #include "BurnerRunDialog.h"
-#endif
 
 namespace velmorin {
 
@@ -13,11 +11,6 @@ TQtBurnerRunner::TQtBurnerRunner(QWidget* window, QWidget* keepVisible)
 
 BurnOutcome TQtBurnerRunner::Run(const std::string& commandLine, int show,
                                  const BurnContext& context) {
-#ifdef _WIN32
-  // There the burner shows its own console window, as the platform does it.
-  ExecBurnerRunner runner;
-  return runner.Run(commandLine, show, context);
-#else
   TBurnerRunDialog box(commandLine, show == kShowHide, FWindow, context);
   box.SetKeepVisible(FKeepVisible);
   BurnOutcome outcome;
@@ -25,7 +18,6 @@ BurnOutcome TQtBurnerRunner::Run(const std::string& commandLine, int show,
   outcome.Started = box.BurnerStarted();
   outcome.Aborted = box.Aborted();
   return outcome;
-#endif
 }
 
 }  // namespace velmorin

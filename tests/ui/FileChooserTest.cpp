@@ -82,7 +82,8 @@ void FileChooserTest::fileDialogIsSetUpAndAnswersTheFullPath() {
     filters = dialog.nameFilters();
     selectedFilter = dialog.selectedNameFilter();
     suffix = dialog.defaultSuffix();
-    folder = dialog.directory().absolutePath();
+    // Qt writes "/" everywhere; the core has the platform's own separator.
+    folder = QDir::toNativeSeparators(dialog.directory().absolutePath());
     // The operator types a relative name; the answer is the full path.
     dialog.selectFile("board.hex");
     static_cast<QDialog&>(dialog).accept();  // QFileDialog::accept, as the Open button

@@ -33,7 +33,12 @@ using velmorin::test::WriteFileBytes;
 
 namespace {
 
+// The core's texts: UTF-8 here, the ANSI code page on Windows.
+#ifdef _WIN32
+const std::string kQuestion = "Skeleton info has been modified, \xBFsave?";
+#else
 const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
+#endif
 const std::string kPrepareChip = "Prepare a chip in the burner, please.";
 
 // One Intel HEX data record with its checksum.
@@ -586,7 +591,11 @@ void PrincipalTest::serializeOneRunsTheWholeRoad() {
   QCOMPARE(FOperator.boxes[1].kind, BoxKind::Information);
 
   // The image is on disk under its numbered name, stamped big-endian at 0x110.
+#ifdef _WIN32
+  const std::string written = outputFolder + "\\board_4660.hex";
+#else
   const std::string written = outputFolder + "/board_4660.hex";
+#endif
   QVERIFY(std::filesystem::exists(written));
   TIntelImage image;
   image.LoadFromFile(written);
@@ -658,6 +667,9 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
 }
 
 void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
+#ifdef _WIN32
+  QSKIP("The example burner is a shell script, for Linux");
+#endif
   // tests/data holds no tracked file, so a fresh clone has no such folder:
   // resolve the path by its text before asking the file system.
   const std::filesystem::path examples =
@@ -854,6 +866,15 @@ void PrincipalTest::aSecondWindowOnAHeldFileSaysSoAndEndsWithoutWriting() {
 void PrincipalTest::anErrorInAHandlerIsShownAndTheWindowStays() {
   auto window = OpenWindow();
   window->FCbSkelFile->setEditText("/boards/a.hex");
+#ifdef _WIN32
+  {
+    // A folder's rights do not stop a write on Windows; a read-only file does.
+    WriteFileBytes(FIni, "");
+    std::filesystem::permissions(FIni, std::filesystem::perms::owner_read);
+    QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
+    std::filesystem::permissions(FIni, std::filesystem::perms::owner_all);
+  }
+#else
   {
     // The INI file's folder refuses writes.
     velmorin::test::ScopedFilePermissions permissions;
@@ -862,6 +883,7 @@ void PrincipalTest::anErrorInAHandlerIsShownAndTheWindowStays() {
     QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
     std::filesystem::permissions(FDir->Path(), std::filesystem::perms::owner_all);
   }
+#endif
   QCOMPARE(FErrors.size(), std::size_t{1});
   QCOMPARE(FErrors[0], "Unable to write to " + IniFile(FIni).FileName());
   QVERIFY2(window->SkelFileItems().empty(), "a failed Add lists nothing");

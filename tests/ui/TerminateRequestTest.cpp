@@ -20,14 +20,19 @@ class TerminateRequestTest : public QObject {
 };
 
 namespace {
+#ifndef _WIN32
 bool SigtermIsDefault() {
   struct sigaction current {};
   ::sigaction(SIGTERM, nullptr, &current);
   return current.sa_handler == SIG_DFL;
 }
+#endif
 }  // namespace
 
 void TerminateRequestTest::sigtermClosesTheWindowAndStoresTheSelection() {
+#ifdef _WIN32
+  QSKIP("POSIX only: Windows ends a program with messages to its windows, not SIGTERM");
+#else
   TempDir dir;
   const std::string ini = dir.File("velmorin.ini");
   test::WriteFileBytes(ini,
@@ -45,6 +50,7 @@ void TerminateRequestTest::sigtermClosesTheWindowAndStoresTheSelection() {
     QCOMPARE(IniFile(ini).ReadInteger("Options", "DefaultImg", -1), 1);
   }
   QVERIFY(SigtermIsDefault());
+#endif
 }
 
 QTEST_MAIN(TerminateRequestTest)
