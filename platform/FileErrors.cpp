@@ -45,8 +45,18 @@ int InOutErrorCode(int err, const std::string& path) {
 
 void RaiseInOutError(int err, const std::string& path) {
   switch (err) {
-    case ENOENT: case ENOTDIR: case ENAMETOOLONG: case EMFILE: case ENFILE: case EACCES:
-    case EPERM: case EROFS: case EISDIR: case ENOSPC: case EDQUOT: case EFBIG:
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EMFILE:
+    case ENFILE:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
       throw EInOutError(InOutErrorCode(err, path));
     default:
       throw EInOutError(err, "I/O error " + std::to_string(err));

@@ -22,7 +22,13 @@ inline constexpr TModalResult mrNoToAll = 9;
 inline constexpr TModalResult mrYesToAll = 10;
 
 // Sets a message box's title and icon.
-enum class BoxKind : std::uint8_t { Warning = 0, Error = 1, Information = 2, Confirm = 3, Custom = 4 };
+enum class BoxKind : std::uint8_t {
+  Warning = 0,
+  Error = 1,
+  Information = 2,
+  Confirm = 3,
+  Custom = 4
+};
 
 // A set of buttons; flag i is bit i, and bit order is the left-to-right order in the box.
 using BoxButtons = std::uint16_t;
@@ -45,7 +51,8 @@ class Operator {
  public:
   virtual ~Operator() = default;
   // Shows `text` (8-bit, may hold CR LF) and returns the button that closed the box.
-  virtual TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) = 0;
+  virtual TModalResult ShowMessageBox(const std::string& text, BoxKind kind,
+                                      BoxButtons buttons) = 0;
   // Asks for a text; returns the typed text on OK, `defaultText` otherwise.
   virtual std::string PromptText(const std::string& title, const std::string& prompt,
                                  const std::string& defaultText) = 0;

@@ -33,7 +33,8 @@ std::optional<std::int32_t> TryParseInteger(std::string_view text) {
 
   std::uint64_t value = 0;
   for (; i < text.size(); ++i) {
-    const int digit = hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+    const int digit =
+        hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
     if (digit < 0) return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
     if (value > 0xFFFFFFFFull) return std::nullopt;  // too many digits for 32 bits

@@ -48,9 +48,9 @@ class TextFileReader {
   bool ReadRest(std::string_view& piece);
 
   // For a caller that finds a line's end itself: the unread bytes from the
-  // start of the next line on, at least `wanted` of them (up to 4 KiB) unless the data ends sooner. What is left in the buffer moves to its
-  // front to make room. The view is valid until the next call on the reader.
-  // Inline for the common case, as it runs once per line.
+  // start of the next line on, at least `wanted` of them (up to 4 KiB) unless the data ends sooner.
+  // What is left in the buffer moves to its front to make room. The view is valid until the next
+  // call on the reader. Inline for the common case, as it runs once per line.
   std::string_view Peek(std::size_t wanted) {
     if (!FLineEnded || static_cast<std::size_t>(FEnd - FPos) < wanted) PeekSlowly(wanted);
     return {FPos, static_cast<std::size_t>(FEnd - FPos)};

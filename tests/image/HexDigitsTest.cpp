@@ -11,8 +11,8 @@ namespace {
 
 // Every character in every place of two vectors and a word: the digit test
 // that takes many characters at once must agree with the character table,
-// whichever lane a character lands in and whatever its neighbours are (a byte above 0x7F must not carry its
-// verdict into the next).
+// whichever lane a character lands in and whatever its neighbours are (a byte above 0x7F must not
+// carry its verdict into the next).
 TEST(HexDigits, DecodePairsTellsDigitsFromOtherCharactersInEveryPlace) {
   const std::string good = "0123456789abcdefABCDEF0a9Ff0e1D2c3B4a596";
   for (int c = 0; c < 256; ++c) {

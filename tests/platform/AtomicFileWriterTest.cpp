@@ -1,6 +1,6 @@
-#include "AtomicFileWriter.h"
-
 #include <gtest/gtest.h>
+
+#include "AtomicFileWriter.h"
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif

@@ -1,9 +1,8 @@
-#include "FileErrors.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
+#include "FileErrors.h"
 #include "TempDir.h"
 
 namespace velmorin {
@@ -22,20 +21,13 @@ TEST(FileErrors, ErrnoMapsToTheOperatorsCodes) {
     int code;
     const char* message;
   } cases[] = {
-      {ENOENT, inFolder, 2, "File not found"},
-      {ENOENT, noFolder, 3, "Invalid filename"},
-      {ENOTDIR, inFolder, 3, "Invalid filename"},
-      {ENAMETOOLONG, inFolder, 3, "Invalid filename"},
-      {EMFILE, inFolder, 4, "Too many open files"},
-      {ENFILE, inFolder, 4, "Too many open files"},
-      {EACCES, inFolder, 5, "File access denied"},
-      {EPERM, inFolder, 5, "File access denied"},
-      {EROFS, inFolder, 5, "File access denied"},
-      {EISDIR, inFolder, 5, "File access denied"},
-      {ENOSPC, inFolder, 101, "Disk full"},
-      {EDQUOT, inFolder, 101, "Disk full"},
-      {EFBIG, inFolder, 101, "Disk full"},
-      {EIO, inFolder, EIO, "I/O error 5"},
+      {ENOENT, inFolder, 2, "File not found"},      {ENOENT, noFolder, 3, "Invalid filename"},
+      {ENOTDIR, inFolder, 3, "Invalid filename"},   {ENAMETOOLONG, inFolder, 3, "Invalid filename"},
+      {EMFILE, inFolder, 4, "Too many open files"}, {ENFILE, inFolder, 4, "Too many open files"},
+      {EACCES, inFolder, 5, "File access denied"},  {EPERM, inFolder, 5, "File access denied"},
+      {EROFS, inFolder, 5, "File access denied"},   {EISDIR, inFolder, 5, "File access denied"},
+      {ENOSPC, inFolder, 101, "Disk full"},         {EDQUOT, inFolder, 101, "Disk full"},
+      {EFBIG, inFolder, 101, "Disk full"},          {EIO, inFolder, EIO, "I/O error 5"},
       {EBUSY, inFolder, EBUSY, "I/O error 16"},
   };
   for (const auto& c : cases) {

@@ -1,8 +1,8 @@
-#include "TextFileReader.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "TextFileReader.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -46,19 +46,27 @@ TEST_P(LineRules, BufferAndFileAgree) {
   EXPECT_EQ(AllLines(fromFile), c.lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    TextFileReader, LineRules,
-    testing::Values(LineCase{"Empty", "", {}},
-                    LineCase{"LfEnds", "a\nb\n", {"a", "b"}},
-                    LineCase{"CrLfEnds", "a\r\nb\r\n", {"a", "b"}},
-                    LineCase{"LastLineWithoutLf", "a\nb", {"a", "b"}},
-                    LineCase{"BlankLineCounts", "a\n\nb\n", {"a", "", "b"}},
-                    LineCase{"CrInsideDropped", "a\rb\n", {"ab"}},
-                    LineCase{"CtrlZEndsFile", "a\nb\x1A" "c\nd\n", {"a", "b"}},
-                    LineCase{"CtrlZAtLineStart", "a\n\x1A" "b\n", {"a"}},
-                    LineCase{"CtrlZFirst", "\x1A" "a\n", {}},
-                    LineCase{"SpacesKept", " a \n", {" a "}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(TextFileReader, LineRules,
+                         testing::Values(LineCase{"Empty", "", {}},
+                                         LineCase{"LfEnds", "a\nb\n", {"a", "b"}},
+                                         LineCase{"CrLfEnds", "a\r\nb\r\n", {"a", "b"}},
+                                         LineCase{"LastLineWithoutLf", "a\nb", {"a", "b"}},
+                                         LineCase{"BlankLineCounts", "a\n\nb\n", {"a", "", "b"}},
+                                         LineCase{"CrInsideDropped", "a\rb\n", {"ab"}},
+                                         LineCase{"CtrlZEndsFile",
+                                                  "a\nb\x1A"
+                                                  "c\nd\n",
+                                                  {"a", "b"}},
+                                         LineCase{"CtrlZAtLineStart",
+                                                  "a\n\x1A"
+                                                  "b\n",
+                                                  {"a"}},
+                                         LineCase{"CtrlZFirst",
+                                                  "\x1A"
+                                                  "a\n",
+                                                  {}},
+                                         LineCase{"SpacesKept", " a \n", {" a "}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextFileReader, LongLinesCrossBufferRefills) {
   // Longer than the reader's chunk, so a line spans several reads.

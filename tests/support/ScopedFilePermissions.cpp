@@ -36,7 +36,8 @@ ScopedFilePermissions::ScopedFilePermissions() {
   if (!GetCaps(data)) throw std::runtime_error("capget failed");
   FSavedEffective[0] = data[0].effective;
   FSavedEffective[1] = data[1].effective;
-  const unsigned bypass = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+  const unsigned bypass =
+      (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
   if ((data[0].effective & bypass) == 0) return;  // an ordinary user: nothing to drop
   data[0].effective &= ~bypass;
   if (!SetCaps(data)) throw std::runtime_error("capset failed");
