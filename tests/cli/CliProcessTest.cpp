@@ -30,18 +30,9 @@ using test::TempDir;
 
 #ifndef _WIN32
 
-class CliProcessTest : public ::testing::Test {
+class CliProcessTest : public test::CliFixture {
  protected:
-  void SetUp() override {
-    ini = dir.File("velmorin.ini");
-    skeleton = dir.File("board.hex");
-    test::WriteFileBytes(skeleton, test::SkeletonHex(64));
-  }
-
-  CliResult Cli(std::vector<std::string> args, std::string input = "") {
-    args.insert(args.begin(), {"--ini", ini});
-    return RunCli({args, dir.Path().string(), input});
-  }
+  CliProcessTest() : CliFixture(64) {}
 
   // A burner: a shell script with `body`, made executable.
   std::string Burner(const std::string& name, const std::string& body) {
@@ -71,10 +62,6 @@ class CliProcessTest : public ::testing::Test {
     for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
     return lines;
   }
-
-  TempDir dir;
-  std::string ini;
-  std::string skeleton;
 };
 
 // The batch stops at the first image that is not done, and says why: exit 3.

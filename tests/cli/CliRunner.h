@@ -3,11 +3,17 @@
 // and how it ended.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "TempDir.h"
 
 namespace velmorin::test {
 
@@ -58,5 +64,36 @@ inline std::string SkeletonHex(std::uint32_t count) {
 
 // The path of the velmorin-cli under test.
 std::string CliPath();
+
+// A test folder with a skeleton of `skeletonBytes` bytes and an INI file of
+// its own, which every command of the fixture names with --ini.
+class CliFixture : public ::testing::Test {
+ protected:
+  explicit CliFixture(std::uint32_t skeletonBytes) : FSkeletonBytes(skeletonBytes) {}
+
+  void SetUp() override {
+    ini = dir.File("velmorin.ini");
+    skeleton = dir.File("board.hex");
+    std::ofstream(skeleton, std::ios::binary) << SkeletonHex(FSkeletonBytes);
+  }
+
+  // velmorin-cli --ini <our file> args...
+  CliResult Cli(std::vector<std::string> args, std::string input = "") {
+    args.insert(args.begin(), {"--ini", ini});
+    return RunCli({args, dir.Path().string(), input});
+  }
+
+  std::string IniText() const {
+    std::ifstream in(ini, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  TempDir dir;
+  std::string ini;
+  std::string skeleton;
+
+ private:
+  std::uint32_t FSkeletonBytes;
+};
 
 }  // namespace velmorin::test

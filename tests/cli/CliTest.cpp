@@ -23,25 +23,9 @@ using test::CliResult;
 using test::RunCli;
 using test::TempDir;
 
-class CliTest : public ::testing::Test {
+class CliTest : public test::CliFixture {
  protected:
-  void SetUp() override {
-    ini = dir.File("velmorin.ini");
-    skeleton = dir.File("board.hex");
-    test::WriteFileBytes(skeleton, test::SkeletonHex(256));
-  }
-
-  // velmorin-cli --ini <our file> args...
-  CliResult Cli(std::vector<std::string> args, std::string input = "") {
-    args.insert(args.begin(), {"--ini", ini});
-    return RunCli({args, dir.Path().string(), input});
-  }
-
-  std::string IniText() const { return fs::exists(ini) ? test::ReadFileBytes(ini) : ""; }
-
-  TempDir dir;
-  std::string ini;
-  std::string skeleton;
+  CliTest() : CliFixture(256) {}
 };
 
 TEST_F(CliTest, ProfilesAreAddedShownChangedAndRemoved) {
