@@ -657,6 +657,13 @@ TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
       }
       ::_exit(1);  // only a failed store ends the loop; the parent sees it exit
     }
+    // The kill comes at a random moment after the child's first store, so
+    // that a slow machine (or a sanitizer build) still kills inside stores.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (IniFile(Ini()).ReadInteger("/fw/a.hex", "NextSeqNum", -1) <= last &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
     ::kill(child, SIGKILL);
     int status = 0;
