@@ -569,7 +569,12 @@ void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
   QVERIFY(document->characterCount() <=
           TBurnerRunDialog::kMaxLines * (TBurnerRunDialog::kMaxLineLength + 1));
   QCOMPARE(document->lastBlock().previous().text(), lastLine);
-  QVERIFY2(longestPause < 500, QByteArray::number(longestPause));
+  // A box that read the flood in one go would freeze the window for most of
+  // it; a busy or sanitized machine stretches single pauses a little. So the
+  // bound is a share of the flood, never under a second.
+  const qint64 allowedPause = std::max<qint64>(1000, elapsed / 4);
+  QVERIFY2(longestPause < allowedPause,
+           QByteArray::number(longestPause) + " of " + QByteArray::number(elapsed));
   QVERIFY2(!kResidentSizeTells || residentAfter - residentBefore < 40 * 1024,
            QByteArray::number(qlonglong(residentAfter - residentBefore)));
 }
