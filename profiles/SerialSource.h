@@ -1,0 +1,99 @@
+// Where the numbers of "Auto Inc." come from when several stations share one
+// series. Without a source, each profile's Next SN in the INI file is its own
+// counter. With one, a profile draws its numbers from a named pool that the
+// source keeps; the INI file's Next SN then only mirrors the pool, and the
+// source's rules (a pool only moves forward, a number is handed out once)
+// hold whatever the INI file says.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Exceptions.h"
+
+namespace velmorin {
+
+// The source could not be asked, or an answer got lost on the way:
+// "Unable to reach the serial server: <reason>". The command stops before
+// anything is stamped; a number whose commit was lost may be skipped, never
+// handed out twice.
+class ESerialServerError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The source refused, for a reason of the pool's own: it is used up, or a
+// profile would set it back. Nothing was taken or changed.
+class ESerialPoolRefused : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// One pool as the source keeps it.
+struct SerialPoolState {
+  std::string Name;
+  std::int64_t Next = 0;             // the number the next take hands out
+  std::optional<std::int64_t> Last;  // the last number it may hand out
+  std::string CreatedAt;             // as the server prints it; may be empty
+};
+
+// What a take records of the station that took the number.
+struct SerialTake {
+  std::string Pool;
+  std::string Station;   // this computer's name
+  std::string Skeleton;  // the skeleton-file box's text
+  // A pool that does not exist yet is made, starting at this number.
+  std::int32_t StartIfMissing = 0;
+};
+
+// How the serialization that took a number ended, as the production record
+// tells it.
+struct SerialEnd {
+  std::string OutputFile;  // full path; empty under "Don't save"
+  std::string Result;      // "ok", "cancelled", "burner failed", "aborted", "error"
+  std::optional<std::uint32_t> ExitCode;
+  std::string Message;
+};
+
+class SerialSource {
+ public:
+  virtual ~SerialSource() = default;
+
+  // Where the numbers come from, for the About box: host and database, never
+  // a password.
+  virtual std::string Description() const = 0;
+
+  // The pool's next number; empty when there is no such pool.
+  virtual std::optional<std::int64_t> PoolNext(const std::string& pool) = 0;
+
+  // Before a profile is stored with `next` as its Next SN: a missing pool is
+  // made at `next`, a pool below `next` moves up to it. Raises
+  // ESerialPoolRefused, changing nothing, when `next` is below the pool's
+  // next number, naming both numbers.
+  virtual void KeepPoolAt(const std::string& pool, std::int32_t next) = 0;
+
+  // Takes the pool's next number and records it as taken by `take`, in one
+  // transaction that is committed before this returns. `check` sees the
+  // number before the commit and raises to refuse it; the transaction is
+  // then rolled back, nothing is taken, and its exception passes on.
+  // Raises ESerialPoolRefused "The serial numbers of pool <name> are used up
+  // (last <n>)." when the pool has no number left (no pool goes past
+  // 2147483647).
+  virtual std::int32_t Take(const SerialTake& take,
+                            const std::function<void(std::int32_t)>& check) = 0;
+
+  // Records how the serialization of `serial` from `pool` ended.
+  virtual void Finish(const std::string& pool, std::int32_t serial, const SerialEnd& end) = 0;
+};
+
+// Makes the source named by "[Options] SerialServer" (a connection string).
+// Connecting waits for first use, so that making one never fails on the
+// network.
+using SerialSourceConnector =
+    std::function<std::unique_ptr<SerialSource>(const std::string& connection)>;
+
+}  // namespace velmorin
