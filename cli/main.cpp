@@ -3,6 +3,7 @@
 // serialization as the window, with exit codes and JSON for machines.
 #include <CLI/CLI.hpp>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "ErrorExit.h"
 #include "ExitCode.h"
 #include "IniLocation.h"
+#include "PoolCommands.h"
 #include "ProfileCommands.h"
 #include "SerializeCommand.h"
 #include "StampCommand.h"
@@ -105,6 +107,45 @@ int Run(int argc, char** argv) {
       ->allow_extra_args(false)
       ->required();
 
+  // The serial server that several stations share, named by
+  // "[Options] SerialServer" of the INI file.
+  CLI::App* server = app.add_subcommand(
+      "server", "Set up the serial server named by [Options] SerialServer of the INI file");
+  server->require_subcommand(1);
+  server->fallthrough();
+  CLI::App* serverInit = server->add_subcommand(
+      "init", "Create the tables of the serial pools; run by the schema's owner, again harmless");
+
+  std::string poolName;
+  std::optional<std::int64_t> poolNext, poolLast;
+  CLI::App* pool = app.add_subcommand(
+      "pool", "Read and change the serial server's pools, which profiles draw numbers from");
+  pool->require_subcommand(1);
+  pool->fallthrough();
+  CLI::App* poolList = pool->add_subcommand("list", "List the pools: name, next and last number");
+  poolList->add_flag("--json", json, "Print JSON");
+  CLI::App* poolShow = pool->add_subcommand("show", "Print one pool");
+  poolShow->add_option("NAME", poolName, "The pool's name")->required();
+  poolShow->add_flag("--json", json, "Print JSON");
+  CLI::App* poolCreate = pool->add_subcommand("create", "Make a pool");
+  poolCreate->add_option("NAME", poolName, "The pool's name")->required();
+  poolCreate->add_option("--next", poolNext, "The first number it hands out")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}))
+      ->required();
+  poolCreate->add_option("--last", poolLast, "The last number it may hand out (default: none)")
+      ->type_name("M")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+  CLI::App* poolSet =
+      pool->add_subcommand("set", "Move a pool's next number forward, or change its last number");
+  poolSet->add_option("NAME", poolName, "The pool's name")->required();
+  poolSet->add_option("--next", poolNext, "The next number; never below the pool's next")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+  poolSet->add_option("--last", poolLast, "The last number it may hand out")
+      ->type_name("M")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -125,6 +166,14 @@ int Run(int argc, char** argv) {
     }
     const IniLocation location = ini ? IniLocation{*ini, false} : LocateWindowIniFile("velmorin");
     if (serialize->parsed()) return SerializeCommand(location, serializeRequest).Run();
+    if (server->parsed() || pool->parsed()) {
+      PoolCommands pools(location, json, stdout);
+      if (serverInit->parsed()) return pools.InitServer();
+      if (poolList->parsed()) return pools.List();
+      if (poolShow->parsed()) return pools.Show(poolName);
+      if (poolCreate->parsed()) return pools.Create(poolName, *poolNext, poolLast);
+      return pools.Set(poolName, poolNext, poolLast);
+    }
     ProfileCommands commands(location, json, stdout);
     if (profiles->parsed()) return commands.List();
     if (show->parsed()) return commands.Show(skeleton);
