@@ -116,10 +116,10 @@ class CliServerTest : public test::CliFixture {
     s.out = s.folder + "/out";
     fs::create_directories(s.out);
     test::WriteFileBytes(s.skeleton, test::SkeletonHex(64));
-    const CliResult added = test::RunCli({{"--ini", s.ini, "add", s.skeleton, "NextSeqNum=1",
-                                           "DontBurn=1", "OutputFolder=" + s.out},
-                                          s.folder,
-                                          ""});
+    const CliResult added = test::RunCli(
+        {{"--ini", s.ini, "add", s.skeleton, "NextSeqNum=1", "DontBurn=1", "OutputFolder=" + s.out},
+         s.folder,
+         ""});
     EXPECT_EQ(added.exitCode, 0) << added.err;
     IniFile::Changes changes;
     changes.WriteString(s.skeleton, "SerialPool", pool)
@@ -214,9 +214,11 @@ TEST_F(CliServerTest, PoolChangesAreRefusedNamingTheNumbers) {
   };
   for (const Case& c : cases) {
     const CliResult r = Cli(c.args);
-    const std::string what = c.args[1] + " " + c.args[2] + (c.args.size() > 4 ? " " + c.args[4] : "");
+    const std::string what =
+        c.args[1] + " " + c.args[2] + (c.args.size() > 4 ? " " + c.args[4] : "");
     EXPECT_EQ(r.exitCode, c.exitCode) << what << ": " << r.err;
-    for (const std::string& s : c.said) EXPECT_NE(r.err.find(s), std::string::npos) << what << ": " << r.err;
+    for (const std::string& s : c.said)
+      EXPECT_NE(r.err.find(s), std::string::npos) << what << ": " << r.err;
     const nlohmann::json fwd = Pool(Cli({"pool", "show", "fwd", "--json"}));
     EXPECT_EQ(fwd["next_serial"], c.next) << what;
     EXPECT_EQ(fwd["last_serial"], c.last ? nlohmann::json(*c.last) : nlohmann::json()) << what;
@@ -261,6 +263,251 @@ TEST_F(CliServerTest, MissingOrUnreachableServerIsAClearError) {
     EXPECT_EQ(r.err.rfind(kUnreachable, 0), 0u) << r.err;
     EXPECT_GT(r.err.size(), kUnreachable.size() + 5) << "no reason given: " << r.err;
   }
+}
+
+// ----- stations -----
+
+// Waits, for 10 s at most, until `file` holds `lines` lines.
+void WaitForLines(const std::string& file, std::size_t lines) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    const std::string text = fs::exists(file) ? test::ReadFileBytes(file) : std::string();
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+}
+
+// Four stations, each with its own INI file, draw 250 numbers each at the
+// same time from one pool: 1000 numbers, none twice, none skipped. They log
+// in with the least-privilege role of the README: SELECT, INSERT and UPDATE
+// on the two tables, nothing else.
+TEST_F(CliServerTest, FourStationsDrawDistinctNumbersWithoutAGap) {
+  Sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'station') THEN "
+      "CREATE ROLE station LOGIN; END IF; END $$");
+  Sql("GRANT SELECT, INSERT, UPDATE ON velmorin_pool, velmorin_serial TO station");
+  ASSERT_EQ(Cli({"pool", "create", "line", "--next", "1000"}).exitCode, 0);
+  const std::string asStation = FCluster->ConnectionString() + " user=station";
+
+  std::vector<Station> stations;
+  std::vector<int> pids;
+  for (int i = 0; i < 4; ++i)
+    stations.push_back(MakeStation("s" + std::to_string(i), "line", asStation));
+  for (const Station& s : stations) pids.push_back(StartStation(s, 250, s.folder + "/out.jsonl"));
+  std::set<std::int64_t> all;
+  for (std::size_t i = 0; i < stations.size(); ++i) {
+    const Station& s = stations[i];
+    const std::string json = s.folder + "/out.jsonl";
+    EXPECT_EQ(test::WaitCli(pids[i]), 0) << test::ReadFileBytes(json + ".err");
+    const auto lines = JsonLines(test::ReadFileBytes(json));
+    EXPECT_EQ(lines.size(), 250u) << s.folder;
+    std::int64_t highest = 0;
+    for (const auto& line : lines) {
+      EXPECT_EQ(line["result"], "ok") << line;
+      const std::int64_t serial = line["serial"];
+      EXPECT_TRUE(all.insert(serial).second) << serial << " handed out twice";
+      highest = std::max(highest, serial);
+    }
+    auto written = Written(s);
+    std::sort(written.begin(), written.end());
+    std::vector<std::int64_t> reported;
+    for (const auto& line : lines) reported.push_back(line["serial"]);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(written, reported) << s.folder;
+    // The INI file mirrors the pool: past every number this station took.
+    EXPECT_GT(IniFile(s.ini).ReadInteger(s.skeleton, "NextSeqNum", 0), highest);
+  }
+  ASSERT_EQ(all.size(), 1000u);
+  EXPECT_EQ(*all.begin(), 1000);
+  EXPECT_EQ(*all.rbegin(), 1999);
+
+  const PgResult rows =
+      Sql("SELECT count(*), count(*) FILTER (WHERE result = 'ok'), count(DISTINCT skeleton), "
+          "min(serial), max(serial) FROM velmorin_serial WHERE pool = 'line'");
+  EXPECT_EQ(rows.Int(0, 0), 1000);
+  EXPECT_EQ(rows.Int(0, 1), 1000);
+  EXPECT_EQ(rows.Int(0, 2), 4);
+  EXPECT_EQ(rows.Int(0, 3), 1000);
+  EXPECT_EQ(rows.Int(0, 4), 1999);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "line", "--json"}))["next_serial"], 2000);
+}
+
+// A pool's last number ends a batch cleanly: the numbers up to it are done,
+// then the refusal, and the pool stays past its last.
+TEST_F(CliServerTest, ExhaustedPoolRefusesCleanly) {
+  ASSERT_EQ(Cli({"pool", "create", "tiny", "--next", "1998", "--last", "1999"}).exitCode, 0);
+  const Station s = MakeStation("tiny", "tiny", FCluster->ConnectionString());
+  const CliResult batch = test::RunCli(
+      {{"--ini", s.ini, "serialize", s.skeleton, "--count", "3", "--yes", "--json"}, s.folder, ""});
+  EXPECT_EQ(batch.exitCode, 1);
+  EXPECT_NE(batch.err.find("The serial numbers of pool tiny are used up (last 1999)."),
+            std::string::npos)
+      << batch.err;
+  const auto lines = JsonLines(batch.out);
+  ASSERT_EQ(lines.size(), 2u) << batch.out;
+  EXPECT_EQ(lines[0]["serial"], 1998);
+  EXPECT_EQ(lines[1]["serial"], 1999);
+  const nlohmann::json tiny = Pool(Cli({"pool", "show", "tiny", "--json"}));
+  EXPECT_EQ(tiny["next_serial"], 2000);
+  EXPECT_EQ(Sql("SELECT count(*) FROM velmorin_serial WHERE pool = 'tiny'").Int(0, 0), 2);
+  // Once more: refused before anything is taken or written.
+  const CliResult again =
+      test::RunCli({{"--ini", s.ini, "serialize", s.skeleton, "--yes"}, s.folder, ""});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("used up (last 1999)"), std::string::npos) << again.err;
+  EXPECT_EQ(Written(s).size(), 2u);
+}
+
+// Stations killed with SIGKILL at random moments, each started again, until
+// 100 kills: no number is ever on two images, every number below the pool's
+// next has its row, and a row without a result is one under way at a kill.
+TEST_F(CliServerTest, KilledStationsNeverShareANumber) {
+  constexpr int kKills = 100;
+  constexpr std::size_t kStations = 4;
+  ASSERT_EQ(Cli({"pool", "create", "killed", "--next", "1"}).exitCode, 0);
+  std::vector<Station> stations;
+  for (std::size_t i = 0; i < kStations; ++i) {
+    stations.push_back(
+        MakeStation("k" + std::to_string(i), "killed", FCluster->ConnectionString()));
+  }
+  const std::uint32_t seed = CrashSeed("station kill loop");
+  SCOPED_TRACE("station kill loop seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<std::size_t> which(0, kStations - 1);
+  std::uniform_int_distribution<int> delayUs(0, 20000);
+  std::bernoulli_distribution duringStartUp(0.2);
+
+  std::vector<int> pids(kStations), kills(kStations), starts(kStations);
+  std::vector<std::string> outputs(kStations);
+  const auto start = [&](std::size_t i) {
+    outputs[i] = stations[i].folder + "/run" + std::to_string(starts[i]++) + ".jsonl";
+    pids[i] = StartStation(stations[i], 1000000, outputs[i]);
+  };
+  for (std::size_t i = 0; i < kStations; ++i) start(i);
+  const auto began = std::chrono::steady_clock::now();
+  int killed = 0;
+  int killedInBatch = 0;
+  while (killed < kKills) {
+    const std::size_t i = which(random);
+    // Most kills once the station's batch is under way, some while it starts.
+    if (!duringStartUp(random)) WaitForLines(outputs[i], 1);
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    const bool inBatch = !test::ReadFileBytes(outputs[i]).empty();
+    ::kill(pids[i], SIGKILL);
+    const int status = test::WaitCli(pids[i]);
+    ASSERT_EQ(status, 128 + SIGKILL) << "station " << i << " ended by itself:\n"
+                                     << test::ReadFileBytes(outputs[i] + ".err");
+    ++killed;
+    ++kills[i];
+    if (inBatch) ++killedInBatch;
+    start(i);
+  }
+  // The last runs stop as Ctrl-C stops them: before their next number.
+  for (std::size_t i = 0; i < kStations; ++i) {
+    WaitForLines(outputs[i], 1);
+    ::kill(pids[i], SIGTERM);
+    EXPECT_EQ(test::WaitCli(pids[i]), 130) << test::ReadFileBytes(outputs[i] + ".err");
+  }
+  const auto took = std::chrono::steady_clock::now() - began;
+
+  // No number on two images, whichever station wrote them.
+  std::map<std::int64_t, std::size_t> writer;
+  for (std::size_t i = 0; i < kStations; ++i) {
+    for (const std::int64_t n : Written(stations[i])) {
+      const auto [at, fresh] = writer.emplace(n, i);
+      EXPECT_TRUE(fresh) << n << " written by stations " << at->second << " and " << i;
+    }
+  }
+  // Every number below the pool's next has its row, of the station that
+  // wrote its image; a row without a result is one under way at a kill.
+  const std::int64_t next = Pool(Cli({"pool", "show", "killed", "--json"}))["next_serial"];
+  const PgResult rows = Sql(
+      "SELECT serial, skeleton, result FROM velmorin_serial WHERE pool = 'killed' ORDER BY serial");
+  ASSERT_EQ(rows.Rows(), next - 1);
+  std::map<std::string, std::size_t> stationOf;
+  for (std::size_t i = 0; i < kStations; ++i) stationOf[stations[i].skeleton] = i;
+  std::vector<int> unfinished(kStations);
+  int ok = 0;
+  for (int r = 0; r < rows.Rows(); ++r) {
+    const std::int64_t serial = rows.Int(r, 0);
+    ASSERT_EQ(serial, r + 1) << "a number below the pool's next has no row";
+    const auto station = stationOf.find(rows.Text(r, 1));
+    ASSERT_NE(station, stationOf.end()) << rows.Text(r, 1);
+    // An image on disk is at the station that took its number.
+    const auto file = writer.find(serial);
+    if (file != writer.end()) {
+      EXPECT_EQ(file->second, station->second) << serial;
+    }
+    if (rows.IsNull(r, 2)) {
+      ++unfinished[station->second];
+    } else {
+      EXPECT_EQ(rows.Text(r, 2), "ok") << serial;
+      EXPECT_NE(file, writer.end()) << serial << " done without its image";
+      ++ok;
+    }
+  }
+  for (std::size_t i = 0; i < kStations; ++i) {
+    EXPECT_LE(unfinished[i], kills[i]) << "station " << i;
+  }
+  // No image of a number the pool never handed out.
+  EXPECT_GE(writer.begin()->first, 1);
+  EXPECT_LT(writer.rbegin()->first, next);
+  EXPECT_GE(killedInBatch, kKills / 2);
+  std::printf(
+      "%d kills (%d in a batch) in %lld ms: %lld numbers taken, %d done, %zu written\n", killed,
+      killedInBatch,
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()),
+      static_cast<long long>(next - 1), ok, writer.size());
+}
+
+// The server stopped at once in the middle of a batch: the station stops
+// with the server's error; after the restart a batch goes on, with no number
+// twice.
+TEST_F(CliServerTest, ServerCrashStopsTheBatchAndARestartGoesOn) {
+  PgCluster cluster;
+  cluster.Start();
+  const Station s = MakeStation("crash", "crash", cluster.ConnectionString());
+  const auto cli = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--ini", s.ini});
+    return test::RunCli({args, s.folder, ""});
+  };
+  ASSERT_EQ(cli({"server", "init"}).exitCode, 0);
+  ASSERT_EQ(cli({"pool", "create", "crash", "--next", "1"}).exitCode, 0);
+
+  const std::string first = s.folder + "/first.jsonl";
+  const int pid = StartStation(s, 1000000, first);
+  WaitForLines(first, 20);
+  cluster.StopImmediately();
+  EXPECT_EQ(test::WaitCli(pid), 1);
+  const std::string err = test::ReadFileBytes(first + ".err");
+  const std::size_t at = err.find(kUnreachable);
+  EXPECT_TRUE(at != std::string::npos && (at == 0 || err[at - 1] == '\n')) << err;
+
+  cluster.Restart();
+  const CliResult second = cli({"serialize", s.skeleton, "--count", "50", "--yes", "--json"});
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  const auto before = JsonLines(test::ReadFileBytes(first));
+  const auto after = JsonLines(second.out);
+  EXPECT_GE(before.size(), 20u);
+  EXPECT_EQ(after.size(), 50u);
+  std::set<std::int64_t> seen;
+  std::int64_t highestBefore = 0;
+  for (const auto& line : before) {
+    EXPECT_TRUE(seen.insert(line["serial"].get<std::int64_t>()).second) << line;
+    highestBefore = std::max(highestBefore, line["serial"].get<std::int64_t>());
+  }
+  for (const auto& line : after) {
+    EXPECT_EQ(line["result"], "ok") << line;
+    EXPECT_TRUE(seen.insert(line["serial"].get<std::int64_t>()).second) << line;
+    EXPECT_GT(line["serial"].get<std::int64_t>(), highestBefore) << line;
+  }
+  // Every image reported is on disk; at most the one under way at the crash
+  // is there without its line.
+  const auto written = Written(s);
+  const std::set<std::int64_t> files(written.begin(), written.end());
+  for (const auto& line : after) EXPECT_EQ(files.count(line["serial"]), 1u) << line;
+  EXPECT_LE(files.size(), seen.size() + 1);
+  PgConnection pg(cluster.ConnectionString());
+  EXPECT_LE(pg.Exec("SELECT count(*) FROM velmorin_serial WHERE result IS NULL").Int(0, 0), 1);
 }
 
 }  // namespace
