@@ -1,5 +1,7 @@
 #include "ProfileStore.h"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -62,6 +64,19 @@ void ProfileStore::Open() {
   const auto count = static_cast<std::int64_t>(names.size());
   FView.SetSkelFileItems(names);
   FProductionLogName = contents->ReadString(kOptionsSection, "ProductionLog", "");
+  FSource.reset();
+  FSourceRefused.clear();
+  FFollowedPool.clear();
+  FFollowedNext.reset();
+  const std::string server = contents->ReadString(kOptionsSection, "SerialServer", "");
+  if (!server.empty()) {
+    if (FConnector) FSource = FConnector(server);
+    if (!FSource) {
+      FSourceRefused = FIniFile.FileName() +
+                       " names a serial server (SerialServer in section Options), and this "
+                       "Velmorin has no way to reach one; it stores and serializes nothing";
+    }
+  }
   const std::int32_t selected = contents->ReadInteger(kOptionsSection, kDefaultImgKey, -1);
   FView.SetSkelFileIndex(selected >= 0 && selected < count ? selected : -1);
   LoadProfile(&*contents);
@@ -84,6 +99,7 @@ void ProfileStore::RequireProfileRead() const {
     throw EIniFileException("The profile was not read from " + FIniFile.FileName() +
                             "; select the skeleton file again before storing or serializing");
   }
+  if (!FSourceRefused.empty()) throw EIniFileException(FSourceRefused);
   if (!FRulesRefused.empty()) throw EProfileValueError(FRulesRefused);
 }
 
@@ -100,6 +116,8 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
     FView.SetSettings(reset);
     FRules = SeqNumRules{};
     FRulesRefused.clear();
+    FFollowedPool.clear();
+    FFollowedNext.reset();
     return;
   }
 
@@ -125,6 +143,7 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
     if (answer == mrYes && !FView.ForgetChanges()) {
       const ProfileSettings shown = FView.Settings();
       RequireStorableProfile(FProfileNameValue, shown);
+      KeepPoolFor(FProfileNameValue, shown);
       FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
       read();
     }
@@ -144,8 +163,44 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
     // current, leaving this one asks nothing.
     FRulesRefused = error.Message();
     FProfileNameValue.clear();
+    FFollowedPool.clear();
+    FFollowedNext.reset();
     throw;
   }
+  // A server that can't be asked leaves the profile loaded as the file has
+  // it; the error still reaches the operator.
+  ShowPoolNext();
+}
+
+void ProfileStore::ShowPoolNext() {
+  FFollowedPool.clear();
+  FFollowedNext.reset();
+  if (!FSource || FProfileNameValue.empty()) return;
+  const std::string pool = PoolName(FRules, FProfileNameValue);
+  const std::optional<std::int64_t> next = FSource->PoolNext(pool);
+  if (!next) return;  // made at Next SN by the first store or take
+  // A pool that gave its last number, 2147483647, shows that number: the
+  // field holds no more.
+  constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
+  FollowPool(pool, static_cast<std::int32_t>(std::clamp(*next, kLowest, kHighest)));
+}
+
+void ProfileStore::FollowPool(const std::string& pool, std::int32_t next) {
+  FView.SetNextSeqNum(next);
+  FFollowedPool = pool;
+  FFollowedNext = next;
+}
+
+void ProfileStore::KeepPoolFor(const std::string& profileName, const ProfileSettings& shown) {
+  if (!FSource) return;
+  const std::string pool = PoolName(FRules, profileName);
+  // A Next SN that only follows the pool has nothing to tell it; this also
+  // spares the server a question for each image's mirror store.
+  if (pool == FFollowedPool && FFollowedNext == shown.NextSeqNum) return;
+  FSource->KeepPoolAt(pool, shown.NextSeqNum);
+  FFollowedPool = pool;
+  FFollowedNext = shown.NextSeqNum;
 }
 
 void ProfileStore::StoreProfile() {
@@ -154,6 +209,8 @@ void ProfileStore::StoreProfile() {
   if (FView.ForgetChanges()) return;
   const ProfileSettings shown = FView.Settings();
   RequireStorableProfile(FProfileNameValue, shown);
+  // The pool first: a pool that refuses the number leaves the file as it was.
+  KeepPoolFor(FProfileNameValue, shown);
   // One replacement for all seventeen keys: a failure leaves the stored
   // profile whole, and the serial number is on disk when this returns.
   FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
@@ -172,7 +229,13 @@ bool ProfileStore::ProfileUnchanged() const {
 bool ProfileStore::ProfileUnchanged(const IniFile::Contents& contents) const {
   ProfileSettings shown = FView.Settings();
   shown.ByteOrder = ByteOrderIndex(shown.ByteOrder);
-  return DecodeProfile(contents, FProfileNameValue) == shown;
+  const ProfileSettings stored = DecodeProfile(contents, FProfileNameValue);
+  // Next SN moves with the pool, under other stations' takes too: only a
+  // number the operator typed is a change.
+  if (FFollowedNext == shown.NextSeqNum && FFollowedPool == PoolName(FRules, FProfileNameValue)) {
+    shown.NextSeqNum = stored.NextSeqNum;
+  }
+  return stored == shown;
 }
 
 void ProfileStore::AddProfile() {
@@ -194,6 +257,7 @@ void ProfileStore::SaveProfile() {
   RequireProfileRead();
   const ProfileSettings shown = FView.Settings();
   RequireStorableProfile(FView.SkelFileText(), shown);
+  KeepPoolFor(FView.SkelFileText(), shown);
   // The old section goes and the new one is written in the same replacement,
   // so there is no moment at which the profile exists nowhere.
   const std::string leaving = FProfileNameValue;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "IniFile.h"
@@ -11,6 +12,7 @@
 #include "ProfileKeys.h"
 #include "ProfileView.h"
 #include "SeqNumRules.h"
+#include "SerialSource.h"
 
 namespace velmorin {
 
@@ -28,8 +30,22 @@ class ProfileStore {
   // Start-up: takes the hold on the INI file (EIniFileInUse, before anything
   // is read, when another copy of the program has it), fills the list from the
   // file's sections, drops "Options", selects DefaultImg and loads that
-  // profile, all from one read of the file.
+  // profile, all from one read of the file. When "Options" names a serial
+  // server (key "SerialServer"), the connector makes its source first.
   void Open();
+
+  // How to make the source of numbers that "[Options] SerialServer" names;
+  // set before Open. Without one, a file that names a server refuses to
+  // store or serialize: a station that believes it shares a series must not
+  // count on its own.
+  void SetSerialSourceConnector(SerialSourceConnector connector) {
+    FConnector = std::move(connector);
+  }
+  // The serial server's source, or nullptr when the INI file names none.
+  SerialSource* Source() const { return FSource.get(); }
+  // After a number was taken from `pool`: the Next SN field shows the pool's
+  // next number, which then counts as no change of the operator's.
+  void FollowPool(const std::string& pool, std::int32_t next);
   // Shut-down: stores the selected index as DefaultImg and lets go of the
   // hold. A store refused at Open, or whose start-up read failed, writes nothing.
   void Close();
@@ -67,6 +83,12 @@ class ProfileStore {
  private:
   // LoadProfile from a read already made (nullptr: read the file now).
   void LoadProfile(const IniFile::Contents* known);
+  // Reads the pool's next number into the Next SN field, when there is a
+  // server and the pool exists.
+  void ShowPoolNext();
+  // Before `shown` is stored as the profile of `profileName`: brings its pool
+  // along (made, or moved forward), unless the Next SN only follows it.
+  void KeepPoolFor(const std::string& profileName, const ProfileSettings& shown);
   bool ProfileUnchanged(const IniFile::Contents& contents) const;
   // The seventeen values and the rules that are present, as the file holds them.
   ProfileKeyValues StoredValues(const ProfileSettings& shown) const;
@@ -83,6 +105,13 @@ class ProfileStore {
   // Why the loaded profile's rules were refused; empty when they weren't.
   std::string FRulesRefused;
   std::string FProductionLogName;
+  SerialSourceConnector FConnector;
+  std::unique_ptr<SerialSource> FSource;
+  // Why a named serial server has no source; empty when none is named or it has one.
+  std::string FSourceRefused;
+  // The pool whose next number the Next SN field shows, and that number.
+  std::string FFollowedPool;
+  std::optional<std::int32_t> FFollowedNext;
 };
 
 }  // namespace velmorin

@@ -1,6 +1,7 @@
 #include "SeqNumRules.h"
 
 #include <array>
+#include <filesystem>
 
 #include "ParseInteger.h"
 #include "ProfileKeys.h"
@@ -16,6 +17,7 @@ constexpr std::array<SeqNumFormat, 5> kFormats{SeqNumFormat::Binary, SeqNumForma
 const std::string kFormatKey = "SeqNumFormat";
 const std::string kStepKey = "SeqNumStep";
 const std::string kLastKey = "LastSeqNum";
+const std::string kPoolKey = "SerialPool";
 
 // No value the INI file holds can contain a line break, so this default tells
 // an absent key from a present one.
@@ -29,7 +31,7 @@ std::string FormatList() {
   return list;
 }
 
-// Reads `text` into `rules` under `key` (one of the three, stored spelling);
+// Reads `text` into `rules` under `key` (one of the four, stored spelling);
 // returns why the text is refused, or an empty text when it is taken.
 std::string ReadRule(SeqNumRules& rules, const std::string& key, const std::string& text) {
   if (key == kFormatKey) {
@@ -40,6 +42,11 @@ std::string ReadRule(SeqNumRules& rules, const std::string& key, const std::stri
       }
     }
     return "is no serial number format; the formats are " + FormatList();
+  }
+  if (key == kPoolKey) {
+    // Any name the INI file can hold: the server takes it as a value.
+    rules.Pool = text;
+    return {};
   }
   const std::optional<std::int32_t> value = TryParseInteger(text);
   if (!value) return "is not a 32-bit integer";
@@ -73,8 +80,13 @@ const char* SeqNumFormatName(SeqNumFormat format) {
   return "binary";
 }
 
+std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath) {
+  if (rules.Pool && !rules.Pool->empty()) return *rules.Pool;
+  return std::filesystem::path(skeletonPath).stem().string();
+}
+
 const std::vector<std::string>& SeqNumRuleKeyNames() {
-  static const std::vector<std::string> names{kFormatKey, kStepKey, kLastKey};
+  static const std::vector<std::string> names{kFormatKey, kStepKey, kLastKey, kPoolKey};
   return names;
 }
 
@@ -90,6 +102,7 @@ std::vector<std::pair<std::string, std::string>> EncodeSeqNumRules(const SeqNumR
   if (rules.Format) values.emplace_back(kFormatKey, SeqNumFormatName(*rules.Format));
   if (rules.Step) values.emplace_back(kStepKey, std::to_string(*rules.Step));
   if (rules.Last) values.emplace_back(kLastKey, std::to_string(*rules.Last));
+  if (rules.Pool) values.emplace_back(kPoolKey, *rules.Pool);
   return values;
 }
 

@@ -1,6 +1,7 @@
-// The three optional profile keys that say how a serial number is handed out
-// and in which form firmware reads it: SeqNumFormat, SeqNumStep and
-// LastSeqNum. The window neither shows nor compares them; the profile store
+// The optional profile keys that say how a serial number is handed out and in
+// which form firmware reads it: SeqNumFormat, SeqNumStep, LastSeqNum, and
+// SerialPool, the pool a serial server draws the profile's numbers from. The
+// window neither shows nor compares them; the profile store
 // keeps them beside the seventeen values, and a key that is absent from the
 // file stays absent, so that a profile without them reads and writes exactly
 // as before.
@@ -34,6 +35,9 @@ struct SeqNumRules {
   std::optional<SeqNumFormat> Format;
   std::optional<std::int32_t> Step;
   std::optional<std::int32_t> Last;  // the last number the profile may hand out
+  // The serial server's pool; by default the skeleton file's name without
+  // its extension (PoolName).
+  std::optional<std::string> Pool;
 
   SeqNumFormat FormatOrDefault() const { return Format.value_or(SeqNumFormat::Binary); }
   std::int32_t StepOrDefault() const { return Step.value_or(1); }
@@ -41,13 +45,18 @@ struct SeqNumRules {
   bool operator==(const SeqNumRules&) const = default;
 };
 
+// The pool a serial server draws the numbers of `skeletonPath`'s profile
+// from: SerialPool when set, else the file's name without its extension
+// ("board" for /fw/board.hex).
+std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath);
+
 // The name the INI file holds for a format ("binary", "bcd", ...).
 const char* SeqNumFormatName(SeqNumFormat format);
 
-// The three keys, in the order they follow the seventeen.
+// The four keys, in the order they follow the seventeen.
 const std::vector<std::string>& SeqNumRuleKeyNames();
 
-// The stored spelling of one of the three keys (letter case ignored), or
+// The stored spelling of one of the four keys (letter case ignored), or
 // nullptr when `key` is none of them.
 const std::string* SeqNumRuleKeyName(std::string_view key);
 
@@ -59,7 +68,7 @@ std::vector<std::pair<std::string, std::string>> EncodeSeqNumRules(const SeqNumR
 // outside 1 to 65535, or a step or last number that is no 32-bit integer.
 SeqNumRules DecodeSeqNumRules(const IniFile::Contents& ini, const std::string& section);
 
-// Sets one of the three keys from its text (letter case of a format name
+// Sets one of the four keys from its text (letter case of a format name
 // ignored). Raises EProfileValueError, leaving `rules` as it was, for a text
 // that DecodeSeqNumRules would refuse.
 void ApplySeqNumRule(SeqNumRules& rules, std::string_view key, const std::string& text);

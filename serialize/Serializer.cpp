@@ -1,6 +1,8 @@
 #include "Serializer.h"
 
+#include <exception>
 #include <filesystem>
+#include <limits>
 #include <optional>
 
 #include "BurnerCommand.h"
@@ -24,6 +26,10 @@ std::int32_t Serializer::TakeSeqNum() {
   FStore.RequireProfileRead();
   const ProfileSettings settings = FView.Settings();
   const SeqNumRules& rules = FStore.Rules();
+  FServerPool.reset();
+  if (SerialSource* source = FStore.Source(); source != nullptr && settings.AutoIncSeq) {
+    return TakeFromPool(*source, settings, rules);
+  }
   const std::int32_t seqNum = FView.NextSeqNum();
   // A number used up or too wide for its slot is refused while it is still
   // unused: Next SN stays, and nothing is written.
@@ -31,6 +37,50 @@ std::int32_t Serializer::TakeSeqNum() {
   if (settings.AutoIncSeq) {
     FView.SetNextSeqNum(SeqNumAfter(seqNum, rules));
     FStore.StoreProfile();
+  }
+  return seqNum;
+}
+
+std::int32_t Serializer::TakeFromPool(SerialSource& source, const ProfileSettings& settings,
+                                      const SeqNumRules& rules) {
+  // A pool hands out its numbers one after the other.
+  if (rules.StepOrDefault() != 1) {
+    throw ESeqNumRefused(
+        "A profile that draws its serial numbers from a serial server steps by 1, "
+        "not by " +
+        std::to_string(rules.StepOrDefault()) + " (SeqNumStep).");
+  }
+  SerialTake take;
+  take.Skeleton = FView.SkelFileText();
+  take.Pool = PoolName(rules, take.Skeleton);
+  take.Station = StationName();
+  take.StartIfMissing = FView.NextSeqNum();
+  // The profile's own last number and the fit rule, checked inside the
+  // transaction: a refused number is rolled back, never taken. The pool
+  // itself keeps the last number of all, so the wrap check has no part here.
+  ProfileSettings asTaken = settings;
+  asTaken.AutoIncSeq = false;
+  const std::int32_t seqNum = source.Take(
+      take, [&](std::int32_t number) { RequireSeqNumAvailable(number, asTaken, rules); });
+  FServerPool = take.Pool;
+  const std::int32_t next =
+      seqNum == std::numeric_limits<std::int32_t>::max() ? seqNum : seqNum + 1;
+  try {
+    FStore.FollowPool(take.Pool, next);
+    FStore.StoreProfile();
+  } catch (const std::exception& error) {
+    // The number is the server's now: it ends here, and says why.
+    ProductionEntry entry;
+    entry.Skeleton = take.Skeleton;
+    entry.Serial = seqNum;
+    entry.Fate = SerialFate::Error;
+    entry.Message = error.what();
+    try {
+      Report(std::nullopt, std::move(entry));
+    } catch (const std::exception&) {
+      // The store's failure is the one to show.
+    }
+    throw;
   }
   return seqNum;
 }
@@ -128,6 +178,7 @@ bool Serializer::SerializeImage() {
 }
 
 void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEntry entry) {
+  std::exception_ptr failure;
   if (record) {
     try {
       record->Append(entry);
@@ -135,11 +186,24 @@ void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEn
       // The number's end is the record's failure, which stops the command.
       entry.Fate = SerialFate::Error;
       entry.Message = error.what();
-      if (FSerialObserver) FSerialObserver(entry);
-      throw;
+      failure = std::current_exception();
+    }
+  }
+  if (FServerPool) {
+    const std::string pool = std::move(*FServerPool);
+    FServerPool.reset();
+    try {
+      FStore.Source()->Finish(pool, entry.Serial,
+                              SerialEnd{entry.OutputFile, ProductionLog::FateText(entry.Fate),
+                                        entry.ExitCode, entry.Message});
+    } catch (const std::exception&) {
+      // The image itself ended as the entry says; a server that can't hear
+      // of it stops the command.
+      if (!failure) failure = std::current_exception();
     }
   }
   if (FSerialObserver) FSerialObserver(entry);
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool Serializer::SerializeOne() {

@@ -34,7 +34,10 @@ class Serializer {
 
   // The number for this image; under "Auto Inc." the Next SN field advances
   // by the profile's step (wrapping at 32 bits) and the profile is stored
-  // before this returns. Refused, before anything is taken, while a failed
+  // before this returns. With a serial server and "Auto Inc.", the number is
+  // the pool's, taken in a transaction committed before this returns; Next
+  // SN then shows the pool's next number, and the profile is stored as its
+  // mirror. Refused, before anything is taken, while a failed
   // read of the INI file leaves the window's profile unknown, and with
   // ESeqNumRefused for a number beyond the profile's last one or one that
   // does not fit its slot (RequireSeqNumAvailable).
@@ -90,8 +93,11 @@ class Serializer {
   const BurnOutcome& LastBurn() const { return FLastBurn; }
 
  private:
-  // Hands the entry to the record (when on) and to the observer.
+  // Hands the entry to the record (when on), to the serial server (when the
+  // number is the server's) and to the observer.
   void Report(const std::optional<ProductionLog>& record, ProductionEntry entry);
+  std::int32_t TakeFromPool(SerialSource& source, const ProfileSettings& settings,
+                            const SeqNumRules& rules);
 
   ProfileView& FView;
   ProfileStore& FStore;
@@ -105,6 +111,9 @@ class Serializer {
   SerialFate FBurnFate = SerialFate::Ok;
   std::optional<std::uint32_t> FBurnExitCode;
   SerialObserver FSerialObserver;
+  // The pool of the number under way, while the server has yet to hear how
+  // its serialization ended.
+  std::optional<std::string> FServerPool;
   std::atomic<bool> FStopRequested{false};
   const std::atomic<bool>* FStopFlag = nullptr;
 };

@@ -43,6 +43,17 @@ class Session {
   // (the hold goes all the same).
   void Close();
 
+  // How to reach the serial server that "[Options] SerialServer" may name;
+  // set before Open (see ProfileStore::SetSerialSourceConnector).
+  void SetSerialSourceConnector(SerialSourceConnector connector) {
+    FStore.SetSerialSourceConnector(std::move(connector));
+  }
+  // Where the serial numbers come from, for the About box: the serial
+  // server's host and database, or empty when the INI file names none.
+  std::string SerialServerDescription() const {
+    return FStore.Source() != nullptr ? FStore.Source()->Description() : std::string();
+  }
+
   const std::string& IniPath() const { return FIniPath; }
   // The production record's file as the INI file named it at Open; empty when
   // there is none.

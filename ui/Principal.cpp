@@ -23,7 +23,11 @@
 #include "ProfileKeys.h"
 #include "QtBurnerRunner.h"
 #include "QtOperator.h"
+#include "SerialSource.h"
 #include "Version.h"
+#ifdef VELMORIN_SERIAL_SERVER
+#include "ServerSerialSource.h"
+#endif
 
 namespace velmorin {
 
@@ -108,6 +112,9 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
   FSession = std::make_unique<Session>(FIniLocation.Path, *this, *FOperator);
   // The running-burner box; a child object, so it outlives the session.
   FSession->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
+#ifdef VELMORIN_SERIAL_SERVER
+  FSession->SetSerialSourceConnector(&ConnectSerialServer);
+#endif
 
   ConnectHandlers();
   // Every box belongs to this window, whichever window is active.
@@ -290,11 +297,13 @@ std::array<SpinEdit*, 4> TFormPrincipal::SeqNumOfsFields() const {
   return {FEdSeqNumOfs1, FEdSeqNumOfs2, FEdSeqNumOfs3, FEdSeqNumOfs4};
 }
 
-std::string TFormPrincipal::AboutText(const std::string& iniPath) {
+std::string TFormPrincipal::AboutText(const std::string& iniPath, const std::string& serialServer) {
   const std::string eol = "\r\n";
-  // The file holding the profiles, so the operator knows what to back up.
+  // The file holding the profiles, so the operator knows what to back up;
+  // and, when the numbers are shared, where they come from.
+  const std::string server = serialServer.empty() ? "" : "Serial numbers: " + serialServer + eol;
   return std::string(version::kProductName) + eol + "Version " + version::kShortVersion + " " +
-         version::kPlatformName + eol + "Profiles: " + iniPath + eol + eol +
+         version::kPlatformName + eol + "Profiles: " + iniPath + eol + server + eol +
          "Stamps serial numbers into Intel HEX images and hands them to the burner." + eol +
          "File version " + version::kFileVersion + ", product version " + version::kProductVersion +
          ".";
@@ -443,6 +452,10 @@ void TFormPrincipal::FormShow() {
       throw;  // the error box says so and names the file
     } catch (const EProfileValueError&) {
       ruleRefused = std::current_exception();
+    } catch (const ESerialServerError&) {
+      // The profile is loaded as the INI file has it; the box says why its
+      // Next SN does not follow the pool.
+      ruleRefused = std::current_exception();
     }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
@@ -549,7 +562,8 @@ void TFormPrincipal::FBtnSerializeClick() {
 
 void TFormPrincipal::FBtnAboutClick() {
   RunGuarded([this] {
-    FOperator->ShowMessageBox(AboutText(FIniLocation.Path), BoxKind::Information, box_button::OK);
+    FOperator->ShowMessageBox(AboutText(FIniLocation.Path, FSession->SerialServerDescription()),
+                              BoxKind::Information, box_button::OK);
   });
 }
 

@@ -53,7 +53,8 @@ class TFormPrincipal : public QDialog, public ProfileView {
   ProfileStore& Store() { return FSession->Store(); }
 
   // The text of the About box, which names the file holding the profiles.
-  static std::string AboutText(const std::string& iniPath);
+  // `serialServer`: the serial server's description, empty when there is none.
+  static std::string AboutText(const std::string& iniPath, const std::string& serialServer = {});
 
   // ProfileView, over the controls.
   ProfileSettings Settings() const override;
