@@ -24,6 +24,10 @@
 #include "TerminalOperator.h"
 #include "UsageError.h"
 
+#if VELMORIN_SERIAL_SERVER
+#include "ServerSerialSource.h"
+#endif
+
 namespace velmorin::cli {
 
 namespace {
@@ -125,6 +129,10 @@ int SerializeCommand::Run() {
   // A question starts on a line of its own.
   op.SetBeforeQuestion([&progress] { progress.EndLine(); });
   Session session(FLocation.Path, view, op);
+#if VELMORIN_SERIAL_SERVER
+  // Numbers from the serial server when the INI file names one.
+  session.SetSerialSourceConnector(&ConnectSerialServer);
+#endif
   // As the window does at start: the per-user folder first, since the lock
   // file lies beside the INI file.
   MakeIniFolder(FLocation);

@@ -267,11 +267,16 @@ TEST_F(CliServerTest, MissingOrUnreachableServerIsAClearError) {
 
 // ----- stations -----
 
+// A child's output file, empty while the child has not made it yet.
+std::string OutputOf(const std::string& file) {
+  return fs::exists(file) ? test::ReadFileBytes(file) : std::string();
+}
+
 // Waits, for 10 s at most, until `file` holds `lines` lines.
 void WaitForLines(const std::string& file, std::size_t lines) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    const std::string text = fs::exists(file) ? test::ReadFileBytes(file) : std::string();
+    const std::string text = OutputOf(file);
     if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) return;
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
@@ -391,11 +396,11 @@ TEST_F(CliServerTest, KilledStationsNeverShareANumber) {
     // Most kills once the station's batch is under way, some while it starts.
     if (!duringStartUp(random)) WaitForLines(outputs[i], 1);
     std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
-    const bool inBatch = !test::ReadFileBytes(outputs[i]).empty();
+    const bool inBatch = !OutputOf(outputs[i]).empty();
     ::kill(pids[i], SIGKILL);
     const int status = test::WaitCli(pids[i]);
     ASSERT_EQ(status, 128 + SIGKILL) << "station " << i << " ended by itself:\n"
-                                     << test::ReadFileBytes(outputs[i] + ".err");
+                                     << OutputOf(outputs[i] + ".err");
     ++killed;
     ++kills[i];
     if (inBatch) ++killedInBatch;
