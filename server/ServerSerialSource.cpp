@@ -1,5 +1,6 @@
 #include "ServerSerialSource.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "PgConnection.h"
@@ -94,7 +95,7 @@ std::int32_t ServerSerialSource::Take(const SerialTake& take,
   PgTransaction transaction(pg);
   const PgParams params = {take.Pool, take.Station, take.Skeleton};
   std::int64_t number = -1;
-  bool madePool = false;
+  bool lookedAgain = false;
   for (int skips = 0;;) {
     const PgResult r = pg.Exec(kTakeAndRecord, params);
     if (!r.IsNull(0, 1)) {
@@ -114,18 +115,26 @@ std::int32_t ServerSerialSource::Take(const SerialTake& take,
       continue;
     }
     const PgResult pool =
-        pg.Exec("SELECT last_serial FROM velmorin_pool WHERE name = $1", {take.Pool});
-    if (pool.Rows() == 0 && !madePool) {
+        pg.Exec("SELECT next_serial, last_serial FROM velmorin_pool WHERE name = $1", {take.Pool});
+    if (pool.Rows() == 0 && !lookedAgain) {
       pg.Exec(
           "INSERT INTO velmorin_pool (name, next_serial, created_at) VALUES ($1, $2, now())"
           " ON CONFLICT (name) DO NOTHING",
           {take.Pool, std::to_string(take.StartIfMissing)});
-      madePool = true;
+      lookedAgain = true;
       continue;
     }
     if (pool.Rows() == 0)
       throw ESerialServerError(SerialServerMessage("pool " + take.Pool + " vanished while made"));
-    const std::int64_t last = pool.OptionalInt(0, 0).value_or(kHighest);
+    const std::int64_t last = pool.OptionalInt(0, 1).value_or(kHighest);
+    if (pool.Int(0, 0) <= std::min(last, kHighest)) {
+      // Another station made the pool after this take looked for it.
+      if (lookedAgain)
+        throw ESerialServerError(
+            SerialServerMessage("pool " + take.Pool + " has numbers left, but none was given"));
+      lookedAgain = true;
+      continue;
+    }
     throw ESerialPoolRefused("The serial numbers of pool " + take.Pool + " are used up (last " +
                              std::to_string(last) + ").");
   }
