@@ -33,6 +33,13 @@ const char* const kTakeAndRecord =
     "  ON CONFLICT (pool, serial) DO NOTHING RETURNING serial)"
     " SELECT (SELECT serial FROM taken), (SELECT serial FROM recorded)";
 
+// Pools hold the numbers 0..2147483647, as the pool commands allow.
+void CheckStart(const std::string& pool, std::int32_t next) {
+  if (next < 0)
+    throw ESerialPoolRefused("Next SN " + std::to_string(next) + " can't start pool " + pool +
+                             ": serial numbers run from 0 to 2147483647.");
+}
+
 }  // namespace
 
 ServerSerialSource::ServerSerialSource(std::string connection)
@@ -57,6 +64,7 @@ std::optional<std::int64_t> ServerSerialSource::PoolNext(const std::string& pool
 }
 
 void ServerSerialSource::KeepPoolAt(const std::string& pool, std::int32_t next) {
+  CheckStart(pool, next);
   PgConnection& pg = Connection();
   PgTransaction transaction(pg);
   const std::string wanted = std::to_string(next);
@@ -117,6 +125,7 @@ std::int32_t ServerSerialSource::Take(const SerialTake& take,
     const PgResult pool =
         pg.Exec("SELECT next_serial, last_serial FROM velmorin_pool WHERE name = $1", {take.Pool});
     if (pool.Rows() == 0 && !lookedAgain) {
+      CheckStart(take.Pool, take.StartIfMissing);
       pg.Exec(
           "INSERT INTO velmorin_pool (name, next_serial, created_at) VALUES ($1, $2, now())"
           " ON CONFLICT (name) DO NOTHING",

@@ -149,6 +149,8 @@ TEST_F(ServerKeep, APoolOnlyMovesForward) {
        "Next SN 1000 is below the next serial number 1250 of pool board; a pool only moves "
        "forward."},
       {2147483648, 2147483647, 2147483648, ""},  // every number given
+      {std::nullopt, -1, -1,
+       "Next SN -1 can't start pool board: serial numbers run from 0 to 2147483647."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.NextSN);
@@ -162,7 +164,7 @@ TEST_F(ServerKeep, APoolOnlyMovesForward) {
     else
       EXPECT_EQ(MessageOf<ESerialPoolRefused>([&] { source.KeepPoolAt("board", c.NextSN); }),
                 c.Refusal);
-    EXPECT_EQ(source.PoolNext("board"), c.After);
+    EXPECT_EQ(source.PoolNext("board").value_or(-1), c.After);
   }
 }
 
