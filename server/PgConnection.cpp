@@ -1,0 +1,249 @@
+#include "PgConnection.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+#include "SerialSource.h"
+
+namespace velmorin {
+
+namespace {
+
+// Defaults the user's connection string may override: libpq gives a later
+// keyword precedence, and the expanded connection string comes last.
+// Keepalives and tcp_user_timeout let a dead TCP peer be noticed within
+// seconds, not the system's default of hours.
+const char* const kDefaultKeys[] = {
+    "connect_timeout",  "keepalives",       "keepalives_idle",          "keepalives_interval",
+    "keepalives_count", "tcp_user_timeout", "fallback_application_name"};
+const char* const kDefaultValues[] = {"10", "1", "5", "2", "3", "10000", "velmorin"};
+
+std::string TrimEnd(std::string text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return text;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+// What libpq itself takes as a connection string rather than a database name.
+bool IsConnectionString(const std::string& text) {
+  return StartsWith(text, "postgresql://") || StartsWith(text, "postgres://") ||
+         text.find('=') != std::string::npos;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The server's own words for a failed statement, without the statement's
+// position marker lines that PQresultErrorMessage adds.
+std::string ResultReason(const PGresult* result, const PGconn* conn) {
+  if (result) {
+    if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) return primary;
+    const std::string whole = PQresultErrorMessage(result);
+    if (!TrimEnd(whole).empty()) return whole;
+  }
+  return PQerrorMessage(conn);
+}
+
+}  // namespace
+
+std::string SerialServerMessage(const std::string& reason) {
+  std::string trimmed = TrimEnd(reason);
+  if (trimmed.empty()) trimmed = "no reason given";
+  return "Unable to reach the serial server: " + trimmed;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseConnectionString(
+    const std::string& connection) {
+  if (!connection.empty() && !IsConnectionString(connection)) return {{"dbname", connection}};
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
+  if (!options) {
+    std::string reason = error ? error : "out of memory";
+    PQfreemem(error);
+    // libpq quotes the piece it could not read, which may be part of a
+    // password: then only say that the string is bad.
+    const std::string lower = Lower(connection);
+    if (lower.find("password") != std::string::npos || lower.find('@') != std::string::npos)
+      reason = "the connection string can't be read";
+    throw ESerialServerError(SerialServerMessage(reason));
+  }
+  std::vector<std::pair<std::string, std::string>> named;
+  for (const PQconninfoOption* o = options; o->keyword; ++o)
+    if (o->val) named.emplace_back(o->keyword, o->val);
+  PQconninfoFree(options);
+  return named;
+}
+
+// --- PgResult ---
+
+void PgResult::Clear::operator()(pg_result* result) const {
+  PQclear(result);
+}
+
+PgResult::PgResult(pg_result* result) : FResult(result) {}
+
+int PgResult::Rows() const {
+  return PQntuples(FResult.get());
+}
+
+int PgResult::Columns() const {
+  return PQnfields(FResult.get());
+}
+
+bool PgResult::IsNull(int row, int column) const {
+  return PQgetisnull(FResult.get(), row, column) != 0;
+}
+
+std::string PgResult::Text(int row, int column) const {
+  return std::string(PQgetvalue(FResult.get(), row, column),
+                     static_cast<std::size_t>(PQgetlength(FResult.get(), row, column)));
+}
+
+std::int64_t PgResult::Int(int row, int column) const {
+  const std::string text = Text(row, column);
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty())
+    throw ESerialServerError(
+        SerialServerMessage("the server sent \"" + text + "\" where a number belongs"));
+  return value;
+}
+
+std::optional<std::int64_t> PgResult::OptionalInt(int row, int column) const {
+  if (IsNull(row, column)) return std::nullopt;
+  return Int(row, column);
+}
+
+std::string PgResult::CommandStatus() const {
+  return PQcmdStatus(FResult.get());
+}
+
+// --- PgConnection ---
+
+PgConnection::PgConnection(std::string connection) : FConnection(std::move(connection)) {}
+
+PgConnection::~PgConnection() {
+  Drop();
+}
+
+void PgConnection::Drop() noexcept {
+  if (FConn) PQfinish(FConn);
+  FConn = nullptr;
+}
+
+void PgConnection::Fail(const std::string& reason) {
+  const std::string message = SerialServerMessage(reason);
+  Drop();
+  throw ESerialServerError(message);
+}
+
+void PgConnection::Connect() {
+  // Read the string first, so that its faults are reported without quoting it.
+  ParseConnectionString(FConnection);
+  std::vector<const char*> keys(std::begin(kDefaultKeys), std::end(kDefaultKeys));
+  std::vector<const char*> values(std::begin(kDefaultValues), std::end(kDefaultValues));
+  keys.push_back("dbname");
+  values.push_back(FConnection.c_str());
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  FConn = PQconnectdbParams(keys.data(), values.data(), 1);
+  if (!FConn) throw ESerialServerError(SerialServerMessage("out of memory"));
+  if (PQstatus(FConn) != CONNECTION_OK) Fail(PQerrorMessage(FConn));
+  // CREATE TABLE IF NOT EXISTS and the like send notices; libpq would print
+  // them on standard error.
+  PQsetNoticeProcessor(
+      FConn, [](void*, const char*) {}, nullptr);
+  // The server ends a statement that runs too long itself, and a transaction
+  // left idle by a station whose network died, so that its row lock does not
+  // stop the other stations for the hours TCP takes to notice.
+  Exec(
+      "SELECT set_config('statement_timeout', $1, false), "
+      "set_config('idle_in_transaction_session_timeout', $2, false)",
+      {std::to_string(std::chrono::milliseconds(kTimeLimit).count()), "60000"});
+}
+
+PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
+  if (FConn && PQstatus(FConn) != CONNECTION_OK) Drop();
+  if (!FConn) Connect();
+
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+  if (!PQsendQueryParams(FConn, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                         values.data(), nullptr, nullptr, 0))
+    Fail(PQerrorMessage(FConn));
+
+  // Wait for the whole answer, but no longer than the time limit. On time-out
+  // the connection is dropped rather than cancelled: a cancel request opens a
+  // connection of its own, which could hang on the same dead network, and the
+  // server's statement_timeout ends the statement there.
+  const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+  while (PQisBusy(FConn)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+      Fail("no answer within " + std::to_string(kTimeLimit.count()) + " seconds");
+    pollfd fd{};
+    fd.fd = PQsocket(FConn);
+    fd.events = POLLIN;
+    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR) Fail(std::strerror(errno));
+    if (ready > 0 && !PQconsumeInput(FConn)) Fail(PQerrorMessage(FConn));
+  }
+
+  PgResult first(nullptr);
+  bool any = false;
+  std::string failure;
+  while (PGresult* r = PQgetResult(FConn)) {
+    const ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && failure.empty())
+      failure = ResultReason(r, FConn);
+    if (!any) {
+      first = PgResult(r);
+      any = true;
+    } else {
+      PQclear(r);
+    }
+  }
+  if (!failure.empty()) Fail(failure);
+  if (!any) Fail(PQerrorMessage(FConn));
+  return first;
+}
+
+void PgConnection::Begin() {
+  const bool reused = FConn != nullptr;
+  try {
+    Exec("BEGIN");
+  } catch (const ESerialServerError&) {
+    if (!reused) throw;
+    Exec("BEGIN");
+  }
+}
+
+void PgConnection::Commit() {
+  const PgResult result = Exec("COMMIT");
+  // COMMIT of a transaction that failed on the way answers ROLLBACK.
+  if (result.CommandStatus() != "COMMIT")
+    Fail("the server rolled the transaction back (" + result.CommandStatus() + ")");
+}
+
+void PgConnection::Rollback() noexcept {
+  if (!FConn) return;
+  try {
+    Exec("ROLLBACK");
+  } catch (...) {
+    Drop();
+  }
+}
+
+}  // namespace velmorin

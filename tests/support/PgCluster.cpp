@@ -1,0 +1,222 @@
+#include "PgCluster.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace velmorin::test {
+
+namespace {
+
+constexpr const char* kUnprivileged = "nobody";
+
+bool Executable(const std::filesystem::path& file) {
+  return ::access(file.c_str(), X_OK) == 0;
+}
+
+// The folder of initdb, pg_ctl and postgres: Debian's postgresql-15, else
+// what pg_config names.
+std::filesystem::path BinFolder() {
+  const std::filesystem::path debian = "/usr/lib/postgresql/15/bin";
+  if (Executable(debian / "initdb")) return debian;
+  if (FILE* pipe = ::popen("pg_config --bindir 2>/dev/null", "r")) {
+    char line[4096] = {};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    ::pclose(pipe);
+    std::string text = read ? line : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (!text.empty()) return text;
+  }
+  return debian;
+}
+
+}  // namespace
+
+std::optional<std::string> PgCluster::Unavailable() {
+  const std::filesystem::path bin = BinFolder();
+  for (const char* program : {"initdb", "pg_ctl", "postgres", "createdb"})
+    if (!Executable(bin / program))
+      return "no " + (bin / program).string() +
+             " (the PostgreSQL server binaries; scripts/setup installs postgresql-15)";
+  if (::geteuid() == 0 && ::getpwnam(kUnprivileged) == nullptr)
+    return std::string("running as root, and there is no user \"") + kUnprivileged +
+           "\" to run the server as";
+  return std::nullopt;
+}
+
+PgCluster::PgCluster(bool fsync) : FFsync(fsync), FBin(BinFolder()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "velmorin-pg-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  FFolder = pattern;
+  if (::geteuid() == 0) {
+    const passwd* user = ::getpwnam(kUnprivileged);
+    if (!user || ::chown(FFolder.c_str(), user->pw_uid, user->pw_gid) != 0)
+      throw std::runtime_error("can't hand " + FFolder.string() + " to " + kUnprivileged);
+  }
+  // The socket file is named by the port; a private folder can't clash with
+  // another cluster, but a distinct port keeps log lines apart too.
+  std::random_device seed;
+  FPort = std::uniform_int_distribution<int>(20000, 60000)(seed);
+}
+
+PgCluster::~PgCluster() {
+  if (FRunning) {
+    try {
+      Stop("fast");
+    } catch (...) {
+    }
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(FFolder, ec);
+  if (FWatchdogPipe >= 0) {
+    ::close(FWatchdogPipe);  // the watchdog finds nothing left to do and ends
+    int status = 0;
+    while (::waitpid(FWatchdog, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+void PgCluster::StartWatchdog() {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  // A shell that waits for the end of the pipe, which closes when this
+  // process closes it or dies; then stops the server (harmless when stopped
+  // already) and removes the folder. Run as the cluster's owner, since
+  // pg_ctl refuses root.
+  const std::string script = "read -r line; \"" + (FBin / "pg_ctl").string() + "\" stop -s -m " +
+                             "immediate -D \"$1/data\" >/dev/null 2>&1; rm -rf \"$1\"";
+  const std::string folder = FFolder.string();
+  const char* argv[] = {"/bin/sh",      "-c",   script.c_str(), "velmorin-pg-watchdog",
+                        folder.c_str(), nullptr};
+  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
+  const uid_t uid = user ? user->pw_uid : 0;
+  const gid_t gid = user ? user->pw_gid : 0;
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    // Its own session, so that killing the test's process group spares it.
+    ::setsid();
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+      ::_exit(126);
+    ::dup2(ends[0], 0);
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+    }
+    if (::chdir("/") != 0) ::_exit(126);
+    ::execv(argv[0], const_cast<char* const*>(argv));
+    ::_exit(127);
+  }
+  ::close(ends[0]);
+  FWatchdogPipe = ends[1];
+  FWatchdog = child;
+}
+
+int PgCluster::Run(const std::vector<std::string>& arguments) {
+  // Everything the child needs is made before fork: after it, only
+  // async-signal-safe calls.
+  std::vector<std::string> words = arguments;
+  words[0] = (FBin / arguments[0]).string();
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const std::string log = (FFolder / "commands.log").string();
+  const std::string folder = FFolder.string();
+  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
+  const uid_t uid = user ? user->pw_uid : 0;
+  const gid_t gid = user ? user->pw_gid : 0;
+
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+      ::_exit(126);
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (out >= 0) {
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      ::close(out);
+    }
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (in >= 0) ::dup2(in, 0);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string PgCluster::Log() const {
+  std::string text;
+  for (const char* name : {"commands.log", "server.log"}) {
+    std::ifstream in(FFolder / name);
+    std::ostringstream all;
+    all << in.rdbuf();
+    text += std::string("--- ") + name + "\n" + all.str();
+  }
+  return text;
+}
+
+void PgCluster::Start() {
+  const std::string data = (FFolder / "data").string();
+  if (!FMade) {
+    if (FWatchdogPipe < 0) StartWatchdog();
+    if (Run({"initdb", "-D", data, "-A", "trust", "-U", "velmorin", "-E", "UTF8", "--locale=C",
+             "--no-sync"}) != 0)
+      throw std::runtime_error("initdb failed\n" + Log());
+    std::ofstream conf(FFolder / "data" / "postgresql.conf", std::ios::app);
+    conf << "\n# A throwaway test cluster: Unix socket only, in its own folder.\n"
+         << "listen_addresses = ''\n"
+         << "unix_socket_directories = '" << FFolder.string() << "'\n"
+         << "port = " << FPort << "\n"
+         << "fsync = " << (FFsync ? "on" : "off") << "\n"
+         << "shared_buffers = 16MB\n"
+         << "max_connections = 40\n";
+    if (!conf) throw std::runtime_error("can't write postgresql.conf");
+  }
+  if (Run({"pg_ctl", "start", "-w", "-t", "60", "-D", data, "-l",
+           (FFolder / "server.log").string()}) != 0)
+    throw std::runtime_error("pg_ctl start failed\n" + Log());
+  FRunning = true;
+  if (!FMade) {
+    if (Run({"createdb", "-h", FFolder.string(), "-p", std::to_string(FPort), "-U", "velmorin",
+             "velmorin"}) != 0)
+      throw std::runtime_error("createdb failed\n" + Log());
+    FMade = true;
+  }
+}
+
+void PgCluster::Stop(const char* mode) {
+  if (Run({"pg_ctl", "stop", "-w", "-t", "60", "-m", mode, "-D", (FFolder / "data").string()}) != 0)
+    throw std::runtime_error(std::string("pg_ctl stop -m ") + mode + " failed\n" + Log());
+  FRunning = false;
+}
+
+void PgCluster::StopImmediately() {
+  Stop("immediate");
+}
+
+void PgCluster::Restart() {
+  Start();
+}
+
+std::string PgCluster::ConnectionString(const std::string& dbname) const {
+  return "host=" + FFolder.string() + " port=" + std::to_string(FPort) +
+         " user=velmorin dbname=" + dbname;
+}
+
+}  // namespace velmorin::test
