@@ -96,6 +96,10 @@ int PgResult::Rows() const {
   return PQntuples(FResult.get());
 }
 
+int PgResult::Columns() const {
+  return PQnfields(FResult.get());
+}
+
 bool PgResult::IsNull(int row, int column) const {
   return PQgetisnull(FResult.get(), row, column) != 0;
 }

@@ -28,6 +28,7 @@ class PgResult {
   explicit PgResult(pg_result* result);
 
   int Rows() const;
+  int Columns() const;
   bool IsNull(int row, int column) const;
   std::string Text(int row, int column) const;
   // A bigint column; raises ESerialServerError when the server sent something else.

@@ -1,5 +1,6 @@
 #include "ServerSerialSource.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "PgConnection.h"
@@ -32,6 +33,13 @@ const char* const kTakeAndRecord =
     "  ON CONFLICT (pool, serial) DO NOTHING RETURNING serial)"
     " SELECT (SELECT serial FROM taken), (SELECT serial FROM recorded)";
 
+// Pools hold the numbers 0..2147483647, as the pool commands allow.
+void CheckStart(const std::string& pool, std::int32_t next) {
+  if (next < 0)
+    throw ESerialPoolRefused("Next SN " + std::to_string(next) + " can't start pool " + pool +
+                             ": serial numbers run from 0 to 2147483647.");
+}
+
 }  // namespace
 
 ServerSerialSource::ServerSerialSource(std::string connection)
@@ -56,6 +64,7 @@ std::optional<std::int64_t> ServerSerialSource::PoolNext(const std::string& pool
 }
 
 void ServerSerialSource::KeepPoolAt(const std::string& pool, std::int32_t next) {
+  CheckStart(pool, next);
   PgConnection& pg = Connection();
   PgTransaction transaction(pg);
   const std::string wanted = std::to_string(next);
@@ -94,7 +103,7 @@ std::int32_t ServerSerialSource::Take(const SerialTake& take,
   PgTransaction transaction(pg);
   const PgParams params = {take.Pool, take.Station, take.Skeleton};
   std::int64_t number = -1;
-  bool madePool = false;
+  bool lookedAgain = false;
   for (int skips = 0;;) {
     const PgResult r = pg.Exec(kTakeAndRecord, params);
     if (!r.IsNull(0, 1)) {
@@ -114,18 +123,27 @@ std::int32_t ServerSerialSource::Take(const SerialTake& take,
       continue;
     }
     const PgResult pool =
-        pg.Exec("SELECT last_serial FROM velmorin_pool WHERE name = $1", {take.Pool});
-    if (pool.Rows() == 0 && !madePool) {
+        pg.Exec("SELECT next_serial, last_serial FROM velmorin_pool WHERE name = $1", {take.Pool});
+    if (pool.Rows() == 0 && !lookedAgain) {
+      CheckStart(take.Pool, take.StartIfMissing);
       pg.Exec(
           "INSERT INTO velmorin_pool (name, next_serial, created_at) VALUES ($1, $2, now())"
           " ON CONFLICT (name) DO NOTHING",
           {take.Pool, std::to_string(take.StartIfMissing)});
-      madePool = true;
+      lookedAgain = true;
       continue;
     }
     if (pool.Rows() == 0)
       throw ESerialServerError(SerialServerMessage("pool " + take.Pool + " vanished while made"));
-    const std::int64_t last = pool.OptionalInt(0, 0).value_or(kHighest);
+    const std::int64_t last = pool.OptionalInt(0, 1).value_or(kHighest);
+    if (pool.Int(0, 0) <= std::min(last, kHighest)) {
+      // Another station made the pool after this take looked for it.
+      if (lookedAgain)
+        throw ESerialServerError(
+            SerialServerMessage("pool " + take.Pool + " has numbers left, but none was given"));
+      lookedAgain = true;
+      continue;
+    }
     throw ESerialPoolRefused("The serial numbers of pool " + take.Pool + " are used up (last " +
                              std::to_string(last) + ").");
   }

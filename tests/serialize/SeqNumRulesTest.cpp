@@ -95,9 +95,11 @@ TEST_F(SeqNumRulesTest, LastNumberHoldsAgainstTheWrapAt32Bits) {
 }
 
 TEST_F(SeqNumRulesTest, StoreKeepsTheRulesAndAddsNoneToAProfileWithout) {
-  OpenProfile({{"SeqNumFormat", "UTF16"}, {"LastSeqNum", "0x10"}});
+  OpenProfile({{"SeqNumFormat", "UTF16"}, {"LastSeqNum", "0x10"}, {"SerialPool", "line 2; x"}});
   EXPECT_EQ(store.Rules().Format, SeqNumFormat::Utf16);
+  EXPECT_EQ(PoolName(store.Rules(), skelFile), "line 2; x");
   store.SaveProfile();  // erases the section and writes it anew
+  EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SerialPool", ""), "line 2; x");
   EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumFormat", ""), "utf16");
   EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "LastSeqNum", ""), "16");
   EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumStep", "absent"), "absent");
@@ -113,6 +115,7 @@ TEST_F(SeqNumRulesTest, StoreKeepsTheRulesAndAddsNoneToAProfileWithout) {
   view.SetSkelFileIndex(1);
   store.LoadProfile();
   EXPECT_EQ(store.Rules(), SeqNumRules{});
+  EXPECT_EQ(PoolName(store.Rules(), other), "plain");
   const std::string before = test::ReadFileBytes(iniPath);
   store.SaveProfile();
   EXPECT_EQ(test::ReadFileBytes(iniPath), before);
@@ -144,6 +147,20 @@ TEST_F(SeqNumRulesTest, RefusedRuleBlocksStoringAndTakingUntilAProfileLoadsWhole
   view.SetSkelFileIndex(2);
   store.LoadProfile();
   EXPECT_EQ(serializer.TakeSeqNum(), 3);
+}
+
+// A station that believes it shares a series must never count on its own.
+TEST_F(SeqNumRulesTest, NamedServerWithNoWayToReachItStoresAndTakesNothing) {
+  IniFile(iniPath).WriteString("Options", "SerialServer", "host=/nowhere dbname=production");
+  OpenProfile({});
+  const std::string before = test::ReadFileBytes(iniPath);
+  EXPECT_EQ(store.Source(), nullptr);
+  EXPECT_THROW(store.StoreProfile(), EIniFileException);
+  EXPECT_THROW(serializer.TakeSeqNum(), EIniFileException);
+  EXPECT_THROW(serializer.SerializeOne(), EIniFileException);
+  EXPECT_EQ(test::ReadFileBytes(iniPath), before);
+  EXPECT_TRUE(taken.empty());
+  EXPECT_TRUE(OutputFiles().empty());
 }
 
 }  // namespace

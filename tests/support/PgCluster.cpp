@@ -77,6 +77,49 @@ PgCluster::~PgCluster() {
   }
   std::error_code ec;
   std::filesystem::remove_all(FFolder, ec);
+  if (FWatchdogPipe >= 0) {
+    ::close(FWatchdogPipe);  // the watchdog finds nothing left to do and ends
+    int status = 0;
+    while (::waitpid(FWatchdog, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+void PgCluster::StartWatchdog() {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  // A shell that waits for the end of the pipe, which closes when this
+  // process closes it or dies; then stops the server (harmless when stopped
+  // already) and removes the folder. Run as the cluster's owner, since
+  // pg_ctl refuses root.
+  const std::string script = "read -r line; \"" + (FBin / "pg_ctl").string() + "\" stop -s -m " +
+                             "immediate -D \"$1/data\" >/dev/null 2>&1; rm -rf \"$1\"";
+  const std::string folder = FFolder.string();
+  const char* argv[] = {"/bin/sh",      "-c",   script.c_str(), "velmorin-pg-watchdog",
+                        folder.c_str(), nullptr};
+  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
+  const uid_t uid = user ? user->pw_uid : 0;
+  const gid_t gid = user ? user->pw_gid : 0;
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    // Its own session, so that killing the test's process group spares it.
+    ::setsid();
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+      ::_exit(126);
+    ::dup2(ends[0], 0);
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+    }
+    if (::chdir("/") != 0) ::_exit(126);
+    ::execv(argv[0], const_cast<char* const*>(argv));
+    ::_exit(127);
+  }
+  ::close(ends[0]);
+  FWatchdogPipe = ends[1];
+  FWatchdog = child;
 }
 
 int PgCluster::Run(const std::vector<std::string>& arguments) {
@@ -131,6 +174,7 @@ std::string PgCluster::Log() const {
 void PgCluster::Start() {
   const std::string data = (FFolder / "data").string();
   if (!FMade) {
+    if (FWatchdogPipe < 0) StartWatchdog();
     if (Run({"initdb", "-D", data, "-A", "trust", "-U", "velmorin", "-E", "UTF8", "--locale=C",
              "--no-sync"}) != 0)
       throw std::runtime_error("initdb failed\n" + Log());

@@ -2,7 +2,8 @@
 // postgresql-15 binaries, a fresh temporary folder, a Unix socket in that
 // folder and no TCP at all. When the tests run as root, the server runs as
 // the existing unprivileged user "nobody" (PostgreSQL refuses root). Nothing
-// is left behind: the destructor stops the server and removes the folder.
+// is left behind: the destructor stops the server and removes the folder, and
+// a watchdog process does the same when the test dies without it.
 //
 // fsync is off unless asked for: the crash tests kill clients, or stop the
 // server with "pg_ctl stop -m immediate", which kills the server's processes
@@ -51,6 +52,10 @@ class PgCluster {
   int Run(const std::vector<std::string>& arguments);
   std::string Log() const;
   void Stop(const char* mode);
+  // Starts a process that outlives a test killed or aborted midway: when
+  // this process ends without the destructor, it stops the server and
+  // removes the folder.
+  void StartWatchdog();
 
   bool FFsync;
   std::filesystem::path FBin;
@@ -58,6 +63,8 @@ class PgCluster {
   int FPort = 0;
   bool FMade = false;
   bool FRunning = false;
+  int FWatchdogPipe = -1;  // closed by the destructor or by our death
+  int FWatchdog = -1;
 };
 
 }  // namespace velmorin::test
