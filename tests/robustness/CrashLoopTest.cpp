@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +21,10 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <string_view>
 #include <thread>
 
 #include "ChildProcess.h"
+#include "CrashSeed.h"
 #include "IniFile.h"
 #include "ObjImage.h"
 #include "TempDir.h"
@@ -55,29 +54,6 @@ void WaitForGrowth(const std::string& log, std::uintmax_t size) {
   while (SizeOf(log) == size && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-}
-
-// The seed of a crash loop's random kill moments. Each run prints it, records it
-// as the test's "seed" property and names it in every failure; setting
-// VELMORIN_CRASH_SEED to that number replays the same kill moments (the child's
-// own pace still varies a little from run to run).
-std::uint32_t CrashSeed(const char* loop) {
-  std::uint32_t seed = 0;
-  const char* given = std::getenv("VELMORIN_CRASH_SEED");
-  if (given == nullptr) {
-    seed = std::random_device()();
-  } else {
-    const std::string_view text(given);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-      throw std::invalid_argument("VELMORIN_CRASH_SEED=\"" + std::string(text) +
-                                  "\" is not a decimal number below 2^32");
-    }
-  }
-  std::printf("%s seed %u (replay: VELMORIN_CRASH_SEED=%u)\n", loop, seed, seed);
-  std::fflush(stdout);
-  testing::Test::RecordProperty("seed", std::to_string(seed));
-  return seed;
 }
 
 std::string Skeleton() {
@@ -117,7 +93,7 @@ TEST(CrashLoop, KilledBatchesNeverHandOutANumberTwice) {
       .WriteInteger("Options", "DefaultImg", 0);
   IniFile(ini).Apply(profile);
 
-  const std::uint32_t seed = CrashSeed("crash loop");
+  const std::uint32_t seed = test::CrashSeed("crash loop");
   SCOPED_TRACE("crash loop seed " + std::to_string(seed));
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> delayUs(0, 20000);
@@ -247,7 +223,7 @@ TEST(CrashLoop, RecordAccountsForEveryNumberTaken) {
       .WriteString("Options", "ProductionLog", "record.csv");
   IniFile(ini).Apply(profile);
 
-  const std::uint32_t seed = CrashSeed("record crash loop");
+  const std::uint32_t seed = test::CrashSeed("record crash loop");
   SCOPED_TRACE("record crash loop seed " + std::to_string(seed));
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> delayUs(0, 20000);
