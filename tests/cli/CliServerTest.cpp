@@ -23,6 +23,7 @@
 #include "CliRunner.h"
 #include "CrashSeed.h"
 #include "IniFile.h"
+#include "IniFileLock.h"
 #include "PgCluster.h"
 #include "PgConnection.h"
 #include "TempDir.h"
@@ -142,8 +143,11 @@ TEST_F(CliServerTest, PoolsAreCreatedListedAndShown) {
   EXPECT_EQ(again.exitCode, 1);
   EXPECT_NE(again.err.find("board"), std::string::npos) << again.err;
 
+  // Read beside a window that holds the INI file; a profile command refuses.
+  const auto window = IniFileLock::Acquire(ini);
+  EXPECT_EQ(Cli({"profiles"}).exitCode, 4);
   const CliResult list = Cli({"pool", "list"});
-  EXPECT_EQ(list.exitCode, 0);
+  EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_NE(list.out.find("board\t1000\t1999\n"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("open\t5\t-\n"), std::string::npos) << list.out;
 
