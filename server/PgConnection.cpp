@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -222,10 +223,13 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
 
 void PgConnection::Begin() {
   const bool reused = FConn != nullptr;
+  const auto started = std::chrono::steady_clock::now();
   try {
     Exec("BEGIN");
   } catch (const ESerialServerError&) {
-    if (!reused) throw;
+    // A connection the server closed meanwhile fails at once; one that ran
+    // into a time limit has used up the time the window may wait.
+    if (!reused || std::chrono::steady_clock::now() - started > std::chrono::seconds(1)) throw;
     Exec("BEGIN");
   }
 }

@@ -66,7 +66,8 @@ class PgConnection {
 
   // BEGIN. On a connection that has been idle since its last use, a failure
   // here is most often a server that restarted or failed over meanwhile:
-  // nothing has been done yet, so it connects anew and tries once more.
+  // nothing has been done yet, so it connects anew and tries once more
+  // (unless the failure was a time limit, which used up the wait already).
   void Begin();
   // COMMIT; raises ESerialServerError unless the server says it committed.
   // When the connection is lost during COMMIT, the outcome is unknown: the
