@@ -1,5 +1,6 @@
 #include "ProfileCommands.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "Exceptions.h"
@@ -7,6 +8,10 @@
 #include "ProfileKeys.h"
 #include "SeqNumRules.h"
 #include "UsageError.h"
+
+#if VELMORIN_SERIAL_SERVER
+#include "ServerSerialSource.h"
+#endif
 
 namespace velmorin::cli {
 
@@ -157,6 +162,7 @@ int ProfileCommands::Show(const std::string& skeleton) {
     if (rules.Format) j["settings"]["SeqNumFormat"] = SeqNumFormatName(*rules.Format);
     if (rules.Step) j["settings"]["SeqNumStep"] = *rules.Step;
     if (rules.Last) j["settings"]["LastSeqNum"] = *rules.Last;
+    if (rules.Pool) j["settings"]["SerialPool"] = *rules.Pool;
     Print(Dump(j, 2) + "\n");
   } else {
     std::string text;
@@ -180,10 +186,33 @@ int ProfileCommands::Add(const std::string& skeleton, const std::vector<std::str
     throw Exception("There is a profile for " + found->second + " in " + FIniFile.FileName() +
                     " already; set changes its values");
   }
+  // The pool first, as the window's Add does: made at Next SN when missing,
+  // refused when Next SN lies below it; a refusal leaves the file as it was.
+  KeepPool(contents, skeleton, rules, settings.NextSeqNum);
   ProfileKeyValues values = EncodeProfile(settings);
   for (auto& value : EncodeSeqNumRules(rules)) values.push_back(std::move(value));
   FIniFile.WriteValues(skeleton, values);
   return 0;
+}
+
+void ProfileCommands::KeepPool(const IniFile::Contents& contents, const std::string& name,
+                               const SeqNumRules& given, std::int32_t next) {
+  const std::string server = contents.ReadString("Options", "SerialServer", "");
+  if (server.empty()) return;
+#if VELMORIN_SERIAL_SERVER
+  SeqNumRules rules = given;
+  if (!rules.Pool) {
+    const std::string stored = contents.ReadString(name, "SerialPool", "");
+    if (!stored.empty()) rules.Pool = stored;
+  }
+  ServerSerialSource(server).KeepPoolAt(PoolName(rules, name), next);
+#else
+  static_cast<void>(given);
+  static_cast<void>(next);
+  throw Exception(FIniFile.FileName() +
+                  " names a serial server (SerialServer in section Options), and this "
+                  "velmorin-cli has no way to reach one");
+#endif
 }
 
 int ProfileCommands::Set(const std::string& skeleton, const std::vector<std::string>& assignments) {
@@ -201,6 +230,10 @@ int ProfileCommands::Set(const std::string& skeleton, const std::vector<std::str
   SeqNumRules rules;
   const std::vector<std::string> keys = ApplyAssignments(settings, rules, assignments);
   RequireStorableProfile(name, settings);
+  // A Next SN given is one the pool must allow, as a store in the window.
+  if (std::find(keys.begin(), keys.end(), "NextSeqNum") != keys.end()) {
+    KeepPool(contents, name, rules, settings.NextSeqNum);
+  }
   // Only the keys given are written, in the text the window would store;
   // every other line of the section stays as it was.
   ProfileKeyValues values = EncodeProfile(settings);

@@ -52,6 +52,12 @@ class ProfileCommands {
  private:
   // Takes the hold on the INI file; EIniFileInUse when another copy has it.
   void Hold();
+  // Before profile `name` is written with `next` as its Next SN: when the
+  // file names a serial server, the profile's pool (SerialPool in `given`,
+  // else as stored, else the skeleton's stem) is made at `next` or moved up
+  // to it, and a `next` below it is refused (ESerialPoolRefused).
+  void KeepPool(const IniFile::Contents& contents, const std::string& name,
+                const SeqNumRules& given, std::int32_t next);
   // The position among the profiles (section Options left out) and the
   // stored name of the profile `skeleton`, if there is one.
   static std::optional<std::pair<int, std::string>> FindProfile(const IniFile::Contents& contents,

@@ -221,6 +221,27 @@ TEST_F(CliServerTest, PoolNameIsStoredLiterally) {
   EXPECT_NE(Cli({"pool", "list"}).out.find(name + "\t8\t-\n"), std::string::npos);
 }
 
+// add and set store a profile as the window does: its pool is made at Next SN,
+// moved up to a higher one, and a lower one is refused with the file unchanged.
+TEST_F(CliServerTest, ProfileCommandsKeepThePoolMovingForward) {
+  const std::string fw = dir.File("gadget.hex");
+  ASSERT_EQ(Cli({"add", fw, "NextSeqNum=500"}).exitCode, 0);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "gadget", "--json"}))["next_serial"], 500);
+
+  const std::string before = IniText();
+  const CliResult lower = Cli({"set", fw, "NextSeqNum=499"});
+  EXPECT_EQ(lower.exitCode, 1);
+  EXPECT_NE(lower.err.find("499"), std::string::npos) << lower.err;
+  EXPECT_NE(lower.err.find("500"), std::string::npos) << lower.err;
+  EXPECT_EQ(IniText(), before);
+
+  ASSERT_EQ(Cli({"set", fw, "NextSeqNum=800", "SerialPool=gadget 2"}).exitCode, 0);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "gadget 2", "--json"}))["next_serial"], 800);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "gadget", "--json"}))["next_serial"], 500);
+  // Values other than Next SN leave the pool alone.
+  EXPECT_EQ(Cli({"set", fw, "DontBurn=1"}).exitCode, 0);
+}
+
 // Without [Options] SerialServer every command names the file and the key;
 // with a server that isn't there, libpq's reason follows the fixed words.
 TEST_F(CliServerTest, MissingOrUnreachableServerIsAClearError) {
