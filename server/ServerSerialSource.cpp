@@ -159,12 +159,22 @@ void ServerSerialSource::Finish(const std::string& pool, std::int32_t serial,
   const auto orNull = [](const std::string& text) {
     return text.empty() ? std::nullopt : std::optional(text);
   };
-  Connection().Exec(
+  PgConnection& pg = Connection();
+  PgTransaction transaction(pg);
+  // A result records what became of a number already handed out; waiting for
+  // the disk here would cost as much as the take itself. The server writes it
+  // out within a fraction of a second, and the next take's commit, which does
+  // wait, writes the log up to and past it. Only a server crash in that
+  // fraction of a second can lose a result: its row then reads as under way,
+  // as after a station's crash, and the local record keeps it.
+  pg.Exec("SET LOCAL synchronous_commit TO off");
+  pg.Exec(
       "UPDATE velmorin_serial SET output_file = $3, result = $4, exit_code = $5, message = $6,"
       " finished_at = now() WHERE pool = $1 AND serial = $2",
       {pool, std::to_string(serial), orNull(end.OutputFile), end.Result,
        end.ExitCode ? std::optional(std::to_string(*end.ExitCode)) : std::nullopt,
        orNull(end.Message)});
+  transaction.Commit();
 }
 
 std::unique_ptr<SerialSource> ConnectSerialServer(const std::string& connection) {
