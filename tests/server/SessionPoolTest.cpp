@@ -140,6 +140,21 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   EXPECT_TRUE(session.SerializeOne());
   EXPECT_EQ(PoolNext(), 7);
   EXPECT_EQ(Rows().Rows(), 2);
+
+  // A burner that fails, and a chip prompt cancelled, end their rows too.
+  view.settings.AutoIncSeq = true;
+  view.settings.DontBurn = false;
+  view.settings.BurnerCmdLine = "/bin/false";
+  EXPECT_FALSE(session.SerializeOne());
+  op.SetBoxAnswer(mrCancel);
+  EXPECT_FALSE(session.SerializeOne());
+  rows = Rows();
+  ASSERT_EQ(rows.Rows(), 4);
+  EXPECT_EQ(rows.Int(2, 0), 7);
+  EXPECT_EQ(rows.Text(2, 3), "burner failed");
+  EXPECT_EQ(rows.Int(3, 0), 8);
+  EXPECT_EQ(rows.Text(3, 3), "cancelled");
+  EXPECT_EQ(rows.Text(3, 4), "t");
 }
 
 TEST_F(SessionPoolTest, RefusedNumbersAreRolledBackAndTheStepMustBeOne) {
