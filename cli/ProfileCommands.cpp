@@ -207,6 +207,7 @@ void ProfileCommands::KeepPool(const IniFile::Contents& contents, const std::str
   }
   ServerSerialSource(server).KeepPoolAt(PoolName(rules, name), next);
 #else
+  static_cast<void>(name);
   static_cast<void>(given);
   static_cast<void>(next);
   throw Exception(FIniFile.FileName() +
