@@ -4,6 +4,8 @@
 
 #include "Exceptions.h"
 #include "IniFile.h"
+#include "JsonText.h"
+#include "ProfileKeys.h"
 #include "UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -13,9 +15,6 @@
 namespace velmorin::cli {
 
 namespace {
-
-const std::string kOptionsSection = "Options";
-const std::string kSerialServerKey = "SerialServer";
 
 #if VELMORIN_SERIAL_SERVER
 
@@ -27,12 +26,6 @@ void RequirePoolName(const std::string& name) {
     throw EUsageError("The pool name \"" + name +
                       "\" holds a line break, which no profile could name");
   }
-}
-
-// A pool name from the server is shown as it is; text in another encoding
-// than UTF-8 gets replacement characters rather than a refusal.
-std::string Dump(const nlohmann::ordered_json& value, int indent) {
-  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 nlohmann::ordered_json PoolJson(const SerialPoolState& pool) {
@@ -95,7 +88,7 @@ int PoolCommands::List() {
   if (FJson) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const SerialPoolState& pool : pools) list.push_back(PoolJson(pool));
-    Print(Dump(list, 2) + "\n");
+    Print(JsonText(list, 2) + "\n");
     return 0;
   }
   // One pool a line: name, next and last ("-" for none), tab-separated.
@@ -114,7 +107,7 @@ int PoolCommands::Show(const std::string& name) {
   const std::optional<SerialPoolState> pool = SerialPools(connection).Find(name);
   if (!pool) throw Exception("There is no pool " + name + " on the serial server");
   if (FJson) {
-    Print(Dump(PoolJson(*pool), 2) + "\n");
+    Print(JsonText(PoolJson(*pool), 2) + "\n");
     return 0;
   }
   // The schema's own names, as a quality system querying it sees them.

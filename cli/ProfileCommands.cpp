@@ -5,8 +5,10 @@
 
 #include "Exceptions.h"
 #include "IniFileLock.h"
+#include "JsonText.h"
 #include "ProfileKeys.h"
 #include "SeqNumRules.h"
+#include "SerialSource.h"
 #include "UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -16,15 +18,6 @@
 namespace velmorin::cli {
 
 namespace {
-
-const std::string kOptionsSection = "Options";
-const std::string kDefaultImgKey = "DefaultImg";
-
-// Text that is not valid UTF-8 (a path in another encoding) is shown with
-// replacement characters rather than refused.
-std::string Dump(const nlohmann::ordered_json& value, int indent) {
-  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
-}
 
 nlohmann::ordered_json SettingsJson(const ProfileSettings& s) {
   nlohmann::ordered_json j;
@@ -143,7 +136,7 @@ int ProfileCommands::List() {
       text += section + "\t" + std::to_string(next) + "\n";
     }
   }
-  Print(FJson ? Dump(list, 2) + "\n" : text);
+  Print(FJson ? JsonText(list, 2) + "\n" : text);
   return 0;
 }
 
@@ -163,7 +156,7 @@ int ProfileCommands::Show(const std::string& skeleton) {
     if (rules.Step) j["settings"]["SeqNumStep"] = *rules.Step;
     if (rules.Last) j["settings"]["LastSeqNum"] = *rules.Last;
     if (rules.Pool) j["settings"]["SerialPool"] = *rules.Pool;
-    Print(Dump(j, 2) + "\n");
+    Print(JsonText(j, 2) + "\n");
   } else {
     std::string text;
     for (const auto& [key, value] : EncodeProfile(settings)) text += key + "=" + value + "\n";
@@ -197,7 +190,7 @@ int ProfileCommands::Add(const std::string& skeleton, const std::vector<std::str
 
 void ProfileCommands::KeepPool(const IniFile::Contents& contents, const std::string& name,
                                const SeqNumRules& given, std::int32_t next) {
-  const std::string server = contents.ReadString("Options", "SerialServer", "");
+  const std::string server = contents.ReadString(kOptionsSection, kSerialServerKey, "");
   if (server.empty()) return;
 #if VELMORIN_SERIAL_SERVER
   SeqNumRules rules = given;
@@ -210,9 +203,7 @@ void ProfileCommands::KeepPool(const IniFile::Contents& contents, const std::str
   static_cast<void>(name);
   static_cast<void>(given);
   static_cast<void>(next);
-  throw Exception(FIniFile.FileName() +
-                  " names a serial server (SerialServer in section Options), and this "
-                  "velmorin-cli has no way to reach one");
+  throw Exception(NoWayToSerialServer(FIniFile.FileName()));
 #endif
 }
 

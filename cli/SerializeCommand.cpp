@@ -15,6 +15,7 @@
 
 #include "Exceptions.h"
 #include "ExitCode.h"
+#include "JsonText.h"
 #include "MemoryProfileView.h"
 #include "ProductionLog.h"
 #include "ProfileKeys.h"
@@ -93,7 +94,7 @@ std::string JsonLine(const ProductionEntry& entry) {
     line["exit_code"] = nullptr;
   }
   line["message"] = entry.Message;
-  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  return JsonText(line) + "\n";
 }
 
 // The session's runner with the progress line in front: it names the image

@@ -15,6 +15,13 @@
 
 namespace velmorin {
 
+// Section "Options" holds what belongs to the station rather than to one
+// profile: the last selection, the production record, the serial server.
+inline const std::string kOptionsSection = "Options";
+inline const std::string kDefaultImgKey = "DefaultImg";
+inline const std::string kProductionLogKey = "ProductionLog";
+inline const std::string kSerialServerKey = "SerialServer";
+
 using ProfileKeyValues = std::vector<std::pair<std::string, std::string>>;
 
 // A key that names no profile value, or a value a profile cannot hold.

@@ -14,9 +14,6 @@ namespace velmorin {
 
 namespace {
 
-const std::string kOptionsSection = "Options";
-const std::string kDefaultImgKey = "DefaultImg";
-
 #ifdef _WIN32
 // The core's text is in the ANSI code page there: "¿" is the single byte 0xBF.
 const std::string kModifiedQuestion = "Skeleton info has been modified, \xBFsave?";
@@ -63,19 +60,15 @@ void ProfileStore::Open() {
   }
   const auto count = static_cast<std::int64_t>(names.size());
   FView.SetSkelFileItems(names);
-  FProductionLogName = contents->ReadString(kOptionsSection, "ProductionLog", "");
+  FProductionLogName = contents->ReadString(kOptionsSection, kProductionLogKey, "");
   FSource.reset();
   FSourceRefused.clear();
   FFollowedPool.clear();
   FFollowedNext.reset();
-  const std::string server = contents->ReadString(kOptionsSection, "SerialServer", "");
+  const std::string server = contents->ReadString(kOptionsSection, kSerialServerKey, "");
   if (!server.empty()) {
     if (FConnector) FSource = FConnector(server);
-    if (!FSource) {
-      FSourceRefused = FIniFile.FileName() +
-                       " names a serial server (SerialServer in section Options), and this "
-                       "Velmorin has no way to reach one; it stores and serializes nothing";
-    }
+    if (!FSource) FSourceRefused = NoWayToSerialServer(FIniFile.FileName());
   }
   const std::int32_t selected = contents->ReadInteger(kOptionsSection, kDefaultImgKey, -1);
   FView.SetSkelFileIndex(selected >= 0 && selected < count ? selected : -1);

@@ -90,6 +90,14 @@ class SerialSource {
   virtual void Finish(const std::string& pool, std::int32_t serial, const SerialEnd& end) = 0;
 };
 
+// Why a station whose INI file names a serial server, and that has no way to
+// reach one (a build without the server's client), stores and takes nothing.
+inline std::string NoWayToSerialServer(const std::string& iniFileName) {
+  return iniFileName +
+         " names a serial server (SerialServer in section Options), and this build of "
+         "Velmorin has no way to reach one; it stores and serializes nothing";
+}
+
 // Makes the source named by "[Options] SerialServer" (a connection string).
 // Connecting waits for first use, so that making one never fails on the
 // network.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "IniFile.h"
+#include "ProfileKeys.h"
 
 namespace velmorin {
 
@@ -24,7 +25,8 @@ void Session::Close() {
 
 std::vector<std::string> Session::ProfileNames() const {
   std::vector<std::string> names = FStore.Ini().ReadSections();
-  std::erase_if(names, [](const std::string& name) { return IniFile::SameName(name, "Options"); });
+  std::erase_if(names,
+                [](const std::string& name) { return IniFile::SameName(name, kOptionsSection); });
   return names;
 }
 

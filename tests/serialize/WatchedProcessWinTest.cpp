@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "ProcessGoneWin.h"
 #include "TempDir.h"
 #include "WatchedProcess.h"
 
@@ -24,13 +25,7 @@ std::string Steps(const std::string& steps) {
   return std::string(VELMORIN_STEP_BURNER) + " " + steps;
 }
 
-bool ProcessGone(ProcessId pid) {
-  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-  if (process == nullptr) return true;
-  const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  ::CloseHandle(process);
-  return ended;
-}
+using velmorin::test::ProcessGone;
 
 // Reads the pipe until `until` says so, the output ends, or 10 s pass; the
 // text without carriage returns.

@@ -40,6 +40,23 @@ std::filesystem::path BinFolder() {
   return debian;
 }
 
+// Forks a child that runs as the cluster's owner: "nobody" when we are root,
+// since PostgreSQL refuses root, else ourselves. A child that can't become
+// the owner ends with 126. What the child needs is looked up before the
+// fork, after which it may only make async-signal-safe calls.
+pid_t ForkAsOwner() {
+  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
+  const uid_t uid = user ? user->pw_uid : 0;
+  const gid_t gid = user ? user->pw_gid : 0;
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0 && user &&
+      (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
+    ::_exit(126);
+  }
+  return child;
+}
+
 }  // namespace
 
 std::optional<std::string> PgCluster::Unavailable() {
@@ -104,16 +121,10 @@ void PgCluster::StartWatchdog() {
   const std::string folder = FFolder.string();
   const char* argv[] = {"/bin/sh",      "-c",   script.c_str(), "velmorin-pg-watchdog",
                         folder.c_str(), nullptr};
-  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
-  const uid_t uid = user ? user->pw_uid : 0;
-  const gid_t gid = user ? user->pw_gid : 0;
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
+  const pid_t child = ForkAsOwner();
   if (child == 0) {
     // Its own session, so that killing the test's process group spares it.
     ::setsid();
-    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
-      ::_exit(126);
     ::dup2(ends[0], 0);
     const int null = ::open("/dev/null", O_WRONLY);
     if (null >= 0) {
@@ -139,15 +150,8 @@ int PgCluster::Run(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   const std::string log = (FFolder / "commands.log").string();
   const std::string folder = FFolder.string();
-  const passwd* user = ::geteuid() == 0 ? ::getpwnam(kUnprivileged) : nullptr;
-  const uid_t uid = user ? user->pw_uid : 0;
-  const gid_t gid = user ? user->pw_gid : 0;
-
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
+  const pid_t child = ForkAsOwner();
   if (child == 0) {
-    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
-      ::_exit(126);
     if (::chdir(folder.c_str()) != 0) ::_exit(126);
     const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (out >= 0) {

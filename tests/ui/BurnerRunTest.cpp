@@ -41,6 +41,7 @@
 #include "FileChooser.h"
 #include "Operator.h"
 #include "Principal.h"
+#include "ProcessGoneWin.h"
 #include "QtBurnerRunner.h"
 #include "QueuedOperator.h"
 #include "TempDir.h"
@@ -64,13 +65,7 @@ std::string Steps(std::initializer_list<std::string> steps) {
   return line;
 }
 
-bool ProcessGone(ProcessId pid) {
-  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-  if (process == nullptr) return true;
-  const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  ::CloseHandle(process);
-  return ended;
-}
+using velmorin::test::ProcessGone;
 
 long ResidentKiB() {
   PROCESS_MEMORY_COUNTERS counters{};
