@@ -3,9 +3,11 @@
 // time linear in the line whatever the pattern (RE2, which never
 // backtracks), so no pattern an operator types can hang a burn. The text is
 // taken as this program's 8-bit text: UTF-8 on POSIX, where the INI file and
-// a burner's output are UTF-8; single bytes (Latin-1 rules, which give every
-// ANSI byte a character of its own) on Windows. A match may lie anywhere in
-// the line; "^" and "$" mark the line's start and end.
+// a burner's output are UTF-8 (a byte that is no part of well-formed UTF-8
+// counts as one character, U+FFFD, so that "." matches it too); single bytes
+// (Latin-1 rules, which give every ANSI byte a character of its own) on
+// Windows. A match may lie anywhere in the line; "^" and "$" mark the line's
+// start and end.
 //
 // A pattern is compiled once and shared by its copies; it compares by its
 // text. A build without RE2 (the Windows build without its RE2 package)

@@ -109,6 +109,10 @@ TEST_F(BurnerOutputJudgeTest, AnchorsMarkTheLineAndAMatchMayLieAnywhereInIt) {
       {"^$", "text\n", false},
       {"error:", "Error: case counts\n", false},
       {"(?i)error:", "ERROR: unless asked\n", true},
+      {"^Error: .*d$", "Error: \xFF\xC3 bad\n", true},  // not UTF-8, yet "." matches
+#ifndef _WIN32
+      {"^Error: .$", "Error: \xE2\x82\xAC\n", true},  // one UTF-8 character, three bytes
+#endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Pattern) + " in " + c.Output);
