@@ -8,71 +8,36 @@
 namespace velmorin {
 namespace {
 
-class BurnVerdictTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!LinePattern::Supported()) GTEST_SKIP() << "this build has no RE2";
-  }
-};
-
-constexpr const char* kFailed = "Error: Failed to download data!";
-constexpr const char* kTimedOut = "The burner took longer than 60 s and was stopped.";
-constexpr const char* kFailMatched =
+const std::string kTimedOut = "The burner took longer than 60 s and was stopped.";
+const std::string kFailMatched =
     "The burner's output matched \"Error:\": Error: Failed to download data!";
-constexpr const char* kNoOk = "The burner's output had no line matching \"Verify OK$\".";
+const std::string kNoOk = "The burner's output had no line matching \"Verify OK$\".";
 
-TEST_F(BurnVerdictTest, TheFirstReasonThatAppliesIsTheBurns) {
+TEST(BurnVerdict, TheFirstReasonThatAppliesIsTheBurns) {
+  if (!LinePattern::Supported()) GTEST_SKIP() << "this build has no RE2";
+  const std::string failed = "Error: Failed to download data!\n";
   const struct {
-    const char* Name;
     bool Keys;  // all four keys set, or none
     BurnFacts Facts;
-    const char* Output;
+    std::string Output;
     BurnReason Reason;
-    const char* Message;
+    std::string Message;
   } cases[] = {
-      {"stopped at the limit beats everything",
-       true,
-       {true, 1, true},
-       kFailed,
-       BurnReason::TimeLimit,
-       kTimedOut},
-      {"a fail line beats the exit code",
-       true,
-       {true, 3, false},
-       kFailed,
-       BurnReason::FailText,
-       kFailMatched},
-      {"a fail line beats the ok line",
-       true,
-       {true, 0, false},
-       "Error: Failed to download data!\n"
-       "Verify OK\n",
-       BurnReason::FailText,
-       kFailMatched},
-      {"the exit code beats a missing ok line",
-       true,
-       {true, 2, false},
-       "",
-       BurnReason::ExitCode,
-       ""},
-      {"not started", true, {false, kExecFailed, false}, "", BurnReason::ExitCode, ""},
-      {"exit 0 without the ok line",
-       true,
-       {true, 0, false},
-       "Verify OK?\n",
-       BurnReason::NoOkText,
-       kNoOk},
-      {"exit 0 with the ok line", true, {true, 0, false}, "Verify OK", BurnReason::None, ""},
-      {"no keys: exit 0 after an error line",
-       false,
-       {true, 0, false},
-       kFailed,
-       BurnReason::None,
-       ""},
-      {"no keys: exit code as always", false, {true, 1, false}, "", BurnReason::ExitCode, ""},
+      // Stopped at the limit beats everything; a fail line beats the exit
+      // code and the ok line; the exit code beats a missing ok line.
+      {true, {true, 1, true}, failed, BurnReason::TimeLimit, kTimedOut},
+      {true, {true, 3, false}, failed, BurnReason::FailText, kFailMatched},
+      {true, {true, 0, false}, "Verify OK\n" + failed, BurnReason::FailText, kFailMatched},
+      {true, {true, 2, false}, "", BurnReason::ExitCode, ""},
+      {true, {false, kExecFailed, false}, "", BurnReason::ExitCode, ""},  // not started
+      {true, {true, 0, false}, "Verify OK?\n", BurnReason::NoOkText, kNoOk},
+      {true, {true, 0, false}, "Verify OK", BurnReason::None, ""},
+      // Without the keys, as ever: the exit code alone.
+      {false, {true, 0, false}, failed, BurnReason::None, ""},
+      {false, {true, 1, false}, "", BurnReason::ExitCode, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
+    SCOPED_TRACE(c.Output + " exit " + std::to_string(c.Facts.ExitCode));
     BurnerJudgement judgement;
     if (c.Keys) {
       ApplyBurnerJudgementKey(judgement, "BurnerFailText", "Error:");
@@ -91,19 +56,10 @@ TEST_F(BurnVerdictTest, TheFirstReasonThatAppliesIsTheBurns) {
 }
 
 TEST(BurnVerdict, AttemptsAreCountedInFrontOfTheLastMessage) {
-  const struct {
-    int Attempts;
-    const char* Last;
-    const char* Message;
-  } cases[] = {
-      {1, kTimedOut, kTimedOut},
-      {1, "", ""},
-      {3, kNoOk, "3 attempts; The burner's output had no line matching \"Verify OK$\"."},
-      {2, "", "2 attempts"},  // done at the second, or failed by its exit code
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(AttemptsMessage(c.Attempts, c.Last), c.Message) << c.Attempts << " " << c.Last;
-  }
+  EXPECT_EQ(AttemptsMessage(1, kTimedOut), kTimedOut);
+  EXPECT_EQ(AttemptsMessage(3, kNoOk), "3 attempts; " + kNoOk);
+  // Done at the second attempt, or failed by its exit code, which says nothing.
+  EXPECT_EQ(AttemptsMessage(2, ""), "2 attempts");
 }
 
 }  // namespace
