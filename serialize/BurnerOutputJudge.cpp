@@ -4,6 +4,26 @@
 
 namespace velmorin {
 
+namespace {
+
+// `line` cut to `count` characters: UTF-8 characters on POSIX (never inside
+// one), single bytes on Windows, whose text is ANSI.
+std::string CutToCharacters(std::string_view line, std::size_t count) {
+#ifdef _WIN32
+  return std::string(line.substr(0, std::min(line.size(), count)));
+#else
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    // A byte 10xxxxxx goes on the character before it.
+    const bool continues = (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80;
+    if (!continues && characters++ == count) return std::string(line.substr(0, i));
+  }
+  return std::string(line);
+#endif
+}
+
+}  // namespace
+
 BurnerOutputJudge::BurnerOutputJudge(const BurnerJudgement& judgement)
     : FFailText(judgement.FailText), FOkText(judgement.OkText) {}
 
@@ -91,20 +111,6 @@ std::size_t BurnerOutputJudge::HeldBytes() const {
   std::size_t held = FFailLine ? FFailLine->capacity() : 0;
   for (const LineState& state : FStreams) held += state.Pending.capacity();
   return held;
-}
-
-std::string BurnerOutputJudge::CutToCharacters(std::string_view line, std::size_t count) {
-#ifdef _WIN32
-  return std::string(line.substr(0, std::min(line.size(), count)));
-#else
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    // A byte 10xxxxxx goes on the character before it.
-    const bool continues = (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80;
-    if (!continues && characters++ == count) return std::string(line.substr(0, i));
-  }
-  return std::string(line);
-#endif
 }
 
 }  // namespace velmorin

@@ -36,13 +36,14 @@ class BurnerOutputJudge {
 
   // What arrived on `stream` next.
   void Feed(Stream stream, std::string_view chunk);
-  // The output has ended (the burner closed its side): each stream's last
-  // line, without a line end, is matched now. Feeding goes on as new output
-  // after it.
+  // The output has ended (the burner and all it started have closed their
+  // side, or the runner stopped reading): each stream's last line, without a
+  // line end, is matched now. Once, after the last Feed.
   void Finish();
 
   // Whether a line matched BurnerFailText, and the first such line, cut to
-  // kMaxQuotedLength characters.
+  // kMaxQuotedLength characters: UTF-8 characters where the program's text
+  // is UTF-8 (never inside one), bytes where it is ANSI.
   bool FailTextMatched() const { return FFailLine.has_value(); }
   const std::string& FailLine() const { return *FFailLine; }
   // Whether a line matched BurnerOkText.
@@ -51,10 +52,6 @@ class BurnerOutputJudge {
   // The bytes the judge holds for lines not yet ended and for the kept line:
   // at most kMaxLineLength for each stream, and the kept line.
   std::size_t HeldBytes() const;
-
-  // `line` cut to `count` characters: UTF-8 characters where the program's
-  // text is UTF-8 (never inside one), bytes where it is ANSI.
-  static std::string CutToCharacters(std::string_view line, std::size_t count);
 
  private:
   // One stream's line under way.
