@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "AnswerOperator.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "ProfileStore.h"
+#include "serialize/AnswerOperator.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/MemoryProfileView.h"
+#include "profiles/ProfileStore.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <exception>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "Session.h"
+#include "serialize/AnswerOperator.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/MemoryProfileView.h"
+#include "base/ParseInteger.h"
+#include "serialize/Session.h"
 
 using namespace velmorin;
 

@@ -1,15 +1,15 @@
-#include "ErrorExit.h"
+#include "cli/ErrorExit.h"
 
 #include <cstdio>
 #include <new>
 #include <string>
 
-#include "Exceptions.h"
-#include "ExitCode.h"
-#include "MessageText.h"
-#include "ProfileKeys.h"
-#include "SerialSource.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "cli/ExitCode.h"
+#include "serialize/ErrorBoxText.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/SerialSource.h"
+#include "cli/UsageError.h"
 
 namespace velmorin::cli {
 

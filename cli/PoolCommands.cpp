@@ -1,15 +1,15 @@
-#include "PoolCommands.h"
+#include "cli/PoolCommands.h"
 
 #include <nlohmann/json.hpp>
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "JsonText.h"
-#include "ProfileKeys.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "cli/JsonText.h"
+#include "profiles/ProfileKeys.h"
+#include "cli/UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
-#include "SerialPools.h"
+#include "server/SerialPools.h"
 #endif
 
 namespace velmorin::cli {

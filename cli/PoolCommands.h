@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "IniLocation.h"
+#include "platform/ini/IniLocation.h"
 
 namespace velmorin::cli {
 

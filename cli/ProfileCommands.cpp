@@ -1,18 +1,18 @@
-#include "ProfileCommands.h"
+#include "cli/ProfileCommands.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "Exceptions.h"
-#include "IniFileLock.h"
-#include "JsonText.h"
-#include "ProfileKeys.h"
-#include "SeqNumRules.h"
-#include "SerialSource.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFileLock.h"
+#include "cli/JsonText.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/SeqNumRules.h"
+#include "profiles/SerialSource.h"
+#include "cli/UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
-#include "ServerSerialSource.h"
+#include "server/ServerSerialSource.h"
 #endif
 
 namespace velmorin::cli {

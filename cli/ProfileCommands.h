@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "IniFile.h"
-#include "IniLocation.h"
-#include "ProfileSettings.h"
-#include "SeqNumRules.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ini/IniLocation.h"
+#include "profiles/ProfileSettings.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 class IniFileLock;

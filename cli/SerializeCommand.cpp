@@ -1,4 +1,4 @@
-#include "SerializeCommand.h"
+#include "cli/SerializeCommand.h"
 
 #include <atomic>
 #include <csignal>
@@ -13,20 +13,20 @@
 #include <unistd.h>
 #endif
 
-#include "Exceptions.h"
-#include "ExitCode.h"
-#include "JsonText.h"
-#include "MemoryProfileView.h"
-#include "ProductionLog.h"
-#include "ProfileKeys.h"
-#include "ProgressLine.h"
-#include "Session.h"
-#include "StoppableBurnerRunner.h"
-#include "TerminalOperator.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "cli/ExitCode.h"
+#include "cli/JsonText.h"
+#include "profiles/MemoryProfileView.h"
+#include "serialize/ProductionLog.h"
+#include "profiles/ProfileKeys.h"
+#include "cli/ProgressLine.h"
+#include "serialize/Session.h"
+#include "serialize/StoppableBurnerRunner.h"
+#include "cli/TerminalOperator.h"
+#include "cli/UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
-#include "ServerSerialSource.h"
+#include "server/ServerSerialSource.h"
 #endif
 
 namespace velmorin::cli {

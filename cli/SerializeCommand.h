@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "IniLocation.h"
+#include "platform/ini/IniLocation.h"
 
 namespace velmorin::cli {
 

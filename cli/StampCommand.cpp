@@ -1,15 +1,15 @@
-#include "StampCommand.h"
+#include "cli/StampCommand.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "ExitCode.h"
-#include "FileExists.h"
-#include "ObjImage.h"
-#include "ParseInteger.h"
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "UsageError.h"
+#include "cli/ExitCode.h"
+#include "platform/files/FileExists.h"
+#include "image/ObjImage.h"
+#include "base/ParseInteger.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
+#include "cli/UsageError.h"
 
 namespace velmorin::cli {
 

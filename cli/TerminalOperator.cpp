@@ -1,4 +1,4 @@
-#include "TerminalOperator.h"
+#include "cli/TerminalOperator.h"
 
 #include <cerrno>
 #include <cstdio>

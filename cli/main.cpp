@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "ErrorExit.h"
-#include "ExitCode.h"
-#include "IniLocation.h"
-#include "PoolCommands.h"
-#include "ProfileCommands.h"
-#include "SerializeCommand.h"
-#include "StampCommand.h"
-#include "UsageError.h"
+#include "cli/ErrorExit.h"
+#include "cli/ExitCode.h"
+#include "platform/ini/IniLocation.h"
+#include "cli/PoolCommands.h"
+#include "cli/ProfileCommands.h"
+#include "cli/SerializeCommand.h"
+#include "cli/StampCommand.h"
+#include "cli/UsageError.h"
+#include "Version.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ int Run(int argc, char** argv) {
       "Velmorin on the command line: the profiles, stamping and serialization of Intel HEX "
       "images, with the window's INI file and lock.",
       "velmorin-cli"};
-  app.set_version_flag("--version", "velmorin-cli " VELMORIN_VERSION);
+  app.set_version_flag("--version", std::string("velmorin-cli ") + version::kFileVersion);
   app.footer(kExitCodes);
   app.require_subcommand(1);
   // Options of the program (--ini) may also follow the command.

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "BurnerCommand.h"
-#include "CommandLine.h"
-#include "FuzzCheck.h"
+#include "serialize/BurnerCommand.h"
+#include "platform/process/CommandLine.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzCheck.h"
-#include "ObjImage.h"
-#include "SeqNumStamp.h"
+#include "fuzz/FuzzCheck.h"
+#include "image/ObjImage.h"
+#include "serialize/SeqNumStamp.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <new>
 #include <typeinfo>
 
-#include "HexDigits.h"
-#include "ObjImage.h"
-#include "TextFileReader.h"
+#include "image/HexDigits.h"
+#include "image/ObjImage.h"
+#include "platform/files/TextFileReader.h"
 
 namespace velmorin {
 

@@ -13,9 +13,9 @@
 #include <memory>
 #include <typeinfo>
 
-#include "AtomicFileWriter.h"
-#include "HexDigits.h"
-#include "ObjImage.h"
+#include "platform/files/AtomicFileWriter.h"
+#include "image/HexDigits.h"
+#include "image/ObjImage.h"
 
 namespace velmorin {
 

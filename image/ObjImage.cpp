@@ -6,7 +6,7 @@
 // holds the byte the file gave last, and the lookup honours that: a stored byte
 // is always found first, and a segment stretched across a gap takes over the
 // bytes that earlier segments hold there instead of hiding them under zeros.
-#include "ObjImage.h"
+#include "image/ObjImage.h"
 
 #include <algorithm>
 #include <cstdio>

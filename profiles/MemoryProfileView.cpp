@@ -1,4 +1,4 @@
-#include "MemoryProfileView.h"
+#include "profiles/MemoryProfileView.h"
 
 namespace velmorin {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ProfileView.h"
+#include "profiles/ProfileView.h"
 
 namespace velmorin {
 

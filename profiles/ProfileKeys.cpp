@@ -1,9 +1,9 @@
-#include "ProfileKeys.h"
+#include "profiles/ProfileKeys.h"
 
 #include <cstdio>
 
-#include "ParseInteger.h"
-#include "SeqNumRules.h"
+#include "base/ParseInteger.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 

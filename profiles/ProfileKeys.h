@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "ProfileSettings.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileSettings.h"
 
 namespace velmorin {
 

@@ -1,4 +1,4 @@
-#include "ProfileStore.h"
+#include "profiles/ProfileStore.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "Exceptions.h"
-#include "IniFileLock.h"
-#include "ProfileKeys.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFileLock.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "IniFile.h"
-#include "Operator.h"
-#include "ProfileKeys.h"
-#include "ProfileView.h"
-#include "SeqNumRules.h"
-#include "SerialSource.h"
+#include "platform/ini/IniFile.h"
+#include "serialize/Operator.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/ProfileView.h"
+#include "profiles/SeqNumRules.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ProfileSettings.h"
+#include "profiles/ProfileSettings.h"
 
 namespace velmorin {
 

@@ -1,10 +1,10 @@
-#include "SeqNumRules.h"
+#include "profiles/SeqNumRules.h"
 
 #include <array>
 #include <filesystem>
 
-#include "ParseInteger.h"
-#include "ProfileKeys.h"
+#include "base/ParseInteger.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 

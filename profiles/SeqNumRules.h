@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "IniFile.h"
+#include "platform/ini/IniFile.h"
 
 namespace velmorin {
 

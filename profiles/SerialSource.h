@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace velmorin {
 

@@ -1,6 +1,6 @@
-#include "BurnerCommand.h"
+#include "serialize/BurnerCommand.h"
 
-#include "CommandLine.h"
+#include "platform/process/CommandLine.h"
 
 namespace velmorin {
 

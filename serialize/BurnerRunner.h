@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ExecAndWait.h"
+#include "platform/process/ExecAndWait.h"
 
 namespace velmorin {
 

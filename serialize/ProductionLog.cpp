@@ -1,4 +1,4 @@
-#include "ProductionLog.h"
+#include "serialize/ProductionLog.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "RecordFile.h"
+#include "platform/files/RecordFile.h"
 
 namespace velmorin {
 

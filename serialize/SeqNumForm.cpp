@@ -1,7 +1,7 @@
-#include "SeqNumForm.h"
+#include "serialize/SeqNumForm.h"
 
-#include "ProfileSettings.h"
-#include "SeqNumStamp.h"
+#include "profiles/ProfileSettings.h"
+#include "serialize/SeqNumStamp.h"
 
 namespace velmorin {
 

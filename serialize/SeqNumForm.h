@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "Exceptions.h"
-#include "ObjImage.h"
-#include "SeqNumRules.h"
+#include "base/Exceptions.h"
+#include "image/ObjImage.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 

@@ -1,11 +1,11 @@
-#include "SeqNumTaking.h"
+#include "serialize/SeqNumTaking.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 #include <utility>
 
-#include "SeqNumForm.h"
+#include "serialize/SeqNumForm.h"
 
 namespace velmorin {
 

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "ProfileSettings.h"
-#include "SeqNumRules.h"
+#include "profiles/ProfileSettings.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 

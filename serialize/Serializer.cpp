@@ -1,16 +1,16 @@
-#include "Serializer.h"
+#include "serialize/Serializer.h"
 
 #include <exception>
 #include <filesystem>
 #include <limits>
 #include <optional>
 
-#include "BurnerCommand.h"
-#include "FileExists.h"
-#include "PathNames.h"
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "SeqNumTaking.h"
+#include "serialize/BurnerCommand.h"
+#include "platform/files/FileExists.h"
+#include "platform/files/PathNames.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
+#include "serialize/SeqNumTaking.h"
 
 namespace velmorin {
 

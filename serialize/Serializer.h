@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
-#include "BurnerRunner.h"
-#include "ObjImage.h"
-#include "Operator.h"
-#include "ProductionLog.h"
-#include "ProfileStore.h"
-#include "ProfileView.h"
+#include "serialize/BurnerRunner.h"
+#include "image/ObjImage.h"
+#include "serialize/Operator.h"
+#include "serialize/ProductionLog.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/ProfileView.h"
 
 namespace velmorin {
 

@@ -1,9 +1,9 @@
-#include "Session.h"
+#include "serialize/Session.h"
 
 #include <utility>
 
-#include "IniFile.h"
-#include "ProfileKeys.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "BurnerRunner.h"
-#include "Operator.h"
-#include "ProductionLog.h"
-#include "ProfileStore.h"
-#include "ProfileView.h"
-#include "Serializer.h"
+#include "serialize/BurnerRunner.h"
+#include "serialize/Operator.h"
+#include "serialize/ProductionLog.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/ProfileView.h"
+#include "serialize/Serializer.h"
 
 namespace velmorin {
 

@@ -1,10 +1,10 @@
-#include "StoppableBurnerRunner.h"
+#include "serialize/StoppableBurnerRunner.h"
 
 #include <thread>
 
 #ifndef _WIN32
-#include "ProcessTreeStopper.h"
-#include "WatchedProcess.h"
+#include "platform/process/ProcessTreeStopper.h"
+#include "platform/process/WatchedProcess.h"
 #endif
 
 namespace velmorin {

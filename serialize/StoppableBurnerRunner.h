@@ -15,7 +15,7 @@
 #include <chrono>
 #include <string>
 
-#include "BurnerRunner.h"
+#include "serialize/BurnerRunner.h"
 
 namespace velmorin {
 

@@ -1,4 +1,4 @@
-#include "PgConnection.h"
+#include "server/PgConnection.h"
 
 #include <libpq-fe.h>
 #include <poll.h>
@@ -9,7 +9,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "SerialSource.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 

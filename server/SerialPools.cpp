@@ -1,9 +1,9 @@
-#include "SerialPools.h"
+#include "server/SerialPools.h"
 
 #include <limits>
 
-#include "PgConnection.h"
-#include "ServerSerialSource.h"
+#include "server/PgConnection.h"
+#include "server/ServerSerialSource.h"
 
 namespace velmorin {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialSource.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 

@@ -1,9 +1,9 @@
-#include "ServerSerialSource.h"
+#include "server/ServerSerialSource.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "PgConnection.h"
+#include "server/PgConnection.h"
 
 namespace velmorin {
 

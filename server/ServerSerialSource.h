@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "SerialSource.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 

@@ -1,4 +1,4 @@
-#include "BurnerRunDialog.h"
+#include "ui/BurnerRunDialog.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,8 +17,8 @@
 #include <QWindow>
 #include <array>
 
-#include "MessageForm.h"
-#include "QtOperator.h"
+#include "ui/MessageForm.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 

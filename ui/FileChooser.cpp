@@ -1,4 +1,4 @@
-#include "FileChooser.h"
+#include "ui/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

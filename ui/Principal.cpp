@@ -1,4 +1,4 @@
-#include "Principal.h"
+#include "ui/Principal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,18 +15,18 @@
 #include <QStyle>
 #include <exception>
 
-#include "ErrorGuard.h"
-#include "Exceptions.h"
-#include "IniLocation.h"
-#include "MessageForm.h"
-#include "ParseInteger.h"
-#include "ProfileKeys.h"
-#include "QtBurnerRunner.h"
-#include "QtOperator.h"
-#include "SerialSource.h"
+#include "ui/ErrorGuard.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniLocation.h"
+#include "ui/MessageForm.h"
+#include "base/ParseInteger.h"
+#include "profiles/ProfileKeys.h"
+#include "ui/QtBurnerRunner.h"
+#include "ui/QtOperator.h"
+#include "profiles/SerialSource.h"
 #include "Version.h"
 #ifdef VELMORIN_SERIAL_SERVER
-#include "ServerSerialSource.h"
+#include "server/ServerSerialSource.h"
 #endif
 
 namespace velmorin {

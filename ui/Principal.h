@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "FileChooser.h"
-#include "IniLocation.h"
-#include "Operator.h"
-#include "ProfileStore.h"
-#include "ProfileView.h"
-#include "Session.h"
-#include "SpinEdit.h"
+#include "ui/FileChooser.h"
+#include "platform/ini/IniLocation.h"
+#include "serialize/Operator.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/ProfileView.h"
+#include "serialize/Session.h"
+#include "ui/SpinEdit.h"
 
 class QCheckBox;
 class QComboBox;

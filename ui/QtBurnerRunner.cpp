@@ -1,8 +1,8 @@
-#include "QtBurnerRunner.h"
+#include "ui/QtBurnerRunner.h"
 
 #include <QWidget>
 
-#include "BurnerRunDialog.h"
+#include "ui/BurnerRunDialog.h"
 
 namespace velmorin {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "BurnerRunner.h"
+#include "serialize/BurnerRunner.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "TerminateRequest.h"
+#include "ui/TerminateRequest.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>

@@ -2,10 +2,10 @@
 #include <QApplication>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "MessageForm.h"
-#include "Principal.h"
-#include "TerminateRequest.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageForm.h"
+#include "ui/Principal.h"
+#include "ui/TerminateRequest.h"
 #include "Version.h"
 
 int main(int argc, char* argv[]) {

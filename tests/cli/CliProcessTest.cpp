@@ -16,9 +16,9 @@
 #include <sstream>
 #include <thread>
 
-#include "CliRunner.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "tests/cli/CliRunner.h"
+#include "image/ObjImage.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -1,9 +1,9 @@
-#include "CliRunner.h"
+#include "tests/cli/CliRunner.h"
 
 #include <filesystem>
 #include <stdexcept>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -20,13 +20,13 @@
 #include <sstream>
 #include <thread>
 
-#include "CliRunner.h"
-#include "CrashSeed.h"
-#include "IniFile.h"
-#include "IniFileLock.h"
-#include "PgCluster.h"
-#include "PgConnection.h"
-#include "TempDir.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/CrashSeed.h"
+#include "platform/ini/IniFile.h"
+#include "platform/ini/IniFileLock.h"
+#include "tests/support/PgCluster.h"
+#include "server/PgConnection.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "AnswerOperator.h"
-#include "CliRunner.h"
-#include "IniFileLock.h"
-#include "MemoryProfileView.h"
-#include "ObjImage.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "serialize/AnswerOperator.h"
+#include "tests/cli/CliRunner.h"
+#include "platform/ini/IniFileLock.h"
+#include "profiles/MemoryProfileView.h"
+#include "image/ObjImage.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

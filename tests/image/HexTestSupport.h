@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ObjImage.h"
+#include "image/ObjImage.h"
 
 namespace velmorin::test {
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Exceptions.h"
-#include "HexTestSupport.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "tests/image/HexTestSupport.h"
+#include "image/ObjImage.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"ShortStartSegment", Record(0x03, 0, {1, 2, 3}), "Invalid record"},
         RejectCase{"EmptyExtendedLinear", Record(0x04, 0, {}), "Invalid record"},
         RejectCase{"ShortStartLinear", Record(0x85, 0, {1, 2, 3}), "Invalid record"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct AcceptCase {
   const char* name;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0xFFFFFFF8, kA}},
                    16,
                    amLinear}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(LoadFromFile, MissingFileAndMissingFolder) {
   test::TempDir dir;
@@ -317,7 +317,7 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
   constexpr std::size_t kChunk = 256 * 1024;
   test::TempDir dir;
   const std::string path = dir.File("cut.hex");
-  for (const std::size_t recordSize : {16, 255}) {
+  for (const std::size_t recordSize : {std::size_t{16}, std::size_t{255}}) {
     const std::size_t lineLength = 2 * recordSize + 13;  // with CR LF
     std::string records;
     std::size_t dataBytes = 1;  // the first line's

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "HexTestSupport.h"
-#include "ObjImage.h"
+#include "tests/image/HexTestSupport.h"
+#include "image/ObjImage.h"
 
 namespace velmorin {
 namespace {
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {Segment(0xFFFFFF00, Fill(0x10, 1))},
                    {0xFFFFFFFF},
                    {{0xFFFFFF00, 0x100}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(LocateByte, EmptyImageFailsFirstWhateverFixedSizeSays) {
   for (bool fixedSize : {false, true}) {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "ExecutablePath.h"
-#include "PathNames.h"
+#include "platform/system/ExecutablePath.h"
+#include "platform/files/PathNames.h"
 
 namespace velmorin {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ProfileKeys.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 namespace {

@@ -11,12 +11,12 @@
 #include <random>
 #include <thread>
 
-#include "Exceptions.h"
-#include "FakeView.h"
-#include "ProfileStore.h"
-#include "ScopedFilePermissions.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "tests/support/FakeView.h"
+#include "profiles/ProfileStore.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

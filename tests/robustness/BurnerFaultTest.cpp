@@ -18,12 +18,12 @@
 #include <sstream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/FakeView.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/ScriptedOperator.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

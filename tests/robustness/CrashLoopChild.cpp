@@ -21,12 +21,12 @@
 #include <filesystem>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "PathNames.h"
-#include "SeqNumStamp.h"
-#include "Session.h"
+#include "serialize/AnswerOperator.h"
+#include "profiles/MemoryProfileView.h"
+#include "base/ParseInteger.h"
+#include "platform/files/PathNames.h"
+#include "serialize/SeqNumStamp.h"
+#include "serialize/Session.h"
 
 namespace {
 

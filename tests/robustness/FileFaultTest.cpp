@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ScopedFilePermissions.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "tests/support/FakeView.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

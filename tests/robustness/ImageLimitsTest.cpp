@@ -16,12 +16,12 @@
 #include <new>
 #include <string>
 
-#include "ChildProcess.h"
-#include "FakeView.h"
-#include "ObjImage.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/FakeView.h"
+#include "image/ObjImage.h"
+#include "tests/support/ScriptedOperator.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORIN_ASAN 1

@@ -20,10 +20,10 @@
 #include <exception>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "Session.h"
+#include "serialize/AnswerOperator.h"
+#include "profiles/MemoryProfileView.h"
+#include "base/ParseInteger.h"
+#include "serialize/Session.h"
 
 namespace {
 

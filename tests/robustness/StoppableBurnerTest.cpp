@@ -12,10 +12,10 @@
 #include <ostream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "ProcessTreeStopper.h"
-#include "StoppableBurnerRunner.h"
-#include "TempDir.h"
+#include "tests/robustness/ChildProcess.h"
+#include "platform/process/ProcessTreeStopper.h"
+#include "serialize/StoppableBurnerRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "setsid sh -c 'trap \"\" TERM; echo $$ > PIDFILE; while :; do sleep 1; done' &\n"
                  "while :; do sleep 1; done\n",
                  true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // A stop asked for before the burn keeps the burner from starting; one that
 // is never asked for leaves the burner to be judged by its exit code.

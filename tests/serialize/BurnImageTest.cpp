@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "BurnerCommand.h"
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "serialize/BurnerCommand.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "BurnerCommand.h"
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "serialize/BurnerCommand.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

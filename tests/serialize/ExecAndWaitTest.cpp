@@ -14,10 +14,10 @@
 #include <map>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "CommandLine.h"
-#include "ExecAndWait.h"
-#include "TempDir.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "platform/process/CommandLine.h"
+#include "platform/process/ExecAndWait.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

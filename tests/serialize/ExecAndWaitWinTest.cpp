@@ -10,9 +10,9 @@
 #include <map>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "ExecAndWait.h"
-#include "TempDir.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "platform/process/ExecAndWait.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

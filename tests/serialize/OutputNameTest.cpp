@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "BurnerFixture.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

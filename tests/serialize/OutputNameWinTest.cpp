@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "BurnerFixture.h"
-#include "PathNames.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "platform/files/PathNames.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

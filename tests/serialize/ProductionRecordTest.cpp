@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "ProfileKeys.h"
-#include "SeqNumForm.h"
-#include "SerializerFixture.h"
+#include "profiles/ProfileKeys.h"
+#include "serialize/SeqNumForm.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

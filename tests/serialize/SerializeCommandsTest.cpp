@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <limits>
 
-#include "BurnerFixture.h"
-#include "ScopedFilePermissions.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {

@@ -1,4 +1,4 @@
-#include "SerializerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ProfileStore.h"
-#include "ScriptedOperator.h"
-#include "Serializer.h"
-#include "TempDir.h"
+#include "tests/support/FakeView.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileStore.h"
+#include "tests/support/ScriptedOperator.h"
+#include "serialize/Serializer.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin::test {
 

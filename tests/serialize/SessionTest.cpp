@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "AnswerOperator.h"
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "SerializerFixture.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "serialize/AnswerOperator.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/MemoryProfileView.h"
+#include "tests/serialize/SerializerFixture.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

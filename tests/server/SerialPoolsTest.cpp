@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "SerialPools.h"
-#include "ServerSerialSource.h"
-#include "ServerTestFixture.h"
+#include "server/SerialPools.h"
+#include "server/ServerSerialSource.h"
+#include "tests/server/ServerTestFixture.h"
 
 namespace velmorin {
 namespace {

@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ServerSerialSource.h"
-#include "ServerTestFixture.h"
-#include "TempDir.h"
+#include "server/ServerSerialSource.h"
+#include "tests/server/ServerTestFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

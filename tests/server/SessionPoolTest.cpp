@@ -6,19 +6,19 @@
 #include <filesystem>
 #include <memory>
 
-#include "AnswerOperator.h"
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "PgCluster.h"
-#include "PgConnection.h"
-#include "ProductionLog.h"
-#include "ProfileKeys.h"
-#include "SeqNumForm.h"
-#include "SerialPools.h"
-#include "ServerSerialSource.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "serialize/AnswerOperator.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/MemoryProfileView.h"
+#include "tests/support/PgCluster.h"
+#include "server/PgConnection.h"
+#include "serialize/ProductionLog.h"
+#include "profiles/ProfileKeys.h"
+#include "serialize/SeqNumForm.h"
+#include "server/SerialPools.h"
+#include "server/ServerSerialSource.h"
+#include "serialize/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

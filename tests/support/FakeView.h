@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "MemoryProfileView.h"
+#include "profiles/MemoryProfileView.h"
 
 namespace velmorin::test {
 

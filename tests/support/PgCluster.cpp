@@ -1,4 +1,4 @@
-#include "PgCluster.h"
+#include "tests/support/PgCluster.h"
 
 #include <fcntl.h>
 #include <grp.h>

@@ -1,4 +1,4 @@
-#include "ScriptedOperator.h"
+#include "tests/support/ScriptedOperator.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Operator.h"
+#include "serialize/Operator.h"
 
 namespace velmorin::test {
 

@@ -9,13 +9,13 @@
 #include <QtTest>
 #include <functional>
 
-#include "BurnerRunDialog.h"
-#include "ErrorBox.h"
-#include "MessageForm.h"
-#include "Principal.h"
-#include "QtBurnerRunner.h"
-#include "TempDir.h"
-#include "TextPrompt.h"
+#include "ui/BurnerRunDialog.h"
+#include "ui/ErrorBox.h"
+#include "ui/MessageForm.h"
+#include "ui/Principal.h"
+#include "ui/QtBurnerRunner.h"
+#include "tests/support/TempDir.h"
+#include "ui/TextPrompt.h"
 
 using namespace velmorin;
 

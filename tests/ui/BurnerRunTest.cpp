@@ -35,16 +35,16 @@
 #include <memory>
 #include <sstream>
 
-#include "BurnerRunDialog.h"
-#include "CommandLine.h"
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "Operator.h"
-#include "Principal.h"
-#include "ProcessGoneWin.h"
-#include "QtBurnerRunner.h"
-#include "QueuedOperator.h"
-#include "TempDir.h"
+#include "ui/BurnerRunDialog.h"
+#include "platform/process/CommandLine.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "serialize/Operator.h"
+#include "ui/Principal.h"
+#include "tests/support/ProcessGoneWin.h"
+#include "ui/QtBurnerRunner.h"
+#include "tests/ui/QueuedOperator.h"
+#include "tests/support/TempDir.h"
 
 using namespace velmorin;
 using velmorin::test::QueuedOperator;

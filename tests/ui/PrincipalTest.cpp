@@ -15,15 +15,16 @@
 #include <fstream>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "IniFile.h"
-#include "ObjImage.h"
-#include "Operator.h"
-#include "Principal.h"
-#include "QueuedOperator.h"
-#include "ScopedFilePermissions.h"
-#include "TempDir.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "platform/ini/IniFile.h"
+#include "image/ObjImage.h"
+#include "serialize/Operator.h"
+#include "ui/Principal.h"
+#include "tests/ui/QueuedOperator.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/TempDir.h"
+#include "Version.h"
 
 using namespace velmorin;
 using velmorin::test::QueuedOperator;
@@ -670,11 +671,7 @@ void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
 #ifdef _WIN32
   QSKIP("The example burner is a shell script, for Linux");
 #endif
-  // tests/data holds no tracked file, so a fresh clone has no such folder:
-  // resolve the path by its text before asking the file system.
-  const std::filesystem::path examples =
-      (std::filesystem::path(velmorin::test::DataDir()) / ".." / ".." / "examples")
-          .lexically_normal();
+  const std::filesystem::path examples = VELMORIN_EXAMPLES;
   const std::string skeleton = std::filesystem::canonical(examples / "board.hex").string();
   const std::string burner = std::filesystem::canonical(examples / "burn-example.sh").string();
   qputenv("TMPDIR", QByteArray::fromStdString(FDir->Path().string()));
@@ -903,10 +900,11 @@ void PrincipalTest::aboutBoxNamesProgramVersionAndPlatform() {
   const std::string platform = "Linux";
 #endif
   // The version figures are the project's own, not ones written into the window.
-  QVERIFY2(text.rfind("Velmorin\r\nVersion " VELMORIN_TEST_SHORT_VERSION " " + platform + "\r\n",
+  QVERIFY2(text.rfind("Velmorin\r\nVersion " + std::string(version::kShortVersion) + " " + platform +
+                          "\r\n",
                       0) == 0,
            text.c_str());
-  QVERIFY2(text.find("File version " VELMORIN_TEST_PROJECT_VERSION ", product version ") !=
+  QVERIFY2(text.find("File version " + std::string(version::kFileVersion) + ", product version ") !=
                std::string::npos,
            text.c_str());
   // The line after the version lines names the file holding the profiles.

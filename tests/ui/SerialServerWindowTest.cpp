@@ -8,16 +8,16 @@
 #include <filesystem>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "IniFile.h"
-#include "Principal.h"
-#include "QueuedOperator.h"
-#include "TempDir.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "platform/ini/IniFile.h"
+#include "ui/Principal.h"
+#include "tests/ui/QueuedOperator.h"
+#include "tests/support/TempDir.h"
 #ifdef VELMORIN_SERIAL_SERVER
-#include "PgCluster.h"
-#include "SerialPools.h"
-#include "ServerSerialSource.h"
+#include "tests/support/PgCluster.h"
+#include "server/SerialPools.h"
+#include "server/ServerSerialSource.h"
 #endif
 
 using namespace velmorin;

@@ -4,10 +4,10 @@
 #include <csignal>
 #include <memory>
 
-#include "IniFile.h"
-#include "Principal.h"
-#include "TempDir.h"
-#include "TerminateRequest.h"
+#include "platform/ini/IniFile.h"
+#include "ui/Principal.h"
+#include "tests/support/TempDir.h"
+#include "ui/TerminateRequest.h"
 
 using namespace velmorin;
 using velmorin::test::TempDir;
