@@ -16,18 +16,13 @@
 #include "base/Exceptions.h"
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
-#include "profiles/MemoryProfileView.h"
-#include "serialize/ProductionLog.h"
-#include "profiles/ProfileKeys.h"
 #include "cli/ProgressLine.h"
-#include "serialize/Session.h"
-#include "serialize/StoppableBurnerRunner.h"
 #include "cli/TerminalOperator.h"
 #include "cli/UsageError.h"
-
-#if VELMORIN_SERIAL_SERVER
-#include "server/ServerSerialSource.h"
-#endif
+#include "profiles/ProfileKeys.h"
+#include "serialize/ProductionLog.h"
+#include "serialize/Session.h"
+#include "serialize/StoppableBurnerRunner.h"
 
 namespace velmorin::cli {
 
@@ -124,32 +119,20 @@ int SerializeCommand::Run() {
       FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
   std::FILE* const json = jsonFile.get();
 
-  MemoryProfileView view;
   TerminalOperator op(FRequest.Yes, gStop);
   ProgressLine progress;
   // A question starts on a line of its own.
   op.SetBeforeQuestion([&progress] { progress.EndLine(); });
-  Session session(FLocation.Path, view, op);
-#if VELMORIN_SERIAL_SERVER
-  // Numbers from the serial server when the INI file names one.
-  session.SetSerialSourceConnector(&ConnectSerialServer);
-#endif
-  // As the window does at start: the per-user folder first, since the lock
-  // file lies beside the INI file.
-  MakeIniFolder(FLocation);
-  try {
-    session.Open();
-  } catch (const EProfileValueError&) {
-    // The window's last selection holds a refused serial number rule. That
-    // is no matter here unless it is the profile asked for, whose load
-    // below refuses it again.
-  }
+  Session session(FLocation, op);
+  // The profile asked for, not the window's last selection, is the one to
+  // load; its load refuses what the window's would.
+  session.Open(Session::Start::Nothing);
   if (!session.LoadProfile(FRequest.Skeleton)) {
     throw Exception("There is no profile for " + FRequest.Skeleton + " in " +
-                    session.Store().Ini().FileName());
+                    session.IniFileName());
   }
   // Nobody could answer the chip prompt: refused before a number is taken.
-  if (!view.settings.DontBurn && !FRequest.Yes && !IsTerminal(0)) {
+  if (!session.Profile().Settings().DontBurn && !FRequest.Yes && !IsTerminal(0)) {
     throw EUsageError("The profile burns and there is no terminal to ask for a chip; give --yes");
   }
 

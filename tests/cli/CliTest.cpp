@@ -7,12 +7,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "serialize/AnswerOperator.h"
-#include "tests/cli/CliRunner.h"
-#include "platform/ini/IniFileLock.h"
-#include "profiles/MemoryProfileView.h"
 #include "image/ObjImage.h"
+#include "platform/ini/IniFileLock.h"
+#include "serialize/AnswerOperator.h"
 #include "serialize/Session.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -50,15 +49,18 @@ TEST_F(CliTest, ProfilesAreAddedShownChangedAndRemoved) {
   EXPECT_EQ(json["settings"]["ByteOrder"], 1);
   EXPECT_EQ(json["settings"]["DontBurn"], true);
 
-  EXPECT_EQ(Cli({"profiles"}).out, skeleton + "\t-5\nother.hex\t0\n");
+  // A relative name is stored as the absolute path it names, as the window's
+  // Browse gives it, so a window started in another folder finds the file.
+  const std::string other = (std::filesystem::path(skeleton).parent_path() / "other.hex").string();
+  EXPECT_EQ(Cli({"profiles"}).out, skeleton + "\t-5\n" + other + "\t0\n");
   const auto list = nlohmann::json::parse(Cli({"profiles", "--json"}).out);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[1]["skeleton"], "other.hex");
+  EXPECT_EQ(list[1]["skeleton"], other);
 
   // The window's last selection keeps pointing at the same profile.
   test::WriteFileBytes(ini, IniText() + "[Options]\r\nDefaultImg=1\r\n");
   ASSERT_EQ(Cli({"remove", skeleton}).exitCode, 0);
-  EXPECT_EQ(Cli({"profiles"}).out, "other.hex\t0\n");
+  EXPECT_EQ(Cli({"profiles"}).out, other + "\t0\n");
   EXPECT_NE(IniText().find("DefaultImg=0"), std::string::npos) << IniText();
 
   // A second add of a profile, and a profile that isn't there, are errors.
@@ -185,18 +187,18 @@ TEST_F(CliTest, BatchMatchesTheWindowsRoad) {
   ASSERT_EQ(Cli(add).exitCode, 0);
   test::WriteFileBytes(ini, IniText() + "[Options]\r\nProductionLog=cli.csv\r\n");
 
-  // The window's road: the session with a plain view, the same profile.
+  // The window's road: the session alone, the same profile.
   const std::string roadIni = dir.File("road.ini");
   {
     std::string text = test::ReadFileBytes(ini);
     text.replace(text.find("cli.csv"), 7, "road.csv");
     test::WriteFileBytes(roadIni, text);
-    MemoryProfileView view;
     AnswerOperator op;
-    Session session(roadIni, view, op);
+    Session session(velmorin::IniLocation{roadIni, false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
     session.Open();
     ASSERT_TRUE(session.LoadProfile(skeleton));
-    view.settings.OutputFolder = dir.File("road");
+    profile.EditableSettings().OutputFolder = dir.File("road");
     session.StoreProfile();
     ASSERT_TRUE(session.SerializeBatch(4).Finished());
   }

@@ -16,11 +16,12 @@
 #include <new>
 #include <string>
 
-#include "tests/robustness/ChildProcess.h"
-#include "tests/support/FakeView.h"
 #include "image/ObjImage.h"
-#include "tests/support/ScriptedOperator.h"
+#include "profiles/WorkingProfile.h"
 #include "serialize/Session.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -176,21 +177,21 @@ TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
   TempDir dir;
   const std::string skel = dir.File("board.hex");
   test::WriteFileBytes(skel, Record(0, 0x0000, Ramp(16, 0)) + ":00000001FF\r\n");
-  test::FakeView view;
   test::ScriptedOperator op;
-  Session session(dir.File("velmorin.ini"), view, op);
-  view.text = skel;
-  view.settings.NextSeqNum = 5;
-  view.settings.SeqNumSize = 4;
-  view.settings.SeqNumOfs[0] = 0x20000000;
-  view.settings.OutputFolder = dir.Path().string();
+  Session session(velmorin::IniLocation{dir.File("velmorin.ini"), false}, op);
+  velmorin::WorkingProfile& profile = session.Profile();
+  profile.EditSkeletonText(skel);
+  profile.EditableSettings().NextSeqNum = 5;
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().SeqNumOfs[0] = 0x20000000;
+  profile.EditableSettings().OutputFolder = dir.Path().string();
   try {
-    session.Serialization().SerializeImage();
+    session.SerializeImage();
     ADD_FAILURE() << "no error";
   } catch (const TObjImageError& e) {
     EXPECT_EQ(e.Message(), "Address 20000003 is too far beyond the image's data");
   }
-  EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
+  EXPECT_EQ(IniFile(session.IniPath()).ReadInteger(skel, "NextSeqNum", -1), 6);
   EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
 }
 
@@ -255,21 +256,21 @@ TEST(ImageLimits, SkeletonThatIsNotARegularFileIsRefusedBeforeANumberIsUsed) {
   const std::string fifo = dir.File("board.hex");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& skel : {fifo, std::string("/dev/zero")}) {
-    test::FakeView view;
     test::ScriptedOperator op;
-    Session session(dir.File("velmorin.ini"), view, op);
-    view.text = skel;
-    view.settings.NextSeqNum = 5;
-    view.settings.AutoIncSeq = true;
-    view.settings.OutputFolder = dir.Path().string();
+    Session session(velmorin::IniLocation{dir.File("velmorin.ini"), false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
+    profile.EditSkeletonText(skel);
+    profile.EditableSettings().NextSeqNum = 5;
+    profile.EditableSettings().AutoIncSeq = true;
+    profile.EditableSettings().OutputFolder = dir.Path().string();
     try {
-      session.Serialization().SerializeImage();
+      session.SerializeImage();
       ADD_FAILURE() << "no error for " << skel;
     } catch (const EInOutError& e) {
       EXPECT_EQ(e.Message(), skel + " is not a regular file");
     }
-    EXPECT_EQ(view.NextSeqNum(), 5) << skel;
-    EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
+    EXPECT_EQ(profile.NextSeqNum(), 5) << skel;
+    EXPECT_EQ(IniFile(session.IniPath()).ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
   }
 }
 

@@ -21,7 +21,7 @@ class SeqNumRulesTest : public test::SerializerTest {
   void OpenProfile(const ProfileKeyValues& rules) {
     skelFile = UseSkeleton("board.hex", test::Ramp(32));
     outFolder = UseOutputFolder("out");
-    ProfileKeyValues values = EncodeProfile(view.settings);
+    ProfileKeyValues values = EncodeProfile(profile.EditableSettings());
     values.insert(values.end(), rules.begin(), rules.end());
     IniFile(iniPath).WriteValues(skelFile, values);
     IniFile(iniPath).WriteValues("Options", {{"DefaultImg", "0"}, {"ProductionLog", "r.csv"}});
@@ -43,7 +43,7 @@ class SeqNumRulesTest : public test::SerializerTest {
 };
 
 TEST_F(SeqNumRulesTest, BatchWithAStepStopsCleanlyAtTheLastNumber) {
-  view.settings.NextSeqNum = 1960;
+  profile.EditableSettings().NextSeqNum = 1960;
   OpenProfile({{"SeqNumFormat", "bcd"}, {"SeqNumStep", "10"}, {"LastSeqNum", "1999"}});
   try {
     serializer.SerializeBatch(10);
@@ -57,8 +57,8 @@ TEST_F(SeqNumRulesTest, BatchWithAStepStopsCleanlyAtTheLastNumber) {
   EXPECT_NE(record.find(",1990,"), std::string::npos) << record;
   EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"board_1960.hex", "board_1970.hex",
                                                      "board_1980.hex", "board_1990.hex"}));
-  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(view.settings.NextSeqNum, 2000);
+  EXPECT_EQ(observer.progressPositions, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(profile.Settings().NextSeqNum, 2000);
   EXPECT_EQ(StoredNextSeqNum(), 2000);
   EXPECT_EQ(IniFile(iniPath).ReadString(skelFile, "SeqNumFormat", ""), "bcd");
   TIntelImage last;
@@ -68,7 +68,7 @@ TEST_F(SeqNumRulesTest, BatchWithAStepStopsCleanlyAtTheLastNumber) {
 }
 
 TEST_F(SeqNumRulesTest, FitRuleTakesNothingAndWritesNothing) {
-  view.settings.NextSeqNum = 65536;  // stamped in 2 bytes it would be 00 00, as 0 is
+  profile.EditableSettings().NextSeqNum = 65536;  // stamped in 2 bytes it would be 00 00, as 0 is
   OpenProfile({});
   const std::string iniBefore = test::ReadFileBytes(iniPath);
   try {
@@ -77,7 +77,7 @@ TEST_F(SeqNumRulesTest, FitRuleTakesNothingAndWritesNothing) {
   } catch (const ESeqNumRefused& e) {
     EXPECT_EQ(e.Message(), "Serial number 65536 does not fit in 2 bytes.");
   }
-  EXPECT_EQ(view.settings.NextSeqNum, 65536);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 65536);
   EXPECT_EQ(test::ReadFileBytes(iniPath), iniBefore);
   EXPECT_TRUE(OutputFiles().empty());
   EXPECT_FALSE(fs::exists(dir.File("r.csv")));
@@ -85,13 +85,13 @@ TEST_F(SeqNumRulesTest, FitRuleTakesNothingAndWritesNothing) {
 }
 
 TEST_F(SeqNumRulesTest, LastNumberHoldsAgainstTheWrapAt32Bits) {
-  view.settings.SeqNumSize = 4;
-  view.settings.NextSeqNum = INT32_MAX - 19;
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().NextSeqNum = INT32_MAX - 19;
   OpenProfile({{"SeqNumStep", "10"}, {"LastSeqNum", "2147483647"}});
   EXPECT_EQ(serializer.TakeSeqNum(), INT32_MAX - 19);
   // The next step would wrap to a number below the last one: refused.
   EXPECT_THROW(serializer.TakeSeqNum(), ESeqNumRefused);
-  EXPECT_EQ(view.settings.NextSeqNum, INT32_MAX - 9);
+  EXPECT_EQ(profile.Settings().NextSeqNum, INT32_MAX - 9);
 }
 
 TEST_F(SeqNumRulesTest, StoreKeepsTheRulesAndAddsNoneToAProfileWithout) {
@@ -111,8 +111,8 @@ TEST_F(SeqNumRulesTest, StoreKeepsTheRulesAndAddsNoneToAProfileWithout) {
     section += key + "=" + value + "\r\n";
   }
   test::WriteFileBytes(iniPath, test::ReadFileBytes(iniPath) + section);
-  view.SetSkelFileItems({skelFile, other});
-  view.SetSkelFileIndex(1);
+  profile.SetNames({skelFile, other});
+  profile.Select(1);
   store.LoadProfile();
   EXPECT_EQ(store.Rules(), SeqNumRules{});
   EXPECT_EQ(PoolName(store.Rules(), other), "plain");
@@ -136,15 +136,15 @@ TEST_F(SeqNumRulesTest, RefusedRuleBlocksStoringAndTakingUntilAProfileLoadsWhole
                                " is no serial number format; the formats are binary, bcd, "
                                "ascii, ascii-hex, utf16");
   }
-  EXPECT_EQ(view.settings.NextSeqNum, 5);  // the seventeen values are shown
+  EXPECT_EQ(profile.Settings().NextSeqNum, 5);  // the seventeen values are shown
   const std::string iniBefore = test::ReadFileBytes(iniPath);
   EXPECT_THROW(serializer.TakeSeqNum(), EProfileValueError);
   EXPECT_THROW(store.StoreProfile(), EProfileValueError);
   EXPECT_EQ(test::ReadFileBytes(iniPath), iniBefore);
 
-  view.SetSkelFileIndex(1);
+  profile.Select(1);
   EXPECT_THROW(store.LoadProfile(), EProfileValueError);  // a step above 65535
-  view.SetSkelFileIndex(2);
+  profile.Select(2);
   store.LoadProfile();
   EXPECT_EQ(serializer.TakeSeqNum(), 3);
 }

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <limits>
 
-#include "tests/serialize/BurnerFixture.h"
-#include "tests/support/ScopedFilePermissions.h"
 #include "serialize/SeqNumStamp.h"
+#include "tests/serialize/BurnerFixture.h"
 #include "tests/serialize/SerializerFixture.h"
+#include "tests/support/ScopedFilePermissions.h"
 
 namespace velmorin {
 namespace {
@@ -27,10 +27,10 @@ class SerializeCommandsTest : public test::SerializerTest {
   SerializeCommandsTest() : log(dir) {
     skelFile = UseSkeleton("board.hex", test::Ramp(32));
     outFolder = UseOutputFolder("out");
-    view.settings.NextSeqNum = 100;
-    view.settings.SeqNumOfs[0] = 0x08;
-    view.settings.BurnerCmdLine = TestBurnerPath() + " $image";
-    view.settings.HideBurner = true;
+    profile.EditableSettings().NextSeqNum = 100;
+    profile.EditableSettings().SeqNumOfs[0] = 0x08;
+    profile.EditableSettings().BurnerCmdLine = TestBurnerPath() + " $image";
+    profile.EditableSettings().HideBurner = true;
   }
   std::string Output(std::int32_t seqNum) const {
     // Joined with the platform's separator ("\\" on Windows).
@@ -57,10 +57,10 @@ TEST_F(SerializeCommandsTest, SkeletonAbsentTakesNothing) {
   EXPECT_EQ(op.boxes[0].text, kNotFound);
   EXPECT_EQ(op.boxes[0].kind, BoxKind::Error);
   EXPECT_EQ(op.boxes[0].buttons, box_button::OK);
-  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 100);
   EXPECT_FALSE(fs::exists(iniPath));
   EXPECT_EQ(OutputCount(), 0u);
-  view.text = "";
+  profile.EditSkeletonText("");
   EXPECT_FALSE(serializer.SerializeImage());
   EXPECT_EQ(BoxTexts(), (Texts{kNotFound, kNotFound}));
 }
@@ -72,10 +72,10 @@ TEST_F(SerializeCommandsTest, UnreadableSkeletonRaisesAndTakesNothing) {
     EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
   }
   // A folder passes the presence test; reading it fails.
-  view.text = outFolder;
+  profile.EditSkeletonText(outFolder);
   EXPECT_THROW(serializer.SerializeOne(), Exception);
   EXPECT_TRUE(op.boxes.empty());
-  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 100);
   EXPECT_FALSE(fs::exists(iniPath));
   EXPECT_EQ(OutputCount(), 0u);
 }
@@ -84,14 +84,14 @@ TEST_F(SerializeCommandsTest, StampingErrorKeepsTheNumberUsedAndWritesNothing) {
   // An image without bytes: the first SetByte fails.
   test::WriteFileBytes(skelFile, test::kHexEnd);
   EXPECT_THROW(serializer.SerializeOne(), TObjImageError);
-  EXPECT_EQ(view.settings.NextSeqNum, 101);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 101);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 
   // A width above the cap: refused before any byte, number used.
   UseSkeleton("board.hex", test::Ramp(32));
-  view.settings.SeqNumSize = kMaxSeqNumSize + 1;
+  profile.EditableSettings().SeqNumSize = kMaxSeqNumSize + 1;
   EXPECT_THROW(serializer.SerializeOne(), ESeqNumSizeError);
-  EXPECT_EQ(view.settings.NextSeqNum, 102);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 102);
   EXPECT_EQ(StoredNextSeqNum(), 102);
   EXPECT_TRUE(op.boxes.empty());
   EXPECT_EQ(OutputCount(), 0u);
@@ -99,14 +99,14 @@ TEST_F(SerializeCommandsTest, StampingErrorKeepsTheNumberUsedAndWritesNothing) {
 }
 
 TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner) {
-  view.settings.DontBurn = false;
-  view.settings.OutputFolder = dir.File("missing");
+  profile.EditableSettings().DontBurn = false;
+  profile.EditableSettings().OutputFolder = dir.File("missing");
   EXPECT_THROW(serializer.SerializeOne(), EInOutError);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 
 #ifndef _WIN32  // a folder's read-only attribute does not stop new files on Windows
   // A read-only folder: nothing left under the name, not even a partial file.
-  view.settings.OutputFolder = outFolder;
+  profile.EditableSettings().OutputFolder = outFolder;
   fs::permissions(outFolder, fs::perms::owner_read | fs::perms::owner_exec);
   {
     test::ScopedFilePermissions bite;
@@ -138,7 +138,7 @@ TEST_F(SerializeCommandsTest, ProfileStoreErrorStopsBeforeTheImageIsStamped) {
 }
 
 TEST_F(SerializeCommandsTest, CancelledBurnKeepsFileAndNumberAndShowsNothingMore) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrCancel);
   serializer.SerializeOne();
   EXPECT_EQ(BoxTexts(), (Texts{kPrepare}));
@@ -148,13 +148,13 @@ TEST_F(SerializeCommandsTest, CancelledBurnKeepsFileAndNumberAndShowsNothingMore
 }
 
 TEST_F(SerializeCommandsTest, FailedBurnKeepsFileAndNumberAndShowsNothingMore) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "1");
     op.AnswerBox(mrOk);
     serializer.SerializeOne();
   }
-  view.settings.BurnerCmdLine = dir.File("no-burner") + " $image";
+  profile.EditableSettings().BurnerCmdLine = dir.File("no-burner") + " $image";
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kPrepare}));
@@ -166,7 +166,7 @@ TEST_F(SerializeCommandsTest, FailedBurnKeepsFileAndNumberAndShowsNothingMore) {
 }
 
 TEST_F(SerializeCommandsTest, SuccessfulImageIsReported) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk).AnswerBox(mrOk);
   serializer.SerializeOne();
   EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kOneOk}));
@@ -184,7 +184,7 @@ TEST_F(SerializeCommandsTest, SuccessfulImageIsReported) {
 }
 
 TEST_F(SerializeCommandsTest, DontSaveAndDontBurnStillReportAndAdvance) {
-  view.settings.DontSave = true;
+  profile.EditableSettings().DontSave = true;
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   EXPECT_EQ(BoxTexts(), (Texts{kOneOk}));
@@ -192,8 +192,8 @@ TEST_F(SerializeCommandsTest, DontSaveAndDontBurnStillReportAndAdvance) {
   EXPECT_EQ(OutputCount(), 0u);
 
   // Burning without a saved file: every "$image" is removed.
-  view.settings.DontBurn = false;
-  view.settings.BurnerCmdLine = TestBurnerPath() + " -p $image -v";
+  profile.EditableSettings().DontBurn = false;
+  profile.EditableSettings().BurnerCmdLine = TestBurnerPath() + " -p $image -v";
   op.AnswerBox(mrOk).AnswerBox(mrOk);
   serializer.SerializeOne();
   ASSERT_EQ(log.Runs().size(), 1u);
@@ -203,17 +203,17 @@ TEST_F(SerializeCommandsTest, DontSaveAndDontBurnStillReportAndAdvance) {
 // The batch command.
 
 TEST_F(SerializeCommandsTest, BatchStopsAtTheCancelledBurnWithoutSummary) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrCancel);
   const BatchOutcome outcome = serializer.SerializeBatch(5);
   EXPECT_EQ(outcome.Completed, 2);
   EXPECT_FALSE(outcome.Stopped);
   EXPECT_FALSE(outcome.Finished());
   EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kPrepare, kPrepare}));
-  EXPECT_EQ(view.progressMinimum, 0);
-  EXPECT_EQ(view.progressMaximum, 5);
-  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2}));
-  EXPECT_EQ(view.progressPosition, 2);
+  EXPECT_EQ(observer.progressMinimum, 0);
+  EXPECT_EQ(observer.progressMaximum, 5);
+  EXPECT_EQ(observer.progressPositions, (std::vector<int>{1, 2}));
+  EXPECT_EQ(observer.progressPosition, 2);
   // Images 1 and 2 burned; image 3 written and its number used.
   EXPECT_EQ(log.Runs().size(), 2u);
   EXPECT_TRUE(fs::exists(Output(102)));
@@ -227,8 +227,8 @@ TEST_F(SerializeCommandsTest, BatchCountsThatDoNothing) {
     EXPECT_EQ(serializer.SerializeBatch(count).Completed, 0);
   }
   EXPECT_TRUE(op.boxes.empty());
-  EXPECT_TRUE(view.progressPositions.empty());
-  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_TRUE(observer.progressPositions.empty());
+  EXPECT_EQ(profile.Settings().NextSeqNum, 100);
   EXPECT_EQ(OutputCount(), 0u);
 }
 
@@ -237,8 +237,8 @@ TEST_F(SerializeCommandsTest, BatchReportsWhenAllAreDone) {
   EXPECT_TRUE(serializer.SerializeBatch(10).Finished());
   EXPECT_EQ(BoxTexts(), (Texts{"10 images serialized OK."}));
   EXPECT_EQ(op.boxes[0].kind, BoxKind::Information);
-  EXPECT_EQ(view.progressMaximum, 10);
-  EXPECT_EQ(view.progressPositions, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
+  EXPECT_EQ(observer.progressMaximum, 10);
+  EXPECT_EQ(observer.progressPositions, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
   EXPECT_EQ(OutputCount(), 10u);
   EXPECT_TRUE(fs::exists(Output(100)));
   EXPECT_TRUE(fs::exists(Output(109)));
@@ -273,7 +273,7 @@ TEST_F(SerializeCommandsTest, BatchStopsBeforeTheNextNumberWhenAsked) {
     EXPECT_EQ(outcome.Completed, c.stopAfter);
     EXPECT_EQ(heard, c.stopAfter);
     next += c.stopAfter;
-    EXPECT_EQ(view.settings.NextSeqNum, next);
+    EXPECT_EQ(profile.Settings().NextSeqNum, next);
     EXPECT_EQ(StoredNextSeqNum(100), next);
     serializer.SetSerialObserver({});  // it refers to this round's counters
   }
@@ -286,13 +286,13 @@ TEST_F(SerializeCommandsTest, BatchStopsBeforeTheNextNumberWhenAsked) {
 }
 
 TEST_F(SerializeCommandsTest, BatchWithoutAutoIncRewritesOneFile) {
-  view.settings.AutoIncSeq = false;
+  profile.EditableSettings().AutoIncSeq = false;
   op.AnswerBox(mrOk);
   serializer.SerializeBatch(3);
   EXPECT_EQ(BoxTexts(), (Texts{"3 images serialized OK."}));
   EXPECT_EQ(OutputCount(), 1u);
   EXPECT_TRUE(fs::exists(Output(100)));
-  EXPECT_EQ(view.settings.NextSeqNum, 100);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 100);
 }
 
 TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
@@ -308,12 +308,12 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
   } runner;
   runner.victim = skelFile;
   serializer.SetBurnerRunner(runner);
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk).AnswerBox(mrOk);
   serializer.SerializeBatch(4);
   EXPECT_EQ(BoxTexts(), (Texts{kPrepare, kNotFound}));
   EXPECT_EQ(runner.runs, 1);
-  EXPECT_EQ(view.progressPositions, (std::vector<int>{1}));
+  EXPECT_EQ(observer.progressPositions, (std::vector<int>{1}));
   EXPECT_EQ(OutputCount(), 1u);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 }
@@ -328,10 +328,10 @@ TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) 
   } runner;
   runner.skelFile = skelFile;
   serializer.SetBurnerRunner(runner);
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk);
   EXPECT_THROW(serializer.SerializeBatch(3), TIntelImageError);
-  EXPECT_EQ(view.progressPositions, (std::vector<int>{1}));
+  EXPECT_EQ(observer.progressPositions, (std::vector<int>{1}));
   EXPECT_EQ(OutputCount(), 1u);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 }
@@ -349,7 +349,7 @@ TEST_F(SerializeCommandsTest, RunnerLearnsTheImageAndItsOutcomeDecides) {
     }
   } runner;
   serializer.SetBurnerRunner(runner);
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrOk).AnswerBox(mrOk);
   serializer.SerializeBatch(3);
   op.AnswerBox(mrOk).AnswerBox(mrOk);

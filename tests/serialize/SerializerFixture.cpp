@@ -27,9 +27,13 @@ std::vector<std::uint8_t> Ramp(std::size_t count) {
 }
 
 SerializerTest::SerializerTest()
-    : iniPath(dir.File("velmorin.ini")), store(iniPath, view, op), serializer(view, store, op) {
+    : iniPath(dir.File("velmorin.ini")),
+      store(iniPath, profile, [this] { return message::AskToSaveChanges(op); }),
+      serializer(profile, store, op) {
   // A profile that saves into the test's folder and burns nothing.
-  view.settings.OutputFolder = dir.Path().string();
+  profile.EditableSettings().OutputFolder = dir.Path().string();
+  profile.SetObserver(&observer);
+  serializer.SetProgressObserver(&observer);
 }
 
 std::string SerializerTest::UseSkeleton(const std::string& name,
@@ -44,19 +48,19 @@ std::string SerializerTest::UseSkeleton(const std::string& name,
   hex += kHexEnd;
   const std::string path = dir.File(name);
   WriteFileBytes(path, hex);
-  view.text = path;
+  profile.EditSkeletonText(path);
   return path;
 }
 
 std::string SerializerTest::UseOutputFolder(const std::string& name) {
   const std::string folder = dir.File(name);
   std::filesystem::create_directories(folder);
-  view.settings.OutputFolder = folder;
+  profile.EditableSettings().OutputFolder = folder;
   return folder;
 }
 
 std::int32_t SerializerTest::StoredNextSeqNum(std::int32_t absent) const {
-  return IniFile(iniPath).ReadInteger(view.text, "NextSeqNum", absent);
+  return IniFile(iniPath).ReadInteger(profile.SkeletonText(), "NextSeqNum", absent);
 }
 
 std::vector<std::string> SerializerTest::BoxTexts() const {

@@ -1,4 +1,4 @@
-// A serializer wired to a fake window, a scripted operator and a real profile
+// A serializer wired to a working profile, a scripted operator and a real profile
 // store over an INI file, all in a fresh folder; plus helpers to write
 // skeleton files.
 #pragma once
@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FakeView.h"
 #include "platform/ini/IniFile.h"
 #include "profiles/ProfileStore.h"
-#include "tests/support/ScriptedOperator.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Messages.h"
 #include "serialize/Serializer.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin::test {
@@ -42,7 +44,8 @@ class SerializerTest : public ::testing::Test {
   std::vector<std::string> BoxTexts() const;
 
   TempDir dir;
-  FakeView view;
+  WorkingProfile profile;
+  RecordingObserver observer;
   ScriptedOperator op;
   std::string iniPath;
   ProfileStore store;

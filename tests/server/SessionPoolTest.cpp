@@ -6,18 +6,17 @@
 #include <filesystem>
 #include <memory>
 
-#include "serialize/AnswerOperator.h"
 #include "base/Exceptions.h"
 #include "platform/ini/IniFile.h"
-#include "profiles/MemoryProfileView.h"
-#include "tests/support/PgCluster.h"
-#include "server/PgConnection.h"
-#include "serialize/ProductionLog.h"
 #include "profiles/ProfileKeys.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/ProductionLog.h"
 #include "serialize/SeqNumForm.h"
+#include "serialize/Session.h"
+#include "server/PgConnection.h"
 #include "server/SerialPools.h"
 #include "server/ServerSerialSource.h"
-#include "serialize/Session.h"
+#include "tests/support/PgCluster.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -50,7 +49,6 @@ class SessionPoolTest : public ::testing::Test {
     IniFile(iniPath).WriteValues(skeleton, values);
     IniFile(iniPath).WriteValues(
         "Options", {{"DefaultImg", "0"}, {"SerialServer", cluster->ConnectionString()}});
-    session.SetSerialSourceConnector(&ConnectSerialServer);
   }
 
   std::optional<std::int64_t> PoolNext() {
@@ -70,9 +68,9 @@ class SessionPoolTest : public ::testing::Test {
   test::TempDir dir;
   std::string iniPath = dir.File("velmorin.ini");
   std::string skeleton, pool;
-  MemoryProfileView view;
   AnswerOperator op;
-  Session session{iniPath, view, op};
+  Session session{IniLocation{iniPath, false}, op};
+  WorkingProfile& profile = session.Profile();
 };
 
 std::unique_ptr<test::PgCluster> SessionPoolTest::cluster;
@@ -80,22 +78,22 @@ std::unique_ptr<test::PgCluster> SessionPoolTest::cluster;
 TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   SerialPools(cluster->ConnectionString()).Create(pool, 1000, std::nullopt);
   session.Open();
-  EXPECT_EQ(view.settings.NextSeqNum, 1000);
-  EXPECT_TRUE(session.Store().ProfileUnchanged());
+  EXPECT_EQ(profile.Settings().NextSeqNum, 1000);
+  EXPECT_TRUE(session.ProfileUnchanged());
 
   // Another station takes a number: loading again shows the pool's next,
   // and the profile still counts as unchanged.
   ServerSerialSource other(cluster->ConnectionString());
   EXPECT_EQ(other.Take({pool, "station 2", skeleton, 0}, [](std::int32_t) {}), 1000);
   ASSERT_TRUE(session.LoadProfile(skeleton));
-  EXPECT_EQ(view.settings.NextSeqNum, 1001);
-  EXPECT_TRUE(session.Store().ProfileUnchanged());
+  EXPECT_EQ(profile.Settings().NextSeqNum, 1001);
+  EXPECT_TRUE(session.ProfileUnchanged());
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 5);
 
   // A number below the pool's is refused and names both; the file stays.
   const std::string before = test::ReadFileBytes(iniPath);
-  view.settings.NextSeqNum = 7;
-  EXPECT_FALSE(session.Store().ProfileUnchanged());
+  profile.EditableSettings().NextSeqNum = 7;
+  EXPECT_FALSE(session.ProfileUnchanged());
   try {
     session.StoreProfile();
     ADD_FAILURE() << "a store below the pool was taken";
@@ -107,7 +105,7 @@ TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   EXPECT_EQ(PoolNext(), 1001);
 
   // A higher one moves the pool forward.
-  view.settings.NextSeqNum = 2000;
+  profile.EditableSettings().NextSeqNum = 2000;
   session.StoreProfile();
   EXPECT_EQ(PoolNext(), 2000);
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 2000);
@@ -118,7 +116,7 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   EXPECT_EQ(PoolNext(), std::nullopt);  // made by the first take, at Next SN
   EXPECT_TRUE(session.SerializeBatch(2).Finished());
   EXPECT_EQ(PoolNext(), 7);
-  EXPECT_EQ(view.settings.NextSeqNum, 7);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 7);
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 7);
   EXPECT_TRUE(std::filesystem::exists(dir.File("board_6.hex")));
 
@@ -135,16 +133,16 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   }
 
   // Auto Inc. off: the window's number, and the server is not asked.
-  view.settings.AutoIncSeq = false;
-  view.settings.NextSeqNum = 3;
+  profile.EditableSettings().AutoIncSeq = false;
+  profile.EditableSettings().NextSeqNum = 3;
   EXPECT_TRUE(session.SerializeOne());
   EXPECT_EQ(PoolNext(), 7);
   EXPECT_EQ(Rows().Rows(), 2);
 
   // A burner that fails, and a chip prompt cancelled, end their rows too.
-  view.settings.AutoIncSeq = true;
-  view.settings.DontBurn = false;
-  view.settings.BurnerCmdLine = "/bin/false";
+  profile.EditableSettings().AutoIncSeq = true;
+  profile.EditableSettings().DontBurn = false;
+  profile.EditableSettings().BurnerCmdLine = "/bin/false";
   EXPECT_FALSE(session.SerializeOne());
   op.SetBoxAnswer(mrCancel);
   EXPECT_FALSE(session.SerializeOne());
@@ -160,7 +158,7 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
 TEST_F(SessionPoolTest, RefusedNumbersAreRolledBackAndTheStepMustBeOne) {
   SerialPools(cluster->ConnectionString()).Create(pool, 65535, std::nullopt);
   session.Open();
-  view.settings.SeqNumSize = 2;
+  profile.EditableSettings().SeqNumSize = 2;
   // 65535 fits two bytes; 65536 does not, and stays in the pool.
   EXPECT_TRUE(session.SerializeOne());
   EXPECT_THROW(session.SerializeOne(), ESeqNumRefused);
