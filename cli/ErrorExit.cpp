@@ -6,10 +6,10 @@
 
 #include "base/Exceptions.h"
 #include "cli/ExitCode.h"
-#include "serialize/ErrorBoxText.h"
+#include "cli/UsageError.h"
 #include "profiles/ProfileKeys.h"
 #include "profiles/SerialSource.h"
-#include "cli/UsageError.h"
+#include "serialize/ErrorBoxText.h"
 
 namespace velmorin::cli {
 

@@ -3,10 +3,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Exceptions.h"
-#include "platform/ini/IniFile.h"
 #include "cli/JsonText.h"
-#include "profiles/ProfileKeys.h"
 #include "cli/UsageError.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileKeys.h"
 
 #if VELMORIN_SERIAL_SERVER
 #include "server/SerialPools.h"

@@ -3,13 +3,13 @@
 #include <charconv>
 #include <cstdio>
 
-#include "cli/ExitCode.h"
-#include "platform/files/FileExists.h"
-#include "image/ObjImage.h"
 #include "base/ParseInteger.h"
+#include "cli/ExitCode.h"
+#include "cli/UsageError.h"
+#include "image/ObjImage.h"
+#include "platform/files/FileExists.h"
 #include "serialize/SeqNumForm.h"
 #include "serialize/SeqNumStamp.h"
-#include "cli/UsageError.h"
 
 namespace velmorin::cli {
 

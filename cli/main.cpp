@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "cli/ErrorExit.h"
 #include "cli/ExitCode.h"
-#include "platform/ini/IniLocation.h"
 #include "cli/PoolCommands.h"
 #include "cli/ProfileCommands.h"
 #include "cli/SerializeCommand.h"
 #include "cli/StampCommand.h"
 #include "cli/UsageError.h"
-#include "Version.h"
+#include "platform/ini/IniLocation.h"
 
 namespace {
 

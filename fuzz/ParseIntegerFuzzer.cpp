@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "base/Exceptions.h"
-#include "fuzz/FuzzCheck.h"
 #include "base/ParseInteger.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
 

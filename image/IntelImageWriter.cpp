@@ -13,9 +13,9 @@
 #include <memory>
 #include <typeinfo>
 
-#include "platform/files/AtomicFileWriter.h"
 #include "image/HexDigits.h"
 #include "image/ObjImage.h"
+#include "platform/files/AtomicFileWriter.h"
 
 namespace velmorin {
 

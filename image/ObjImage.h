@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/files/AtomicFileWriter.h"
 #include "base/Exceptions.h"
+#include "platform/files/AtomicFileWriter.h"
 
 namespace velmorin {
 

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "ui/MessageForm.h"
 #include "serialize/ErrorBoxText.h"
+#include "ui/MessageForm.h"
 #include "ui/QtOperator.h"
 
 namespace velmorin {

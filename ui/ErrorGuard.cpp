@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "ui/ErrorBox.h"
 #include "base/Exceptions.h"
+#include "ui/ErrorBox.h"
 
 namespace velmorin {
 

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/MessageForm.h"
 #include "serialize/Operator.h"
+#include "ui/MessageForm.h"
 #include "ui/QtOperator.h"
 
 namespace velmorin {

@@ -16,10 +16,10 @@
 #include <optional>
 #include <unordered_set>
 
-#include "platform/files/AtomicFileWriter.h"
 #include "base/Exceptions.h"
-#include "platform/files/FileErrors.h"
 #include "base/ParseInteger.h"
+#include "platform/files/AtomicFileWriter.h"
+#include "platform/files/FileErrors.h"
 
 namespace velmorin {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/system/ExecutablePath.h"
 #include "platform/files/FileExists.h"
+#include "platform/system/ExecutablePath.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/cli/CliRunner.h"
 #include "image/ObjImage.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

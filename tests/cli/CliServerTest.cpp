@@ -20,12 +20,12 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/cli/CliRunner.h"
-#include "tests/support/CrashSeed.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileLock.h"
-#include "tests/support/PgCluster.h"
 #include "server/PgConnection.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/CrashSeed.h"
+#include "tests/support/PgCluster.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/image/HexTestSupport.h"
 #include "image/ObjImage.h"
+#include "tests/image/HexTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "base/Exceptions.h"
-#include "tests/image/HexTestSupport.h"
 #include "image/ObjImage.h"
+#include "tests/image/HexTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -8,8 +8,8 @@
 #endif
 
 #include "base/Exceptions.h"
-#include "tests/image/HexTestSupport.h"
 #include "image/ObjImage.h"
+#include "tests/image/HexTestSupport.h"
 #include "tests/support/ScopedFilePermissions.h"
 #include "tests/support/TempDir.h"
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "tests/image/HexTestSupport.h"
 #include "image/ObjImage.h"
+#include "tests/image/HexTestSupport.h"
 
 namespace velmorin {
 namespace {

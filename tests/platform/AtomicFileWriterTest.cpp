@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "base/Exceptions.h"
+#include "platform/files/TextFileWriter.h"
 #include "tests/support/ScopedFilePermissions.h"
 #include "tests/support/TempDir.h"
-#include "platform/files/TextFileWriter.h"
 
 namespace velmorin {
 namespace {

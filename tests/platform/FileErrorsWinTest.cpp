@@ -8,8 +8,8 @@
 
 #include "platform/files/AtomicFileWriter.h"
 #include "platform/files/FileErrors.h"
-#include "tests/support/TempDir.h"
 #include "platform/files/TextFileReader.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -23,10 +23,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "image/ObjImage.h"
+#include "platform/ini/IniFile.h"
 #include "tests/robustness/ChildProcess.h"
 #include "tests/support/CrashSeed.h"
-#include "platform/ini/IniFile.h"
-#include "image/ObjImage.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

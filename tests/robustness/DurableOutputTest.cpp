@@ -14,9 +14,9 @@
 #include <fstream>
 #include <regex>
 
+#include "base/Exceptions.h"
 #include "platform/files/AtomicFileWriter.h"
 #include "tests/robustness/ChildProcess.h"
-#include "base/Exceptions.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

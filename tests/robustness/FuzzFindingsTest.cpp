@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "serialize/BurnerCommand.h"
-#include "platform/process/CommandLine.h"
 #include "platform/ini/IniFile.h"
+#include "platform/process/CommandLine.h"
+#include "serialize/BurnerCommand.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

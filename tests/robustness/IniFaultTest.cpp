@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/robustness/ChildProcess.h"
 #include "image/ObjImage.h"
+#include "tests/robustness/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -12,9 +12,9 @@
 #include <ostream>
 #include <thread>
 
-#include "tests/robustness/ChildProcess.h"
 #include "platform/process/ProcessTreeStopper.h"
 #include "serialize/StoppableBurnerRunner.h"
+#include "tests/robustness/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -14,9 +14,9 @@
 #include <map>
 #include <sstream>
 
-#include "tests/serialize/BurnerFixture.h"
 #include "platform/process/CommandLine.h"
 #include "platform/process/ExecAndWait.h"
+#include "tests/serialize/BurnerFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "tests/serialize/BurnerFixture.h"
 #include "platform/process/ExecAndWait.h"
+#include "tests/serialize/BurnerFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {

@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
   if (Env("VELMORIN_BURNER_SIGNAL") != nullptr)
     ::TerminateProcess(::GetCurrentProcess(), 0xC000013A);
 #else
-  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) usleep(static_cast<useconds_t>(1000 * std::atoi(sleepMs)));
+  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS"))
+    usleep(static_cast<useconds_t>(1000 * std::atoi(sleepMs)));
   if (const char* sig = Env("VELMORIN_BURNER_SIGNAL")) {
     signal(std::atoi(sig), SIG_DFL);
     raise(std::atoi(sig));

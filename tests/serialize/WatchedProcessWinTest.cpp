@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "platform/process/WatchedProcess.h"
 #include "tests/support/ProcessGoneWin.h"
 #include "tests/support/TempDir.h"
-#include "platform/process/WatchedProcess.h"
 
 using namespace velmorin;
 using velmorin::test::ReadFileBytes;

@@ -9,12 +9,12 @@
 #include <QtTest>
 #include <functional>
 
+#include "tests/support/TempDir.h"
 #include "ui/BurnerRunDialog.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageForm.h"
 #include "ui/Principal.h"
 #include "ui/QtBurnerRunner.h"
-#include "tests/support/TempDir.h"
 #include "ui/TextPrompt.h"
 
 using namespace velmorin;

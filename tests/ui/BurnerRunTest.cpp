@@ -35,16 +35,16 @@
 #include <memory>
 #include <sstream>
 
-#include "ui/BurnerRunDialog.h"
 #include "platform/process/CommandLine.h"
+#include "serialize/Operator.h"
+#include "tests/support/ProcessGoneWin.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/QueuedOperator.h"
+#include "ui/BurnerRunDialog.h"
 #include "ui/ErrorGuard.h"
 #include "ui/FileChooser.h"
-#include "serialize/Operator.h"
 #include "ui/Principal.h"
-#include "tests/support/ProcessGoneWin.h"
 #include "ui/QtBurnerRunner.h"
-#include "tests/ui/QueuedOperator.h"
-#include "tests/support/TempDir.h"
 
 using namespace velmorin;
 using velmorin::test::QueuedOperator;

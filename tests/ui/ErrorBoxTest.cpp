@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "ui/ErrorBox.h"
 #include "ui/ErrorGuard.h"
-#include "base/Exceptions.h"
 #include "ui/MessageForm.h"
 
 using namespace velmorin;

@@ -10,9 +10,9 @@
 #include <QtTest>
 #include <functional>
 
+#include "serialize/Operator.h"
 #include "ui/BoxTextLabel.h"
 #include "ui/MessageForm.h"
-#include "serialize/Operator.h"
 
 using namespace velmorin;
 

@@ -8,16 +8,16 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/ini/IniFile.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/QueuedOperator.h"
 #include "ui/ErrorGuard.h"
 #include "ui/FileChooser.h"
-#include "platform/ini/IniFile.h"
 #include "ui/Principal.h"
-#include "tests/ui/QueuedOperator.h"
-#include "tests/support/TempDir.h"
 #ifdef VELMORIN_SERIAL_SERVER
-#include "tests/support/PgCluster.h"
 #include "server/SerialPools.h"
 #include "server/ServerSerialSource.h"
+#include "tests/support/PgCluster.h"
 #endif
 
 using namespace velmorin;
