@@ -7,18 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "base/Exceptions.h"
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalOperator.h"
 #include "cli/UsageError.h"
+#include "platform/system/Console.h"
 #include "profiles/ProfileKeys.h"
 #include "serialize/ProductionLog.h"
 #include "serialize/Session.h"
@@ -35,47 +30,6 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int) {
   gStop.store(true);
-}
-
-void CatchStopSignals() {
-#ifdef _WIN32
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
-#else
-  // No SA_RESTART: a read of the chip prompt's answer must return at once.
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-#endif
-}
-
-bool IsTerminal(int fd) {
-#ifdef _WIN32
-  return ::_isatty(fd) != 0;
-#else
-  return ::isatty(fd) != 0;
-#endif
-}
-
-// With --json standard output holds only JSON: the JSON goes to a copy of
-// standard output, and standard output itself becomes standard error, so
-// that the burner (which inherits ours) writes its output there.
-std::FILE* SetAsideStandardOutput() {
-  std::fflush(stdout);
-#ifdef _WIN32
-  const int copy = ::_dup(1);
-  if (copy < 0 || ::_dup2(2, 1) != 0) throw Exception("Unable to set standard output aside");
-  std::FILE* json = ::_fdopen(copy, "w");
-#else
-  const int copy = ::dup(1);
-  if (copy < 0 || ::dup2(2, 1) < 0) throw Exception("Unable to set standard output aside");
-  std::FILE* json = ::fdopen(copy, "w");
-#endif
-  if (json == nullptr) throw Exception("Unable to set standard output aside");
-  return json;
 }
 
 std::string JsonLine(const ProductionEntry& entry) {
@@ -100,9 +54,10 @@ class ProgressBurnerRunner : public BurnerRunner {
   ProgressBurnerRunner(BurnerRunner& runner, ProgressLine& progress)
       : FRunner(runner), FProgress(progress) {}
 
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override {
+  BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                  const BurnContext& context) override {
     FProgress.Show(context.Image, context.Count, context.Serial, context.Image - 1);
-    if (show != kShowHide) FProgress.EndLine();
+    if (show != WindowShow::Hidden) FProgress.EndLine();
     return FRunner.Run(commandLine, show, context);
   }
 
@@ -114,7 +69,7 @@ class ProgressBurnerRunner : public BurnerRunner {
 }  // namespace
 
 int SerializeCommand::Run() {
-  CatchStopSignals();
+  CatchStopSignals(&OnStopSignal);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> jsonFile(
       FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
   std::FILE* const json = jsonFile.get();

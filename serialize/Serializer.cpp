@@ -114,7 +114,7 @@ bool Serializer::BurnImage(const ImageSettings& image, const TObjImage& /*target
   }
   const std::string commandLine =
       BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
-  const int show = settings.HideBurner ? kShowHide : kShowNormal;
+  const WindowShow show = settings.HideBurner ? WindowShow::Hidden : WindowShow::Normal;
   FLastBurn = FBurner->Run(commandLine, show, FContext);
   if (FLastBurn.Started) FBurnExitCode = FLastBurn.ExitCode;
   if (FLastBurn.Aborted) {

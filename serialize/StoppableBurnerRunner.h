@@ -26,7 +26,8 @@ class StoppableBurnerRunner : public BurnerRunner {
   // `stop` must outlive the runner; the runner only reads it.
   explicit StoppableBurnerRunner(const std::atomic<bool>& stop) : FStop(stop) {}
 
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override;
+  BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                  const BurnContext& context) override;
 
  private:
   const std::atomic<bool>& FStop;

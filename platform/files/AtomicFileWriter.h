@@ -12,6 +12,7 @@
 // left by a dead process are removed the next time we write into that folder.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -43,24 +44,14 @@ class AtomicFileWriter {
                              Durability durability);
 
  private:
+  // The temporary file as each system keeps it: AtomicFileWriterPosix.cpp
+  // and AtomicFileWriterWin.cpp define it.
+  class Temporary;
+
   void FlushBuffer();
-  // Hands `bytes` to the system whole, in as many writes as it takes.
-  void WriteAll(std::string_view bytes);
-  // Discards the temporary file and raises the EInOutError for the system
-  // error `err` (errno on POSIX, GetLastError() on Windows).
-  [[noreturn]] void Fail(int err);
-  void Discard() noexcept;
 
   std::string FFileName;
-  std::string FTempName;  // empty while the temporary file has no name (O_TMPFILE)
-  Durability FDurability;
-#ifdef _WIN32
-  void* FHandle = nullptr;  // the temporary file's HANDLE while it is open
-#else
-  void GiveTempAName();
-  int FFd = -1;
-  bool FAnonymous = false;  // opened with O_TMPFILE, not yet linked
-#endif
+  std::unique_ptr<Temporary> FTemp;
   std::string FBuffer;
 };
 

@@ -3,19 +3,17 @@
 // FlushFileBuffers when the write must be durable, and moved over the target
 // with MoveFileExA. A read-only target makes the move fail, so such a file
 // refuses the write as it would refuse an in-place one.
-#ifdef _WIN32
 #include <windows.h>
 
 #include <algorithm>
 #include <random>
 
-#include "platform/files/AtomicFileWriter.h"
+#include "platform/files/AtomicFileWriterTemporary.h"
 #include "platform/files/FileErrors.h"
 
 namespace velmorin {
 
 namespace {
-constexpr std::size_t kBufferSize = 256 * 1024;
 // Largest piece handed to one WriteFile call (its length is a DWORD).
 constexpr std::size_t kMaxWrite = 1u << 30;
 // Random names tried before giving up on a folder full of our leftovers.
@@ -54,8 +52,8 @@ int LastError() {
 }
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string fileName, Durability durability)
-    : FFileName(std::move(fileName)), FDurability(durability) {
+AtomicFileWriter::Temporary::Temporary(const std::string& fileName, Durability durability)
+    : FFileName(fileName), FDurability(durability) {
   if (FFileName.empty()) throw EInOutError(io_code::InvalidFilename);
   // Windows refuses to replace a read-only file; say so before writing
   // anything, and also where the check would be skipped (Wine run by root).
@@ -82,14 +80,13 @@ AtomicFileWriter::AtomicFileWriter(std::string fileName, Durability durability)
       RaiseInOutError(err, FFileName);
     }
   }
-  FBuffer.reserve(kBufferSize);
 }
 
-AtomicFileWriter::~AtomicFileWriter() {
+AtomicFileWriter::Temporary::~Temporary() {
   Discard();
 }
 
-void AtomicFileWriter::Discard() noexcept {
+void AtomicFileWriter::Temporary::Discard() noexcept {
   if (FHandle != nullptr) {
     ::CloseHandle(static_cast<HANDLE>(FHandle));
     FHandle = nullptr;
@@ -100,29 +97,16 @@ void AtomicFileWriter::Discard() noexcept {
   }
 }
 
-void AtomicFileWriter::Fail(int err) {
+void AtomicFileWriter::Temporary::Fail(int err) {
   Discard();
   RaiseInOutError(err, FFileName);
 }
 
-void AtomicFileWriter::Write(std::string_view bytes) {
+void AtomicFileWriter::Temporary::RequireOpen() {
   if (FHandle == nullptr) Fail(ERROR_INVALID_HANDLE);
-  if (FBuffer.size() + bytes.size() > kBufferSize) FlushBuffer();
-  // A block as large as half the buffer goes to WriteFile as it is: copying
-  // it first would only cost time.
-  if (FBuffer.empty() && bytes.size() >= kBufferSize / 2) {
-    WriteAll(bytes);
-  } else {
-    FBuffer.append(bytes);
-  }
 }
 
-void AtomicFileWriter::FlushBuffer() {
-  WriteAll(FBuffer);
-  FBuffer.clear();
-}
-
-void AtomicFileWriter::WriteAll(std::string_view bytes) {
+void AtomicFileWriter::Temporary::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD piece = static_cast<DWORD>(std::min(bytes.size() - done, kMaxWrite));
@@ -136,9 +120,7 @@ void AtomicFileWriter::WriteAll(std::string_view bytes) {
   }
 }
 
-void AtomicFileWriter::Commit() {
-  if (FHandle == nullptr) Fail(ERROR_INVALID_HANDLE);
-  FlushBuffer();
+void AtomicFileWriter::Temporary::Commit() {
   const HANDLE handle = static_cast<HANDLE>(FHandle);
   if (FDurability == Durability::Synced && !::FlushFileBuffers(handle)) Fail(LastError());
   FHandle = nullptr;
@@ -151,12 +133,4 @@ void AtomicFileWriter::Commit() {
   FTempName.clear();
 }
 
-void AtomicFileWriter::WriteWholeFile(const std::string& fileName, std::string_view contents,
-                                      Durability durability) {
-  AtomicFileWriter writer(fileName, durability);
-  writer.Write(contents);
-  writer.Commit();
-}
-
 }  // namespace velmorin
-#endif

@@ -1,5 +1,6 @@
 // Turns an operating-system failure on a file into the EInOutError the operator
 // sees, with the codes a Windows build would report for the same situation.
+// FileErrorsPosix.cpp and FileErrorsWin.cpp are the two halves.
 #pragma once
 
 #include <string>
@@ -23,11 +24,5 @@ int InOutErrorCode(int err, const std::string& path);
 // The folder part of a path ("." when it has none). Windows: "\", "/" and a
 // drive colon end it, and "C:" or "C:\" stay whole.
 std::string FolderOf(const std::string& path);
-
-#ifndef _WIN32
-// Writes all of `bytes` to `fd`, going on after a short write or an
-// interruption: 0 once done, else the errno of the write that failed.
-int WriteFully(int fd, std::string_view bytes);
-#endif
 
 }  // namespace velmorin

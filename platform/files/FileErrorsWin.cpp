@@ -1,6 +1,5 @@
 // The Windows side of FileErrors.h: the system's own error codes (GetLastError)
 // go straight into EInOutError, as the operator's table was made for them.
-#ifdef _WIN32
 #include <windows.h>
 
 #include "platform/files/FileErrors.h"
@@ -43,4 +42,3 @@ void RaiseInOutError(int err, const std::string& path) {
 }
 
 }  // namespace velmorin
-#endif

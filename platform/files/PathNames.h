@@ -10,6 +10,13 @@
 
 namespace velmorin {
 
+// The separator JoinPath adds: "/" on POSIX, "\\" on Windows.
+char PathSeparator();
+// The characters after which a path's folder part ends: "/" on POSIX; a
+// backslash, a forward slash (which Windows also takes as a separator) and a
+// drive colon on Windows. PathNamesPosix.cpp and PathNamesWin.cpp hold them.
+std::string_view PathFolderEnds();
+
 // `folder` and `name` with exactly one separator between them when both are
 // given: a separator ending the folder and one starting the name collapse to
 // one; an empty folder gives the bare name and an empty name the bare folder.

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "platform/files/FileErrors.h"
+#include "platform/files/WriteFullyPosix.h"
 
 namespace velmorin {
 

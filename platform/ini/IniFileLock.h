@@ -43,11 +43,8 @@ class IniFileLock {
   IniFileLock() = default;
 
   std::string FLockedFile;
-#ifdef _WIN32
-  void* FHandle = nullptr;
-#else
-  int FFd = -1;
-#endif
+  int FFd = -1;             // POSIX: the locked descriptor
+  void* FHandle = nullptr;  // Windows: the locked HANDLE
 };
 
 }  // namespace velmorin

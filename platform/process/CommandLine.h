@@ -23,4 +23,17 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // `argument`, wherever it stands in the line.
 std::string QuoteArgument(std::string_view argument);
 
+// How the system reads a command line back, for the burner's: on POSIX our
+// SplitCommandLine does, so a path is quoted when it holds a blank, a tab, an
+// apostrophe or a double quote; on Windows the burner and the system split
+// it, and only a blank needs quoting. CommandLinePosix.cpp and
+// CommandLineWin.cpp hold the two.
+bool CommandLineNeedsQuoting(std::string_view argument);
+// Whether SplitCommandLine is what reads the line back (POSIX).
+bool CommandLineSplitByUs();
+// A path as an argument that can't be taken for an option: on POSIX a path
+// that starts with "-" goes as "./" + path, the same file; elsewhere, and for
+// every other path, the path itself.
+std::string PathArgument(std::string_view path);
+
 }  // namespace velmorin

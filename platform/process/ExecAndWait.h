@@ -7,6 +7,7 @@
 // output and error, runs in a process group of its own (so that it can be
 // stopped together with its children), and is always reaped.
 // Windows: CreateProcessA with the show-window value, then the waits.
+// ExecAndWaitPosix.cpp and ExecAndWaitWin.cpp are the two halves.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,9 @@
 
 namespace velmorin {
 
-// Window visibility handed to the burner (the platform's show-window codes).
-inline constexpr int kShowHide = 0;  // POSIX: standard output and error go to /dev/null
-inline constexpr int kShowNormal = 5;
+// How the burner's window shows: normally, or hidden (POSIX: its standard
+// output and error go to /dev/null; Windows: SW_HIDE).
+enum class WindowShow { Normal, Hidden };
 
 // The result for a program that could not be started, waited for, or whose
 // exit code could not be read; also the result of a death by a signal.
@@ -37,38 +38,11 @@ class ProcessObserver {
   virtual void Finished(std::uint32_t result) = 0;
 };
 
-// Starts `commandLine` with visibility `show` (kShowHide or kShowNormal),
+// Starts `commandLine` shown as `show`,
 // waits without a time limit for it to end and gives its exit code, or
 // kExecFailed. Raises nothing of its own; should the observer raise, the
 // error passes on once the child has been reaped.
-std::uint32_t ExecAndWait(const std::string& commandLine, int show,
+std::uint32_t ExecAndWait(const std::string& commandLine, WindowShow show,
                           ProcessObserver* observer = nullptr);
-
-#ifndef _WIN32
-// Where a started child's standard output and error go.
-enum class ChildOutput {
-  Inherit,  // ours (ExecAndWait with kShowNormal)
-  Discard,  // /dev/null (ExecAndWait with kShowHide)
-  Pipe,     // one pipe that carries both, for the caller to read
-};
-
-// Starts `commandLine` by exactly the rules of ExecAndWait (our splitter, PATH
-// lookup, no descriptor but 0 to 2, a process group of its own) and returns at
-// once with the child's id, also the id of its process group; -1 when it could
-// not be started. With ChildOutput::Pipe `outputFd` receives the pipe's read
-// end (non-blocking, close-on-exec), otherwise -1. The caller must reap the
-// child and close `outputFd`; WatchedProcess does both. POSIX only.
-ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& outputFd);
-
-// ExecAndWait's result for a wait status: the exit code, or kExecFailed for a
-// death by a signal. POSIX only.
-std::uint32_t ResultOfWaitStatus(int status);
-
-// The full path ExecAndWait would run for `program`: `program` itself when it
-// holds a "/", else the first executable regular file of that name in an
-// absolute PATH folder (empty or relative PATH entries are skipped); empty
-// when there is none. POSIX only.
-std::string FindProgram(const std::string& program);
-#endif
 
 }  // namespace velmorin

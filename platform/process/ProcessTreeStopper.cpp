@@ -1,31 +1,21 @@
 #include "platform/process/ProcessTreeStopper.h"
 
-#include <csignal>
 #include <thread>
 
 namespace velmorin {
-
-namespace {
-#ifdef _WIN32
-// WatchedProcess on Windows ends the burner's job whatever it is asked.
-constexpr int kForceEnd = 0;
-#else
-constexpr int kForceEnd = SIGKILL;
-#endif
-}  // namespace
 
 void ProcessTreeStopper::Begin() {
   if (FBegun || !FProcess.Started()) return;
   FBegun = true;
   FBegunAt = Clock::now();
-#ifdef _WIN32
-  FProcess.Stop(kForceEnd);
-  FKillSent = true;
-  FKilledAt = FBegunAt;
-#else
-  FProcess.Stop(SIGTERM);
-  FProcess.Stop(SIGCONT);
-#endif
+  if (WatchedProcess::AsksGently()) {
+    FProcess.AskToEnd();
+  } else {
+    // No request to wait on: the burner's tree is ended at once.
+    FProcess.ForceEnd();
+    FKillSent = true;
+    FKilledAt = FBegunAt;
+  }
 }
 
 bool ProcessTreeStopper::Advance() {
@@ -37,7 +27,7 @@ bool ProcessTreeStopper::Advance() {
     FKillSent = true;
     FKilledAt = now;
   }
-  if (FKillSent) FProcess.Stop(kForceEnd);
+  if (FKillSent) FProcess.ForceEnd();
   if (reaped && !FProcess.AnyAlive()) {
     FDone = true;
   } else if (FKillSent && now - FKilledAt > kKillTimeout) {

@@ -1,4 +1,3 @@
-#ifdef _WIN32
 #include <windows.h>
 
 #include <algorithm>
@@ -98,7 +97,30 @@ class InheritList {
 
 }  // namespace
 
-WatchedProcess::~WatchedProcess() {
+struct WatchedProcess::State {
+  ~State();
+  bool Start(const std::string& commandLine, ChildOutput output);
+  bool Started() const { return FId >= 0; }
+  bool Running() const { return FId >= 0 && !FEnded; }
+  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size);
+  void CloseOutput();
+  bool Poll();
+  std::vector<ProcessId> Descendants() const;
+  bool Stop();
+  bool AnyAlive() const;
+  void Kill();
+  void ReleaseJob();
+
+  ProcessId FId = -1;
+  void* FProcess = nullptr;  // HANDLE
+  void* FJob = nullptr;      // HANDLE; null when the system refused one
+  void* FOutput = nullptr;   // HANDLE of the pipe's read end
+  bool FEnded = false;
+  bool FStopped = false;
+  std::uint32_t FResult = kExecFailed;
+};
+
+WatchedProcess::State::~State() {
   if (Running() || (FStopped && AnyAlive())) Kill();
   ReleaseJob();
   HANDLE process = AsHandle(FProcess);
@@ -107,7 +129,7 @@ WatchedProcess::~WatchedProcess() {
   CloseOutput();
 }
 
-bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
+bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput output) {
   if (FId >= 0) return false;
   STARTUPINFOEXA startup{};
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
@@ -166,7 +188,7 @@ bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
   return true;
 }
 
-std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
+std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size) {
   if (FOutput == nullptr) return -1;
   DWORD waiting = 0;
   if (!::PeekNamedPipe(AsHandle(FOutput), nullptr, 0, nullptr, &waiting, nullptr)) {
@@ -184,13 +206,13 @@ std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(got);
 }
 
-void WatchedProcess::CloseOutput() {
+void WatchedProcess::State::CloseOutput() {
   HANDLE output = AsHandle(FOutput);
   CloseIfOpen(output);
   FOutput = nullptr;
 }
 
-bool WatchedProcess::Poll() {
+bool WatchedProcess::State::Poll() {
   if (!Started()) return false;
   if (FEnded) return true;
   if (::WaitForSingleObject(AsHandle(FProcess), 0) != WAIT_OBJECT_0) return false;
@@ -202,13 +224,13 @@ bool WatchedProcess::Poll() {
   return true;
 }
 
-void WatchedProcess::ReleaseJob() {
+void WatchedProcess::State::ReleaseJob() {
   HANDLE job = AsHandle(FJob);
   CloseIfOpen(job);
   FJob = nullptr;
 }
 
-std::vector<ProcessId> WatchedProcess::Descendants() const {
+std::vector<ProcessId> WatchedProcess::State::Descendants() const {
   std::vector<ProcessId> found;
   if (FJob == nullptr) return found;
   // Room for a burner that starts a good many helpers; the list is cut, not
@@ -228,7 +250,7 @@ std::vector<ProcessId> WatchedProcess::Descendants() const {
   return found;
 }
 
-bool WatchedProcess::Stop(int) {
+bool WatchedProcess::State::Stop() {
   if (!Started()) return false;
   const bool any = AnyAlive();
   FStopped = true;
@@ -241,7 +263,7 @@ bool WatchedProcess::Stop(int) {
   return any;
 }
 
-bool WatchedProcess::AnyAlive() const {
+bool WatchedProcess::State::AnyAlive() const {
   if (!Started()) return false;
   if (FProcess != nullptr && ::WaitForSingleObject(AsHandle(FProcess), 0) == WAIT_TIMEOUT) {
     return true;
@@ -255,7 +277,7 @@ bool WatchedProcess::AnyAlive() const {
   return accounting.ActiveProcesses > 0;
 }
 
-void WatchedProcess::Kill() {
+void WatchedProcess::State::Kill() {
   Stop();
   const auto deadline = std::chrono::steady_clock::now() + kKillTimeout;
   while (AnyAlive() && std::chrono::steady_clock::now() < deadline) {
@@ -264,6 +286,57 @@ void WatchedProcess::Kill() {
   Poll();
 }
 
-}  // namespace velmorin
+WatchedProcess::WatchedProcess() : FState(std::make_unique<State>()) {}
+WatchedProcess::~WatchedProcess() = default;
 
-#endif
+bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
+  return FState->Start(commandLine, output);
+}
+bool WatchedProcess::Started() const {
+  return FState->Started();
+}
+bool WatchedProcess::Running() const {
+  return FState->Running();
+}
+ProcessId WatchedProcess::Id() const {
+  return FState->FId;
+}
+bool WatchedProcess::HasOutput() const {
+  return FState->FOutput != nullptr;
+}
+int WatchedProcess::OutputDescriptor() const {
+  // A pipe is no socket an event loop is told of: it is read at each poll.
+  return -1;
+}
+std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
+  return FState->ReadOutput(buffer, size);
+}
+void WatchedProcess::CloseOutput() {
+  FState->CloseOutput();
+}
+bool WatchedProcess::Poll() {
+  return FState->Poll();
+}
+std::uint32_t WatchedProcess::Result() const {
+  return FState->FResult;
+}
+bool WatchedProcess::AsksGently() {
+  return false;
+}
+bool WatchedProcess::AskToEnd() {
+  return FState->Stop();
+}
+bool WatchedProcess::ForceEnd() {
+  return FState->Stop();
+}
+bool WatchedProcess::AnyAlive() const {
+  return FState->AnyAlive();
+}
+void WatchedProcess::Kill() {
+  FState->Kill();
+}
+std::vector<ProcessId> WatchedProcess::Descendants() const {
+  return FState->Descendants();
+}
+
+}  // namespace velmorin

@@ -170,8 +170,8 @@ TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
 // visibility value.
 TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
   struct Runner : BurnerRunner {
-    std::vector<std::pair<std::string, int>> runs;
-    BurnOutcome Run(const std::string& line, int show, const BurnContext&) override {
+    std::vector<std::pair<std::string, WindowShow>> runs;
+    BurnOutcome Run(const std::string& line, WindowShow show, const BurnContext&) override {
       runs.emplace_back(line, show);
       return {runs.size() == 1 ? 0u : 0xFFFFFFFFu, true, false};
     }
@@ -181,8 +181,9 @@ TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
   EXPECT_TRUE(Burn("/a b.hex"));
   profile.EditableSettings().HideBurner = false;
   EXPECT_FALSE(Burn("/c.hex"));
-  EXPECT_EQ(runner.runs, (std::vector<std::pair<std::string, int>>{{"prog -p '/a b.hex'", 0},
-                                                                   {"prog -p /c.hex", 5}}));
+  EXPECT_EQ(runner.runs, (std::vector<std::pair<std::string, WindowShow>>{
+                             {"prog -p '/a b.hex'", WindowShow::Hidden},
+                             {"prog -p /c.hex", WindowShow::Normal}}));
 }
 
 // objcopy as the burner: the chip receives the skeleton with the number in it.

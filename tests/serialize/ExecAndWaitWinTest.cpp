@@ -61,10 +61,10 @@ TEST_F(ExecAndWaitWin, GivesTheWhole32BitExitCode) {
   };
   for (const auto& [code, result] : cases) {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", code);
-    EXPECT_EQ(ExecAndWait(burner, kShowHide), result) << code;
+    EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), result) << code;
   }
   ScopedEnv killed("VELMORIN_BURNER_SIGNAL", "1");
-  EXPECT_EQ(ExecAndWait(burner, kShowHide), 0xC000013Au);
+  EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), 0xC000013Au);
 }
 
 TEST_F(ExecAndWaitWin, ProgramsThatCannotStartGiveFailure) {
@@ -80,13 +80,13 @@ TEST_F(ExecAndWaitWin, ProgramsThatCannotStartGiveFailure) {
       dir.File("folder.exe"),
   };
   for (const std::string& line : lines) {
-    EXPECT_EQ(ExecAndWait(line, kShowNormal), kExecFailed) << line;
+    EXPECT_EQ(ExecAndWait(line, WindowShow::Normal), kExecFailed) << line;
   }
   EXPECT_FALSE(std::filesystem::exists(stateFile));
 }
 
 TEST_F(ExecAndWaitWin, ShowValueReachesTheChildsStartupInformation) {
-  for (const int show : {kShowHide, kShowNormal}) {
+  for (const WindowShow show : {WindowShow::Hidden, WindowShow::Normal}) {
     SCOPED_TRACE(show);
     ASSERT_EQ(ExecAndWait(burner, show), 0u);
     const auto state = State();
@@ -114,7 +114,7 @@ TEST_F(ExecAndWaitWin, CommandLineReachesTheChildAsText) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     std::filesystem::remove(log.Path());
-    ASSERT_EQ(ExecAndWait(c.line, kShowHide), 0u);
+    ASSERT_EQ(ExecAndWait(c.line, WindowShow::Hidden), 0u);
     EXPECT_EQ(State().at("cmdline"), c.line);
     Args expected{burner};
     expected.insert(expected.end(), c.args.begin(), c.args.end());
@@ -145,7 +145,7 @@ TEST_F(ExecAndWaitWin, ChildInheritsNoHandle) {
   const std::string inheritedState = State().at("handle");
   EXPECT_EQ(inheritedState.substr(inheritedState.find(' ') + 1), "1");
 
-  ASSERT_EQ(ExecAndWait(burner, kShowNormal), 0u);
+  ASSERT_EQ(ExecAndWait(burner, WindowShow::Normal), 0u);
   const std::string state = State().at("handle");
   EXPECT_EQ(state.substr(state.find(' ') + 1), "0");
   ::CloseHandle(event);
@@ -157,7 +157,7 @@ TEST_F(ExecAndWaitWin, ChildRunsInOurFolderWithOurEnvironmentAtNormalPriority) {
   // Below normal would pass on to a child started without a priority class.
   const DWORD ownPriority = ::GetPriorityClass(::GetCurrentProcess());
   ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
-  const std::uint32_t result = ExecAndWait(burner, kShowHide);
+  const std::uint32_t result = ExecAndWait(burner, WindowShow::Hidden);
   ::SetPriorityClass(::GetCurrentProcess(), ownPriority);
 
   ASSERT_EQ(result, 0u);  // the state file named in our environment was written
@@ -176,7 +176,7 @@ TEST_F(ExecAndWaitWin, WaitsForTheEndAndTellsTheObserver) {
   ScopedEnv sleepMs("VELMORIN_BURNER_SLEEP_MS", "300");
   ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "42");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ExecAndWait(burner, kShowHide, &observer), 42u);
+  EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden, &observer), 42u);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(observer.started, std::vector<ProcessId>{std::stoll(State().at("pid"))});
   EXPECT_EQ(observer.finished, std::vector<std::uint32_t>{42u});

@@ -300,7 +300,7 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
   struct DeletingRunner : BurnerRunner {
     std::string victim;
     int runs = 0;
-    BurnOutcome Run(const std::string&, int, const BurnContext&) override {
+    BurnOutcome Run(const std::string&, WindowShow, const BurnContext&) override {
       ++runs;
       fs::remove(victim);
       return {0, true, false};
@@ -321,7 +321,7 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
 TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) {
   struct BreakingRunner : BurnerRunner {
     std::string skelFile;
-    BurnOutcome Run(const std::string&, int, const BurnContext&) override {
+    BurnOutcome Run(const std::string&, WindowShow, const BurnContext&) override {
       test::WriteFileBytes(skelFile, "not hex\r\n");
       return {0, true, false};
     }
@@ -343,7 +343,7 @@ TEST_F(SerializeCommandsTest, RunnerLearnsTheImageAndItsOutcomeDecides) {
   struct RecordingRunner : BurnerRunner {
     std::vector<BurnContext> contexts;
     BurnOutcome outcome{0, true, false};
-    BurnOutcome Run(const std::string&, int, const BurnContext& context) override {
+    BurnOutcome Run(const std::string&, WindowShow, const BurnContext& context) override {
       contexts.push_back(context);
       return outcome;
     }

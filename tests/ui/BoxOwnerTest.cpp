@@ -81,7 +81,7 @@ void BoxOwnerTest::everyBoxBelongsToTheMainWindow() {
       break;
     default: {
       TQtBurnerRunner runner(&window, window.FPbSerialize);
-      runner.Run("/bin/sh -c 'exec sleep 1000'", kShowHide, BurnContext{2, 3, 1001});
+      runner.Run("/bin/sh -c 'exec sleep 1000'", WindowShow::Hidden, BurnContext{2, 3, 1001});
     }
   }
   QVERIFY(seen);

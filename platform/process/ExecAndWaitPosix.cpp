@@ -1,12 +1,4 @@
-#include "platform/process/ExecAndWait.h"
-
-#include <exception>
-#include <utility>
-#include <vector>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
+// The POSIX half of ExecAndWait.h: posix_spawn, no shell, our own splitter.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,52 +8,17 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <exception>
+#include <utility>
+#include <vector>
 
 #include "platform/process/CommandLine.h"
+#include "platform/process/ExecAndWait.h"
+#include "platform/process/SpawnPosix.h"
 
 extern char** environ;
-#endif
 
 namespace velmorin {
-
-#ifdef _WIN32
-
-std::uint32_t ExecAndWait(const std::string& commandLine, int show, ProcessObserver* observer) {
-  DWORD result = kExecFailed;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION process{};
-  // CreateProcessA may write into the command line, so it gets a copy.
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &process)) {
-    return result;
-  }
-  std::exception_ptr observerError;
-  if (observer != nullptr) {
-    try {
-      observer->Started(static_cast<ProcessId>(process.dwProcessId));
-    } catch (...) {
-      observerError = std::current_exception();
-    }
-  }
-  // A program without a window returns from this at once; its outcome does not matter.
-  WaitForInputIdle(process.hProcess, INFINITE);
-  if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) {
-    DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.hProcess, &exitCode)) result = exitCode;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  if (observerError) std::rethrow_exception(observerError);
-  if (observer != nullptr) observer->Finished(result);
-  return result;
-}
-
-#else
 
 namespace {
 
@@ -255,10 +212,12 @@ ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& 
   return static_cast<ProcessId>(pid);
 }
 
-std::uint32_t ExecAndWait(const std::string& commandLine, int show, ProcessObserver* observer) {
+std::uint32_t ExecAndWait(const std::string& commandLine, WindowShow show,
+                          ProcessObserver* observer) {
   int unused = -1;
   const ProcessId id = SpawnProcess(
-      commandLine, show == kShowHide ? ChildOutput::Discard : ChildOutput::Inherit, unused);
+      commandLine, show == WindowShow::Hidden ? ChildOutput::Discard : ChildOutput::Inherit,
+      unused);
   if (id < 0) return kExecFailed;
   const auto pid = static_cast<pid_t>(id);
 
@@ -276,7 +235,5 @@ std::uint32_t ExecAndWait(const std::string& commandLine, int show, ProcessObser
   if (observer != nullptr) observer->Finished(result);
   return result;
 }
-
-#endif
 
 }  // namespace velmorin

@@ -1,11 +1,11 @@
-// The POSIX side; FileErrorsWin.cpp holds the Windows one.
-#ifndef _WIN32
-#include "platform/files/FileErrors.h"
-
+// The POSIX half of FileErrors.h: errno mapped to the codes of the file-error table.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/files/FileErrors.h"
+#include "platform/files/WriteFullyPosix.h"
 
 namespace velmorin {
 
@@ -77,4 +77,3 @@ int WriteFully(int fd, std::string_view bytes) {
 }
 
 }  // namespace velmorin
-#endif

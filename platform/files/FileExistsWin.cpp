@@ -1,14 +1,8 @@
+#include <windows.h>
+
 #include "platform/files/FileExists.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
 namespace velmorin {
-
-#ifdef _WIN32
 
 // A directory search with every attribute allowed, with the critical-error
 // boxes (an empty removable drive, say) switched off while it runs.
@@ -21,14 +15,5 @@ bool FileExists(const std::string& path) {
   SetErrorMode(previousMode);
   return present;
 }
-
-#else
-
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
-
-#endif
 
 }  // namespace velmorin

@@ -1,7 +1,3 @@
-#ifndef _WIN32
-
-#include "platform/process/WatchedProcess.h"
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +5,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <set>
 #include <thread>
+
+#include "platform/process/SpawnPosix.h"
+#include "platform/process/WatchedProcess.h"
 
 #ifdef __linux__
 #include <dirent.h>
@@ -64,14 +64,40 @@ bool Ended(char state) {
 
 }  // namespace
 
-WatchedProcess::~WatchedProcess() {
+struct WatchedProcess::State {
+  ~State();
+  bool Start(const std::string& commandLine, ChildOutput output);
+  bool Started() const { return FId >= 0; }
+  bool Running() const { return FId >= 0 && !FReaped; }
+  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size);
+  void CloseOutput();
+  bool Poll();
+  std::vector<ProcessId> Descendants() const;
+  bool Stop(int signal);
+  bool AnyAlive() const;
+  void Kill();
+  bool GroupAlive() const;
+  void ReapChild(bool block);
+  void ReapOrphans();
+  void ReleaseSubreaper();
+
+  ProcessId FId = -1;
+  int FOutputFd = -1;
+  bool FReaped = false;
+  bool FStopping = false;
+  bool FSubreaper = false;       // we turned the flag on and must turn it off
+  std::set<ProcessId> FForeign;  // our children from before Start
+  std::uint32_t FResult = kExecFailed;
+};
+
+WatchedProcess::State::~State() {
   if (Running() || (FStopping && AnyAlive())) Kill();
   ReapOrphans();
   ReleaseSubreaper();
   CloseOutput();
 }
 
-bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
+bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput output) {
   if (FId >= 0) return false;
 #ifdef __linux__
   const pid_t self = ::getpid();
@@ -89,7 +115,7 @@ bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
   return FId >= 0;
 }
 
-std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
+std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size) {
   if (FOutputFd < 0) return -1;
   ssize_t got;
   do {
@@ -108,12 +134,12 @@ std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
   return got;
 }
 
-void WatchedProcess::CloseOutput() {
+void WatchedProcess::State::CloseOutput() {
   if (FOutputFd >= 0) ::close(FOutputFd);
   FOutputFd = -1;
 }
 
-void WatchedProcess::ReapChild(bool block) {
+void WatchedProcess::State::ReapChild(bool block) {
   if (!Running()) return;
   int status = 0;
   pid_t waited;
@@ -126,7 +152,7 @@ void WatchedProcess::ReapChild(bool block) {
   FResult = waited > 0 ? ResultOfWaitStatus(status) : kExecFailed;
 }
 
-void WatchedProcess::ReapOrphans() {
+void WatchedProcess::State::ReapOrphans() {
 #ifdef __linux__
   // Peek first: a child that ran before Start is not ours to reap.
   while (true) {
@@ -144,14 +170,14 @@ void WatchedProcess::ReapOrphans() {
 #endif
 }
 
-void WatchedProcess::ReleaseSubreaper() {
+void WatchedProcess::State::ReleaseSubreaper() {
 #ifdef __linux__
   if (FSubreaper) ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 #endif
   FSubreaper = false;
 }
 
-bool WatchedProcess::Poll() {
+bool WatchedProcess::State::Poll() {
   if (!Started()) return false;
   ReapChild(false);
   ReapOrphans();
@@ -160,7 +186,7 @@ bool WatchedProcess::Poll() {
   return FReaped;
 }
 
-std::vector<ProcessId> WatchedProcess::Descendants() const {
+std::vector<ProcessId> WatchedProcess::State::Descendants() const {
   std::vector<ProcessId> found;
 #ifdef __linux__
   if (FId <= 0) return found;
@@ -200,7 +226,7 @@ std::vector<ProcessId> WatchedProcess::Descendants() const {
   return found;
 }
 
-bool WatchedProcess::Stop(int signal) {
+bool WatchedProcess::State::Stop(int signal) {
   if (FId <= 0) return false;
   FStopping = true;
   bool any = ::kill(-static_cast<pid_t>(FId), signal) == 0;
@@ -210,12 +236,12 @@ bool WatchedProcess::Stop(int signal) {
   return any;
 }
 
-bool WatchedProcess::GroupAlive() const {
+bool WatchedProcess::State::GroupAlive() const {
   if (FId <= 0) return false;
   return ::kill(-static_cast<pid_t>(FId), 0) == 0 || errno == EPERM;
 }
 
-bool WatchedProcess::AnyAlive() const {
+bool WatchedProcess::State::AnyAlive() const {
   if (FId <= 0) return false;
 #ifdef __linux__
   // kill() also finds members that have ended and only wait for a parent to
@@ -228,7 +254,7 @@ bool WatchedProcess::AnyAlive() const {
 #endif
 }
 
-void WatchedProcess::Kill() {
+void WatchedProcess::State::Kill() {
   Stop(SIGKILL);
   ReapChild(true);
   // What was killed comes back to us as it dies (we are its subreaper);
@@ -243,6 +269,59 @@ void WatchedProcess::Kill() {
   ReapOrphans();
 }
 
-}  // namespace velmorin
+WatchedProcess::WatchedProcess() : FState(std::make_unique<State>()) {}
+WatchedProcess::~WatchedProcess() = default;
 
-#endif
+bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
+  return FState->Start(commandLine, output);
+}
+bool WatchedProcess::Started() const {
+  return FState->Started();
+}
+bool WatchedProcess::Running() const {
+  return FState->Running();
+}
+ProcessId WatchedProcess::Id() const {
+  return FState->FId;
+}
+bool WatchedProcess::HasOutput() const {
+  return FState->FOutputFd >= 0;
+}
+int WatchedProcess::OutputDescriptor() const {
+  return FState->FOutputFd;
+}
+std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
+  return FState->ReadOutput(buffer, size);
+}
+void WatchedProcess::CloseOutput() {
+  FState->CloseOutput();
+}
+bool WatchedProcess::Poll() {
+  return FState->Poll();
+}
+std::uint32_t WatchedProcess::Result() const {
+  return FState->FResult;
+}
+bool WatchedProcess::AsksGently() {
+  return true;
+}
+bool WatchedProcess::AskToEnd() {
+  const bool any = FState->Stop(SIGTERM);
+  // A stopped process would not see the SIGTERM until continued.
+  FState->Stop(SIGCONT);
+  return any;
+}
+bool WatchedProcess::ForceEnd() {
+  return FState->Stop(SIGKILL);
+}
+bool WatchedProcess::AnyAlive() const {
+  return FState->AnyAlive();
+}
+void WatchedProcess::Kill() {
+  FState->Kill();
+}
+std::vector<ProcessId> WatchedProcess::Descendants() const {
+  return FState->Descendants();
+}
+
+}  // namespace velmorin
