@@ -15,7 +15,7 @@
 #include <exception>
 #include <string>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 
 namespace {
 

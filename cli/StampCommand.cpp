@@ -6,7 +6,7 @@
 #include "base/ParseInteger.h"
 #include "cli/ExitCode.h"
 #include "cli/UsageError.h"
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "platform/files/FileExists.h"
 #include "serialize/SeqNumForm.h"
 #include "serialize/SeqNumStamp.h"

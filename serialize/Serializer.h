@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/WorkingProfile.h"
 #include "serialize/BurnerRunner.h"

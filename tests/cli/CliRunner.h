@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/HexRecords.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin::test {
@@ -43,23 +44,9 @@ int WaitCli(int pid);
 // `count` bytes from address 0 as Intel HEX in 16-byte records, the
 // skeleton of the tests.
 inline std::string SkeletonHex(std::uint32_t count) {
-  std::string text;
-  char field[16];
-  for (std::uint32_t at = 0; at < count; at += 16) {
-    const std::uint32_t n = std::min<std::uint32_t>(16, count - at);
-    std::uint32_t sum = n + (at >> 8) + (at & 0xFF);
-    std::snprintf(field, sizeof field, ":%02X%04X00", n, at);
-    text += field;
-    for (std::uint32_t k = 0; k < n; ++k) {
-      const std::uint32_t value = ((at + k) * 7 + 3) & 0xFF;
-      sum += value;
-      std::snprintf(field, sizeof field, "%02X", value);
-      text += field;
-    }
-    std::snprintf(field, sizeof field, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-    text += field;
-  }
-  return text + ":00000001FF\r\n";
+  std::vector<std::uint8_t> bytes(count);
+  for (std::uint32_t at = 0; at < count; ++at) bytes[at] = static_cast<std::uint8_t>(at * 7 + 3);
+  return HexImage(bytes);
 }
 
 // The path of the velmorin-cli under test.

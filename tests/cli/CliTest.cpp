@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "platform/ini/IniFileLock.h"
 #include "serialize/AnswerOperator.h"
 #include "serialize/Session.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "tests/image/HexTestSupport.h"
 #include "tests/support/TempDir.h"
 

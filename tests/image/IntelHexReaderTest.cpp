@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Exceptions.h"
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "tests/image/HexTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -37,7 +37,7 @@ TEST_P(RejectedLine, FailsWithTheFirstTestsMessage) {
     try {
       fromFile ? image.LoadFromFile(dir.File("bad.hex")) : image.LoadFromText(text);
       ADD_FAILURE() << "accepted, fromFile " << fromFile;
-    } catch (const TIntelImageError& e) {
+    } catch (const EIntelImageError& e) {
       EXPECT_EQ(e.Message(), c.message) << "fromFile " << fromFile;
     }
     ASSERT_EQ(image.Segments.size(), 1u);
@@ -343,12 +343,12 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
         TIntelImage imageFromText;
         try {
           imageFromFile.LoadFromFile(path);
-        } catch (const TIntelImageError& e) {
+        } catch (const EIntelImageError& e) {
           fromFile = e.Message();
         }
         try {
           imageFromText.LoadFromText(text);
-        } catch (const TIntelImageError& e) {
+        } catch (const EIntelImageError& e) {
           fromText = e.Message();
         }
         const auto where = testing::Message() << "record size " << recordSize << ", shift " << shift
@@ -459,7 +459,7 @@ class ZeroChecksumImage : public TIntelImage {
 
 TEST(RecordChecksum, DerivedRuleIsUsedByReaderAndWriter) {
   ZeroChecksumImage image;
-  EXPECT_THROW(image.LoadFromText(Lines({Record(0, 0, {1, 2, 3})})), TIntelImageError);
+  EXPECT_THROW(image.LoadFromText(Lines({Record(0, 0, {1, 2, 3})})), EIntelImageError);
   image.Segments.clear();
   image.LoadFromText(
       ":030000000102030"

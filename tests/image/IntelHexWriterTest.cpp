@@ -8,7 +8,7 @@
 #endif
 
 #include "base/Exceptions.h"
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "tests/image/HexTestSupport.h"
 #include "tests/support/ScopedFilePermissions.h"
 #include "tests/support/TempDir.h"
@@ -156,12 +156,12 @@ TEST_P(Refused, RaisesInvalidImageFormatBeforeWritingAnything) {
     TIntelImage image = c.image;
     image.SaveToFile(target);
     FAIL() << "written";
-  } catch (const TIntelImageError& e) {
+  } catch (const EIntelImageError& e) {
     EXPECT_EQ(e.Message(), "Invalid image format");
   }
   EXPECT_EQ(test::ReadFileBytes(target), "old contents\n");
   EXPECT_EQ(EntriesIn(dir.Path()), 1);
-  EXPECT_THROW(c.image.SaveToText(), TIntelImageError);
+  EXPECT_THROW(c.image.SaveToText(), EIntelImageError);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "tests/image/HexTestSupport.h"
 
 namespace velmorin {
@@ -97,13 +97,13 @@ TEST(LocateByte, EmptyImageFailsFirstWhateverFixedSizeSays) {
     try {
       image.SetByte(0, 1);
       FAIL() << "no error";
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Image is empty");
     }
     try {
       image.GetByte(0x1234);
       FAIL() << "no error";
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Image is empty");
     }
     EXPECT_TRUE(image.Segments.empty());
@@ -117,7 +117,7 @@ TEST(LocateByte, FixedSizeRefusesEverythingOutsideTheStoredBytes) {
     try {
       image.GetByte(address);
       ADD_FAILURE() << "no error at " << address;
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Invalid offset");
     }
   }

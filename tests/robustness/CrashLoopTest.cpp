@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "platform/ini/IniFile.h"
 #include "tests/robustness/ChildProcess.h"
 #include "tests/support/CrashSeed.h"

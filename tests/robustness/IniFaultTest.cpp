@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "tests/robustness/ChildProcess.h"
 #include "tests/support/TempDir.h"
 

@@ -9,7 +9,7 @@
 #include <exception>
 #include <string>
 
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "serialize/SeqNumStamp.h"
 
 int main(int argc, char** argv) {

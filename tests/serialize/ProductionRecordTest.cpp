@@ -123,7 +123,7 @@ TEST_F(ProductionRecordTest, NothingTakenNothingRecorded) {
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   test::WriteFileBytes(skelFile, ":10000000GARBAGE\r\n");
-  EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
+  EXPECT_THROW(serializer.SerializeOne(), EIntelImageError);
   EXPECT_FALSE(fs::exists(recordPath));
   EXPECT_TRUE(heard.empty());
 }

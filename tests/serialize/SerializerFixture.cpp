@@ -5,21 +5,6 @@
 
 namespace velmorin::test {
 
-std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
-  unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
-  char text[16];
-  std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()),
-                static_cast<unsigned>(address));
-  std::string line = text;
-  for (const std::uint8_t b : bytes) {
-    std::snprintf(text, sizeof text, "%02X", b);
-    line += text;
-    sum += b;
-  }
-  std::snprintf(text, sizeof text, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + text;
-}
-
 std::vector<std::uint8_t> Ramp(std::size_t count) {
   std::vector<std::uint8_t> bytes(count);
   for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i);
@@ -38,16 +23,8 @@ SerializerTest::SerializerTest()
 
 std::string SerializerTest::UseSkeleton(const std::string& name,
                                         const std::vector<std::uint8_t>& bytes) {
-  std::string hex;
-  for (std::size_t at = 0; at < bytes.size(); at += 16) {
-    const std::size_t end = std::min(bytes.size(), at + 16);
-    hex += HexRecord(static_cast<std::uint16_t>(at),
-                     std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                               bytes.begin() + static_cast<std::ptrdiff_t>(end)));
-  }
-  hex += kHexEnd;
   const std::string path = dir.File(name);
-  WriteFileBytes(path, hex);
+  WriteFileBytes(path, HexImage(bytes));
   profile.EditSkeletonText(path);
   return path;
 }

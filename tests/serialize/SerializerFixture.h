@@ -14,15 +14,12 @@
 #include "profiles/WorkingProfile.h"
 #include "serialize/Messages.h"
 #include "serialize/Serializer.h"
+#include "tests/support/HexRecords.h"
 #include "tests/support/RecordingObserver.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin::test {
-
-// One Intel HEX data record (16-bit address) with its checksum, CR LF ended.
-std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& bytes);
-inline constexpr const char* kHexEnd = ":00000001FF\r\n";
 
 // The bytes 0x00, 0x01, ... of `count` bytes.
 std::vector<std::uint8_t> Ramp(std::size_t count);

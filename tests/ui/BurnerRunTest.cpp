@@ -38,8 +38,8 @@
 #include "platform/process/CommandLine.h"
 #include "serialize/Operator.h"
 #include "tests/support/ProcessGoneWin.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/QueuedOperator.h"
 #include "ui/BurnerRunDialog.h"
 #include "ui/ErrorGuard.h"
 #include "ui/FileChooser.h"
@@ -47,7 +47,7 @@
 #include "ui/QtBurnerRunner.h"
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -577,7 +577,7 @@ void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
 void BurnerRunTest::abortStopsABatchAtThatImage() {
   const std::string skeleton = FDir->File("board.hex");
   WriteFileBytes(skeleton, ":0400000001020304F2\r\n:00000001FF\r\n");
-  QueuedOperator op;
+  ScriptedOperator op;
   QueuedFileChooser chooser;
   std::vector<std::string> errors;
   const ErrorReporter oldReporter =

@@ -16,20 +16,22 @@
 #include <memory>
 
 #include "Version.h"
-#include "image/ObjImage.h"
+#include "image/IntelImage.h"
 #include "platform/ini/IniFile.h"
 #include "serialize/Messages.h"
 #include "serialize/Operator.h"
+#include "tests/support/HexRecords.h"
 #include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/QueuedOperator.h"
 #include "ui/ErrorGuard.h"
 #include "ui/FileChooser.h"
 #include "ui/Principal.h"
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::HexRecord;
 using velmorin::test::ReadFileBytes;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -46,24 +48,6 @@ std::vector<std::string> ListedNames(const TFormPrincipal& window) {
     names.push_back(window.FCbSkelFile->itemText(i).toStdString());
   }
   return names;
-}
-
-// One Intel HEX data record with its checksum.
-std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size()),
-                                     static_cast<std::uint8_t>(address >> 8),
-                                     static_cast<std::uint8_t>(address & 0xFF), 0x00};
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  unsigned sum = 0;
-  std::string line = ":";
-  char hex[3];
-  for (std::uint8_t b : bytes) {
-    sum += b;
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    line += hex;
-  }
-  std::snprintf(hex, sizeof hex, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + hex + "\r\n";
 }
 
 // A skeleton of 32 bytes at 0x0100 whose serial slot (0x0110..0x0111) is blank.
@@ -143,7 +127,7 @@ class PrincipalTest : public QObject {
 
   std::unique_ptr<TempDir> FDir;
   std::string FIni;
-  QueuedOperator FOperator;
+  ScriptedOperator FOperator;
   QueuedFileChooser FChooser;
   std::vector<std::string> FErrors;
   ErrorReporter FOldReporter;
@@ -152,7 +136,7 @@ class PrincipalTest : public QObject {
 void PrincipalTest::init() {
   FDir = std::make_unique<TempDir>();
   FIni = FDir->File("velmorin.ini");
-  FOperator = QueuedOperator();
+  FOperator.Reset();
   FChooser = QueuedFileChooser();
   FErrors.clear();
   FOldReporter =
@@ -634,8 +618,10 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   FOperator.promptAnswers = {"3"};
   FOperator.answers = {mrOk};
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
-  QCOMPARE(FOperator.promptTitles, std::vector<std::string>{"Velmorin"});
-  QCOMPARE(FOperator.promptTexts, std::vector<std::string>{"Number to serialize [0]"});
+  QCOMPARE(FOperator.prompts.size(), std::size_t{1});
+  QCOMPARE(FOperator.prompts[0].title, std::string("Velmorin"));
+  QCOMPARE(FOperator.prompts[0].prompt + " [" + FOperator.prompts[0].defaultText + "]",
+           std::string("Number to serialize [0]"));
   QCOMPARE(FOperator.Texts(), std::vector<std::string>{"3 images serialized OK."});
   for (const char* name : {"board_7.hex", "board_8.hex", "board_9.hex"})
     QVERIFY2(std::filesystem::exists(FDir->File(name)), name);

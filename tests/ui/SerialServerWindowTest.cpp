@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "platform/ini/IniFile.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/QueuedOperator.h"
 #include "ui/ErrorGuard.h"
 #include "ui/FileChooser.h"
 #include "ui/Principal.h"
@@ -21,7 +21,7 @@
 #endif
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -76,7 +76,7 @@ void SerialServerWindowTest::serializeOneFollowsThePool() {
   SerialPools pools(FCluster->ConnectionString());
   pools.Create("board", 3000, std::nullopt);
 
-  QueuedOperator op;
+  ScriptedOperator op;
   QueuedFileChooser chooser;
   std::vector<std::string> errors;
   const ErrorReporter oldReporter =

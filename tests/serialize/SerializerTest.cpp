@@ -69,7 +69,7 @@ TEST_F(SerializeCommandsTest, UnreadableSkeletonRaisesAndTakesNothing) {
   const std::string broken[] = {":10000000GARBAGE\r\n", ":0400000001020304F1\r\n:00000001FF\r\n"};
   for (const std::string& text : broken) {
     test::WriteFileBytes(skelFile, text);
-    EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
+    EXPECT_THROW(serializer.SerializeOne(), EIntelImageError);
   }
   // A folder passes the presence test; reading it fails.
   profile.EditSkeletonText(outFolder);
@@ -83,7 +83,7 @@ TEST_F(SerializeCommandsTest, UnreadableSkeletonRaisesAndTakesNothing) {
 TEST_F(SerializeCommandsTest, StampingErrorKeepsTheNumberUsedAndWritesNothing) {
   // An image without bytes: the first SetByte fails.
   test::WriteFileBytes(skelFile, test::kHexEnd);
-  EXPECT_THROW(serializer.SerializeOne(), TObjImageError);
+  EXPECT_THROW(serializer.SerializeOne(), EObjImageError);
   EXPECT_EQ(profile.Settings().NextSeqNum, 101);
   EXPECT_EQ(StoredNextSeqNum(), 101);
 
@@ -330,7 +330,7 @@ TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) 
   serializer.SetBurnerRunner(runner);
   profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk);
-  EXPECT_THROW(serializer.SerializeBatch(3), TIntelImageError);
+  EXPECT_THROW(serializer.SerializeBatch(3), EIntelImageError);
   EXPECT_EQ(observer.progressPositions, (std::vector<int>{1}));
   EXPECT_EQ(OutputCount(), 1u);
   EXPECT_EQ(StoredNextSeqNum(), 101);
