@@ -1,5 +1,6 @@
 #include "cli/PoolCommands.h"
 
+#include <climits>
 #include <nlohmann/json.hpp>
 
 #include "base/Exceptions.h"
@@ -157,5 +158,58 @@ int PoolCommands::Set(const std::string&, std::optional<std::int64_t>,
 }
 
 #endif
+
+void ServerCommand::Declare(CLI::App& app) {
+  // The serial server that several stations share, named by
+  // "[Options] SerialServer" of the INI file.
+  FCommand = app.add_subcommand(
+      "server", "Set up the serial server named by [Options] SerialServer of the INI file");
+  FCommand->require_subcommand(1);
+  FCommand->fallthrough();
+  FInit = FCommand->add_subcommand(
+      "init", "Create the tables of the serial pools; run by the schema's owner, again harmless");
+}
+
+int ServerCommand::Run(const CommandContext& context) {
+  return PoolCommands(context.Location(), false, context.Out).InitServer();
+}
+
+void PoolCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "pool", "Read and change the serial server's pools, which profiles draw numbers from");
+  FCommand->require_subcommand(1);
+  FCommand->fallthrough();
+  FList = FCommand->add_subcommand("list", "List the pools: name, next and last number");
+  FList->add_flag("--json", FJson, "Print JSON");
+  FShow = FCommand->add_subcommand("show", "Print one pool");
+  FShow->add_option("NAME", FName, "The pool's name")->required();
+  FShow->add_flag("--json", FJson, "Print JSON");
+  FCreate = FCommand->add_subcommand("create", "Make a pool");
+  FCreate->add_option("NAME", FName, "The pool's name")->required();
+  FCreate->add_option("--next", FNext, "The first number it hands out")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}))
+      ->required();
+  FCreate->add_option("--last", FLast, "The last number it may hand out (default: none)")
+      ->type_name("M")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+  CLI::App* set = FCommand->add_subcommand(
+      "set", "Move a pool's next number forward, or change its last number");
+  set->add_option("NAME", FName, "The pool's name")->required();
+  set->add_option("--next", FNext, "The next number; never below the pool's next")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+  set->add_option("--last", FLast, "The last number it may hand out")
+      ->type_name("M")
+      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+}
+
+int PoolCommand::Run(const CommandContext& context) {
+  PoolCommands pools(context.Location(), FJson, context.Out);
+  if (FList->parsed()) return pools.List();
+  if (FShow->parsed()) return pools.Show(FName);
+  if (FCreate->parsed()) return pools.Create(FName, *FNext, FLast);
+  return pools.Set(FName, FNext, FLast);
+}
 
 }  // namespace velmorin::cli

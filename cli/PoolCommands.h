@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/Command.h"
 #include "platform/ini/IniLocation.h"
 
 namespace velmorin::cli {
@@ -41,6 +42,31 @@ class PoolCommands {
   IniLocation FLocation;
   bool FJson;
   std::FILE* FOut;
+};
+
+// "server init".
+class ServerCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  CLI::App* FInit = nullptr;
+};
+
+// "pool list|show|create|set".
+class PoolCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  bool FJson = false;
+  std::string FName;
+  std::optional<std::int64_t> FNext, FLast;
+  CLI::App* FList = nullptr;
+  CLI::App* FShow = nullptr;
+  CLI::App* FCreate = nullptr;
 };
 
 }  // namespace velmorin::cli

@@ -93,4 +93,53 @@ int ProfileCommands::Remove(const std::string& skeleton) {
   return 0;
 }
 
+void ProfilesCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand("profiles", "List the profiles: skeleton path and Next SN");
+  FCommand->add_flag("--json", FJson, "Print JSON");
+}
+
+int ProfilesCommand::Run(const CommandContext& context) {
+  return ProfileCommands(context.Location(), FJson, context.Out).List();
+}
+
+void ShowCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand("show", "Print the settings of one profile");
+  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  FCommand->add_flag("--json", FJson, "Print JSON");
+}
+
+int ShowCommand::Run(const CommandContext& context) {
+  return ProfileCommands(context.Location(), FJson, context.Out).Show(FSkeleton);
+}
+
+void AddCommand::Declare(CLI::App& app) {
+  FCommand =
+      app.add_subcommand("add", "Make a profile with the defaults of a new one, then set values");
+  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  FCommand->add_option("KEY=VALUE", FAssignments, "Values to set, as in the INI file");
+}
+
+int AddCommand::Run(const CommandContext& context) {
+  return ProfileCommands(context.Location(), false, context.Out).Add(FSkeleton, FAssignments);
+}
+
+void SetCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand("set", "Change stored values of a profile");
+  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  FCommand->add_option("KEY=VALUE", FAssignments, "Values to set, as in the INI file")->required();
+}
+
+int SetCommand::Run(const CommandContext& context) {
+  return ProfileCommands(context.Location(), false, context.Out).Set(FSkeleton, FAssignments);
+}
+
+void RemoveCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand("remove", "Erase a profile");
+  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+}
+
+int RemoveCommand::Run(const CommandContext& context) {
+  return ProfileCommands(context.Location(), false, context.Out).Remove(FSkeleton);
+}
+
 }  // namespace velmorin::cli

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Command.h"
 #include "platform/ini/IniLocation.h"
 
 namespace velmorin {
@@ -45,6 +46,59 @@ class ProfileCommands {
   std::FILE* FOut;
   std::unique_ptr<AnswerOperator> FOperator;
   std::unique_ptr<Session> FSession;
+};
+
+// "profiles [--json]": the profiles with their Next SN.
+class ProfilesCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  bool FJson = false;
+};
+
+// "show SKELETON [--json]": one profile's settings.
+class ShowCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  std::string FSkeleton;
+  bool FJson = false;
+};
+
+// "add SKELETON [KEY=VALUE ...]": a new profile.
+class AddCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  std::string FSkeleton;
+  std::vector<std::string> FAssignments;
+};
+
+// "set SKELETON KEY=VALUE ...": stored values changed.
+class SetCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  std::string FSkeleton;
+  std::vector<std::string> FAssignments;
+};
+
+// "remove SKELETON": a profile erased.
+class RemoveCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  std::string FSkeleton;
 };
 
 }  // namespace velmorin::cli

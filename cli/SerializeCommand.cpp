@@ -1,6 +1,7 @@
 #include "cli/SerializeCommand.h"
 
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -68,7 +69,22 @@ class ProgressBurnerRunner : public BurnerRunner {
 
 }  // namespace
 
-int SerializeCommand::Run() {
+void SerializeCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "serialize", "Serialize one image, or a batch, exactly as the window's Serialize 1 does");
+  FCommand->add_option("SKELETON", FRequest.Skeleton, "The profile's skeleton file path")
+      ->required();
+  FCommand->add_option("--count", FRequest.Count, "Serialize a batch of N images")
+      ->type_name("N")
+      ->check(CLI::Range(1, INT_MAX));
+  FCommand->add_flag("--yes", FRequest.Yes,
+                     "Answer OK to \"Prepare a chip in the burner, please.\" without asking");
+  FCommand->add_flag("--json", FRequest.Json,
+                     "Print one JSON object per number taken; the burner's output goes to "
+                     "standard error");
+}
+
+int SerializeCommand::Run(const CommandContext& context) {
   CatchStopSignals(&OnStopSignal);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> jsonFile(
       FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
@@ -78,7 +94,7 @@ int SerializeCommand::Run() {
   ProgressLine progress;
   // A question starts on a line of its own.
   op.SetBeforeQuestion([&progress] { progress.EndLine(); });
-  Session session(FLocation, op);
+  Session session(context.Location(), op);
   // The profile asked for, not the window's last selection, is the one to
   // load; its load refuses what the window's would.
   session.Open(Session::Start::Nothing);

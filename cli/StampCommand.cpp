@@ -34,7 +34,24 @@ std::uint32_t StampCommand::ParseAddress(const std::string& text) {
   return address;
 }
 
-int StampCommand::Run() {
+void StampCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "stamp", "Stamp one number into one image, with no profile, no INI file and no counter");
+  FCommand->add_option("SKELETON", FRequest.Skeleton, "The Intel HEX image to read")->required();
+  FCommand->add_option("OUTPUT", FRequest.Output, "The Intel HEX file to write")->required();
+  FCommand->add_option("--serial", FRequest.Serial, "The number (decimal, or hexadecimal after 0x)")
+      ->type_name("N")
+      ->required();
+  FCommand->add_option("--size", FRequest.Size, "Bytes to write (default 2)")->type_name("BYTES");
+  FCommand->add_flag("--lsb", FRequest.LsbFirst, "LSB first (default MSB first)");
+  FCommand->add_option("--at", FRequest.At, "Address in hexadecimal; one to four of them")
+      ->type_name("ADDR")
+      ->allow_extra_args(false)
+      ->required();
+}
+
+int StampCommand::Run(const CommandContext& context) {
+  if (context.Ini) throw EUsageError("stamp uses no INI file; --ini is not for it");
   const std::optional<std::int32_t> serial = TryParseInteger(FRequest.Serial);
   if (!serial) {
     throw EUsageError("--serial \"" + FRequest.Serial +
