@@ -94,9 +94,11 @@ class WatchedProcess {
   // The processes a stop reaches that still run (Linux and Windows; elsewhere empty).
   std::vector<ProcessId> Descendants() const;
 
+  // What each system keeps of the burner (WatchedProcessState.h); its halves
+  // implement it.
+  class State;
+
  private:
-  // What each system keeps of the burner (its half defines it).
-  struct State;
   std::unique_ptr<State> FState;
 };
 

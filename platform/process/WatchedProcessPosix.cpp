@@ -10,6 +10,7 @@
 
 #include "platform/process/SpawnPosix.h"
 #include "platform/process/WatchedProcess.h"
+#include "platform/process/WatchedProcessState.h"
 
 #ifdef __linux__
 #include <dirent.h>
@@ -64,18 +65,30 @@ bool Ended(char state) {
 
 }  // namespace
 
-struct WatchedProcess::State {
-  ~State();
-  bool Start(const std::string& commandLine, ChildOutput output);
-  bool Started() const { return FId >= 0; }
-  bool Running() const { return FId >= 0 && !FReaped; }
-  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size);
-  void CloseOutput();
-  bool Poll();
-  std::vector<ProcessId> Descendants() const;
+class PosixState final : public WatchedProcess::State {
+ public:
+  ~PosixState() override;
+  bool Start(const std::string& commandLine, ChildOutput output) override;
+  bool Started() const override { return FId >= 0; }
+  bool Running() const override { return FId >= 0 && !FReaped; }
+  ProcessId Id() const override { return FId; }
+  bool HasOutput() const override { return FOutputFd >= 0; }
+  int OutputDescriptor() const override { return FOutputFd; }
+  std::uint32_t Result() const override { return FResult; }
+  bool AskToEnd() override {
+    const bool any = Stop(SIGTERM);
+    // A stopped process would not see the SIGTERM until continued.
+    Stop(SIGCONT);
+    return any;
+  }
+  bool ForceEnd() override { return Stop(SIGKILL); }
+  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) override;
+  void CloseOutput() override;
+  bool Poll() override;
+  std::vector<ProcessId> Descendants() const override;
   bool Stop(int signal);
-  bool AnyAlive() const;
-  void Kill();
+  bool AnyAlive() const override;
+  void Kill() override;
   bool GroupAlive() const;
   void ReapChild(bool block);
   void ReapOrphans();
@@ -90,14 +103,14 @@ struct WatchedProcess::State {
   std::uint32_t FResult = kExecFailed;
 };
 
-WatchedProcess::State::~State() {
+PosixState::~PosixState() {
   if (Running() || (FStopping && AnyAlive())) Kill();
   ReapOrphans();
   ReleaseSubreaper();
   CloseOutput();
 }
 
-bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput output) {
+bool PosixState::Start(const std::string& commandLine, ChildOutput output) {
   if (FId >= 0) return false;
 #ifdef __linux__
   const pid_t self = ::getpid();
@@ -115,7 +128,7 @@ bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput ou
   return FId >= 0;
 }
 
-std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size) {
+std::ptrdiff_t PosixState::ReadOutput(char* buffer, std::size_t size) {
   if (FOutputFd < 0) return -1;
   ssize_t got;
   do {
@@ -134,12 +147,12 @@ std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size)
   return got;
 }
 
-void WatchedProcess::State::CloseOutput() {
+void PosixState::CloseOutput() {
   if (FOutputFd >= 0) ::close(FOutputFd);
   FOutputFd = -1;
 }
 
-void WatchedProcess::State::ReapChild(bool block) {
+void PosixState::ReapChild(bool block) {
   if (!Running()) return;
   int status = 0;
   pid_t waited;
@@ -152,7 +165,7 @@ void WatchedProcess::State::ReapChild(bool block) {
   FResult = waited > 0 ? ResultOfWaitStatus(status) : kExecFailed;
 }
 
-void WatchedProcess::State::ReapOrphans() {
+void PosixState::ReapOrphans() {
 #ifdef __linux__
   // Peek first: a child that ran before Start is not ours to reap.
   while (true) {
@@ -170,14 +183,14 @@ void WatchedProcess::State::ReapOrphans() {
 #endif
 }
 
-void WatchedProcess::State::ReleaseSubreaper() {
+void PosixState::ReleaseSubreaper() {
 #ifdef __linux__
   if (FSubreaper) ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 #endif
   FSubreaper = false;
 }
 
-bool WatchedProcess::State::Poll() {
+bool PosixState::Poll() {
   if (!Started()) return false;
   ReapChild(false);
   ReapOrphans();
@@ -186,7 +199,7 @@ bool WatchedProcess::State::Poll() {
   return FReaped;
 }
 
-std::vector<ProcessId> WatchedProcess::State::Descendants() const {
+std::vector<ProcessId> PosixState::Descendants() const {
   std::vector<ProcessId> found;
 #ifdef __linux__
   if (FId <= 0) return found;
@@ -226,7 +239,7 @@ std::vector<ProcessId> WatchedProcess::State::Descendants() const {
   return found;
 }
 
-bool WatchedProcess::State::Stop(int signal) {
+bool PosixState::Stop(int signal) {
   if (FId <= 0) return false;
   FStopping = true;
   bool any = ::kill(-static_cast<pid_t>(FId), signal) == 0;
@@ -236,12 +249,12 @@ bool WatchedProcess::State::Stop(int signal) {
   return any;
 }
 
-bool WatchedProcess::State::GroupAlive() const {
+bool PosixState::GroupAlive() const {
   if (FId <= 0) return false;
   return ::kill(-static_cast<pid_t>(FId), 0) == 0 || errno == EPERM;
 }
 
-bool WatchedProcess::State::AnyAlive() const {
+bool PosixState::AnyAlive() const {
   if (FId <= 0) return false;
 #ifdef __linux__
   // kill() also finds members that have ended and only wait for a parent to
@@ -254,7 +267,7 @@ bool WatchedProcess::State::AnyAlive() const {
 #endif
 }
 
-void WatchedProcess::State::Kill() {
+void PosixState::Kill() {
   Stop(SIGKILL);
   ReapChild(true);
   // What was killed comes back to us as it dies (we are its subreaper);
@@ -269,59 +282,12 @@ void WatchedProcess::State::Kill() {
   ReapOrphans();
 }
 
-WatchedProcess::WatchedProcess() : FState(std::make_unique<State>()) {}
-WatchedProcess::~WatchedProcess() = default;
+std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make() {
+  return std::make_unique<PosixState>();
+}
 
-bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
-  return FState->Start(commandLine, output);
-}
-bool WatchedProcess::Started() const {
-  return FState->Started();
-}
-bool WatchedProcess::Running() const {
-  return FState->Running();
-}
-ProcessId WatchedProcess::Id() const {
-  return FState->FId;
-}
-bool WatchedProcess::HasOutput() const {
-  return FState->FOutputFd >= 0;
-}
-int WatchedProcess::OutputDescriptor() const {
-  return FState->FOutputFd;
-}
-std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
-  return FState->ReadOutput(buffer, size);
-}
-void WatchedProcess::CloseOutput() {
-  FState->CloseOutput();
-}
-bool WatchedProcess::Poll() {
-  return FState->Poll();
-}
-std::uint32_t WatchedProcess::Result() const {
-  return FState->FResult;
-}
 bool WatchedProcess::AsksGently() {
   return true;
-}
-bool WatchedProcess::AskToEnd() {
-  const bool any = FState->Stop(SIGTERM);
-  // A stopped process would not see the SIGTERM until continued.
-  FState->Stop(SIGCONT);
-  return any;
-}
-bool WatchedProcess::ForceEnd() {
-  return FState->Stop(SIGKILL);
-}
-bool WatchedProcess::AnyAlive() const {
-  return FState->AnyAlive();
-}
-void WatchedProcess::Kill() {
-  FState->Kill();
-}
-std::vector<ProcessId> WatchedProcess::Descendants() const {
-  return FState->Descendants();
 }
 
 }  // namespace velmorin

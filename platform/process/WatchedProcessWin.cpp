@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/process/WatchedProcess.h"
+#include "platform/process/WatchedProcessState.h"
 
 namespace velmorin {
 
@@ -97,18 +98,26 @@ class InheritList {
 
 }  // namespace
 
-struct WatchedProcess::State {
-  ~State();
-  bool Start(const std::string& commandLine, ChildOutput output);
-  bool Started() const { return FId >= 0; }
-  bool Running() const { return FId >= 0 && !FEnded; }
-  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size);
-  void CloseOutput();
-  bool Poll();
-  std::vector<ProcessId> Descendants() const;
+class WinState final : public WatchedProcess::State {
+ public:
+  ~WinState() override;
+  bool Start(const std::string& commandLine, ChildOutput output) override;
+  bool Started() const override { return FId >= 0; }
+  bool Running() const override { return FId >= 0 && !FEnded; }
+  ProcessId Id() const override { return FId; }
+  bool HasOutput() const override { return FOutput != nullptr; }
+  // A pipe is no socket an event loop is told of: it is read at each poll.
+  int OutputDescriptor() const override { return -1; }
+  std::uint32_t Result() const override { return FResult; }
+  bool AskToEnd() override { return Stop(); }
+  bool ForceEnd() override { return Stop(); }
+  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) override;
+  void CloseOutput() override;
+  bool Poll() override;
+  std::vector<ProcessId> Descendants() const override;
   bool Stop();
-  bool AnyAlive() const;
-  void Kill();
+  bool AnyAlive() const override;
+  void Kill() override;
   void ReleaseJob();
 
   ProcessId FId = -1;
@@ -120,7 +129,7 @@ struct WatchedProcess::State {
   std::uint32_t FResult = kExecFailed;
 };
 
-WatchedProcess::State::~State() {
+WinState::~WinState() {
   if (Running() || (FStopped && AnyAlive())) Kill();
   ReleaseJob();
   HANDLE process = AsHandle(FProcess);
@@ -129,7 +138,7 @@ WatchedProcess::State::~State() {
   CloseOutput();
 }
 
-bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput output) {
+bool WinState::Start(const std::string& commandLine, ChildOutput output) {
   if (FId >= 0) return false;
   STARTUPINFOEXA startup{};
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
@@ -188,7 +197,7 @@ bool WatchedProcess::State::Start(const std::string& commandLine, ChildOutput ou
   return true;
 }
 
-std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size) {
+std::ptrdiff_t WinState::ReadOutput(char* buffer, std::size_t size) {
   if (FOutput == nullptr) return -1;
   DWORD waiting = 0;
   if (!::PeekNamedPipe(AsHandle(FOutput), nullptr, 0, nullptr, &waiting, nullptr)) {
@@ -206,13 +215,13 @@ std::ptrdiff_t WatchedProcess::State::ReadOutput(char* buffer, std::size_t size)
   return static_cast<std::ptrdiff_t>(got);
 }
 
-void WatchedProcess::State::CloseOutput() {
+void WinState::CloseOutput() {
   HANDLE output = AsHandle(FOutput);
   CloseIfOpen(output);
   FOutput = nullptr;
 }
 
-bool WatchedProcess::State::Poll() {
+bool WinState::Poll() {
   if (!Started()) return false;
   if (FEnded) return true;
   if (::WaitForSingleObject(AsHandle(FProcess), 0) != WAIT_OBJECT_0) return false;
@@ -224,13 +233,13 @@ bool WatchedProcess::State::Poll() {
   return true;
 }
 
-void WatchedProcess::State::ReleaseJob() {
+void WinState::ReleaseJob() {
   HANDLE job = AsHandle(FJob);
   CloseIfOpen(job);
   FJob = nullptr;
 }
 
-std::vector<ProcessId> WatchedProcess::State::Descendants() const {
+std::vector<ProcessId> WinState::Descendants() const {
   std::vector<ProcessId> found;
   if (FJob == nullptr) return found;
   // Room for a burner that starts a good many helpers; the list is cut, not
@@ -250,7 +259,7 @@ std::vector<ProcessId> WatchedProcess::State::Descendants() const {
   return found;
 }
 
-bool WatchedProcess::State::Stop() {
+bool WinState::Stop() {
   if (!Started()) return false;
   const bool any = AnyAlive();
   FStopped = true;
@@ -263,7 +272,7 @@ bool WatchedProcess::State::Stop() {
   return any;
 }
 
-bool WatchedProcess::State::AnyAlive() const {
+bool WinState::AnyAlive() const {
   if (!Started()) return false;
   if (FProcess != nullptr && ::WaitForSingleObject(AsHandle(FProcess), 0) == WAIT_TIMEOUT) {
     return true;
@@ -277,7 +286,7 @@ bool WatchedProcess::State::AnyAlive() const {
   return accounting.ActiveProcesses > 0;
 }
 
-void WatchedProcess::State::Kill() {
+void WinState::Kill() {
   Stop();
   const auto deadline = std::chrono::steady_clock::now() + kKillTimeout;
   while (AnyAlive() && std::chrono::steady_clock::now() < deadline) {
@@ -286,57 +295,12 @@ void WatchedProcess::State::Kill() {
   Poll();
 }
 
-WatchedProcess::WatchedProcess() : FState(std::make_unique<State>()) {}
-WatchedProcess::~WatchedProcess() = default;
+std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make() {
+  return std::make_unique<WinState>();
+}
 
-bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
-  return FState->Start(commandLine, output);
-}
-bool WatchedProcess::Started() const {
-  return FState->Started();
-}
-bool WatchedProcess::Running() const {
-  return FState->Running();
-}
-ProcessId WatchedProcess::Id() const {
-  return FState->FId;
-}
-bool WatchedProcess::HasOutput() const {
-  return FState->FOutput != nullptr;
-}
-int WatchedProcess::OutputDescriptor() const {
-  // A pipe is no socket an event loop is told of: it is read at each poll.
-  return -1;
-}
-std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
-  return FState->ReadOutput(buffer, size);
-}
-void WatchedProcess::CloseOutput() {
-  FState->CloseOutput();
-}
-bool WatchedProcess::Poll() {
-  return FState->Poll();
-}
-std::uint32_t WatchedProcess::Result() const {
-  return FState->FResult;
-}
 bool WatchedProcess::AsksGently() {
   return false;
-}
-bool WatchedProcess::AskToEnd() {
-  return FState->Stop();
-}
-bool WatchedProcess::ForceEnd() {
-  return FState->Stop();
-}
-bool WatchedProcess::AnyAlive() const {
-  return FState->AnyAlive();
-}
-void WatchedProcess::Kill() {
-  FState->Kill();
-}
-std::vector<ProcessId> WatchedProcess::Descendants() const {
-  return FState->Descendants();
 }
 
 }  // namespace velmorin
