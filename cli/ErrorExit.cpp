@@ -32,11 +32,6 @@ int RunReportingErrors(const std::function<int()>& command) {
   } catch (const EIniFileInUse& e) {
     PrintError(ErrorBoxText(e.Message()));
     return kExitInUse;
-  } catch (const ESerialServerError& e) {
-    // Scripts at the line look for this beginning, whoever raised it.
-    const std::string prefix = "Unable to reach the serial server: ";
-    const std::string& message = e.Message();
-    PrintError(ErrorBoxText(message.rfind(prefix, 0) == 0 ? message : prefix + message));
   } catch (const EAbort&) {
     // The window drops a silent stop without a box; here it still is no success.
     return kExitError;

@@ -8,6 +8,7 @@
 #include "cli/UsageError.h"
 #include "platform/ini/IniFile.h"
 #include "profiles/ProfileKeys.h"
+#include "profiles/SerialSource.h"
 
 #if VELMORIN_SERIAL_SERVER
 #include "server/SerialPools.h"
@@ -18,16 +19,6 @@ namespace velmorin::cli {
 namespace {
 
 #if VELMORIN_SERIAL_SERVER
-
-// A pool's name is what a profile's SerialPool key or its skeleton's stem
-// gives: one line of an INI file, never empty.
-void RequirePoolName(const std::string& name) {
-  if (name.empty()) throw EUsageError("The pool name is empty");
-  if (name.find_first_of("\r\n") != std::string::npos) {
-    throw EUsageError("The pool name \"" + name +
-                      "\" holds a line break, which no profile could name");
-  }
-}
 
 nlohmann::ordered_json PoolJson(const SerialPoolState& pool) {
   nlohmann::ordered_json j;

@@ -26,6 +26,15 @@ class ESerialServerError : public Exception {
   using Exception::Exception;
 };
 
+// The beginning of every ESerialServerError's message, which scripts at the
+// line look for.
+inline const std::string kSerialServerUnreachable = "Unable to reach the serial server: ";
+
+// A pool's name is what a profile's SerialPool key or its skeleton's stem
+// gives: one line of an INI file, never empty. Raises EProfileValueError
+// otherwise.
+void RequirePoolName(const std::string& name);
+
 // The source refused, for a reason of the pool's own: it is used up, or a
 // profile would set it back. Nothing was taken or changed.
 class ESerialPoolRefused : public Exception {

@@ -60,7 +60,7 @@ std::string ResultReason(const PGresult* result, const PGconn* conn) {
 std::string SerialServerMessage(const std::string& reason) {
   std::string trimmed = TrimEnd(reason);
   if (trimmed.empty()) trimmed = "no reason given";
-  return "Unable to reach the serial server: " + trimmed;
+  return kSerialServerUnreachable + trimmed;
 }
 
 std::vector<std::pair<std::string, std::string>> ParseConnectionString(
