@@ -87,11 +87,13 @@ TEST_F(ExecAndWaitWin, ProgramsThatCannotStartGiveFailure) {
 
 TEST_F(ExecAndWaitWin, ShowValueReachesTheChildsStartupInformation) {
   for (const WindowShow show : {WindowShow::Hidden, WindowShow::Normal}) {
-    SCOPED_TRACE(show);
+    // The system's show-window values: SW_HIDE and SW_SHOW.
+    const int shown = show == WindowShow::Hidden ? 0 : 5;
+    SCOPED_TRACE(shown);
     ASSERT_EQ(ExecAndWait(burner, show), 0u);
     const auto state = State();
     EXPECT_EQ(std::stoul(state.at("flags")) & STARTF_USESHOWWINDOW, 0u + STARTF_USESHOWWINDOW);
-    EXPECT_EQ(std::stoi(state.at("show")), show);
+    EXPECT_EQ(std::stoi(state.at("show")), shown);
   }
 }
 

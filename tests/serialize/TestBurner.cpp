@@ -107,7 +107,9 @@ int main(int argc, char** argv) {
   if (const char* log = Env("VELMORIN_BURNER_LOG")) RecordArguments(log, argc, argv);
   if (const char* state = Env("VELMORIN_BURNER_STATE")) RecordState(state);
 #ifdef _WIN32
-  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) ::Sleep(std::atoi(sleepMs));
+  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) {
+    ::Sleep(static_cast<DWORD>(std::atoi(sleepMs)));
+  }
   if (Env("VELMORIN_BURNER_SIGNAL") != nullptr)
     ::TerminateProcess(::GetCurrentProcess(), 0xC000013A);
 #else
