@@ -6,8 +6,6 @@
 #include "base/Exceptions.h"
 #include "cli/JsonText.h"
 #include "cli/UsageError.h"
-#include "platform/ini/IniFile.h"
-#include "profiles/ProfileKeys.h"
 #include "profiles/SerialSource.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -48,19 +46,8 @@ nlohmann::ordered_json PoolJson(const SerialPoolState& pool) {
 PoolCommands::PoolCommands(IniLocation location, bool json, std::FILE* out)
     : FLocation(std::move(location)), FJson(json), FOut(out) {}
 
-std::string PoolCommands::SerialServerOf(const std::string& iniPath) {
-  const IniFile file(iniPath);
-  const std::string connection = file.ReadString(kOptionsSection, kSerialServerKey, "");
-  if (connection.empty()) {
-    throw Exception("No serial server is set in " + file.FileName() + ": its section [" +
-                    kOptionsSection + "] has no " + kSerialServerKey +
-                    "=<libpq connection string>");
-  }
-  return connection;
-}
-
 std::string PoolCommands::Connection() const {
-  return SerialServerOf(FLocation.Path);
+  return NamedSerialServer(FLocation.Path);
 }
 
 void PoolCommands::Print(const std::string& text) {

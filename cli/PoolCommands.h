@@ -31,10 +31,6 @@ class PoolCommands {
   int Set(const std::string& name, std::optional<std::int64_t> next,
           std::optional<std::int64_t> last);
 
-  // The connection string of "[Options] SerialServer" in `iniPath`. Raises,
-  // naming the file and the key, when it is missing or empty.
-  static std::string SerialServerOf(const std::string& iniPath);
-
  private:
   std::string Connection() const;
   void Print(const std::string& text);

@@ -1,5 +1,6 @@
 #include "profiles/SerialSource.h"
 
+#include "platform/ini/IniFile.h"
 #include "profiles/ProfileKeys.h"
 
 namespace velmorin {
@@ -10,6 +11,17 @@ void RequirePoolName(const std::string& name) {
     throw EProfileValueError("The pool name \"" + name +
                              "\" holds a line break, which no profile could name");
   }
+}
+
+std::string NamedSerialServer(const std::string& iniPath) {
+  const IniFile file(iniPath);
+  const std::string connection = file.ReadString(kOptionsSection, kSerialServerKey, "");
+  if (connection.empty()) {
+    throw Exception("No serial server is set in " + file.FileName() + ": its section [" +
+                    kOptionsSection + "] has no " + kSerialServerKey +
+                    "=<libpq connection string>");
+  }
+  return connection;
 }
 
 }  // namespace velmorin

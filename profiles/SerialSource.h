@@ -35,6 +35,12 @@ inline const std::string kSerialServerUnreachable = "Unable to reach the serial 
 // otherwise.
 void RequirePoolName(const std::string& name);
 
+// The connection string of "[Options] SerialServer" in the INI file
+// `iniPath`, read without a hold on the file (the pool commands run beside an
+// open window). Raises, naming the file and the key, when it is missing or
+// empty.
+std::string NamedSerialServer(const std::string& iniPath);
+
 // The source refused, for a reason of the pool's own: it is used up, or a
 // profile would set it back. Nothing was taken or changed.
 class ESerialPoolRefused : public Exception {
