@@ -58,7 +58,9 @@ PoolCommands::PoolCommands(IniLocation location, bool json, std::FILE* out)
 
 std::string PoolCommands::SerialServerOf(const std::string& iniPath) {
   const IniFile file(iniPath);
-  const std::string connection = file.ReadString(kOptionsSection, kSerialServerKey, "");
+  // Read whole: a connection string may be longer than other values, and a
+  // cut one would connect without its last options.
+  const std::string connection = file.Read().ReadWholeString(kOptionsSection, kSerialServerKey, "");
   if (connection.empty()) {
     throw Exception("No serial server is set in " + file.FileName() + ": its section [" +
                     kOptionsSection + "] has no " + kSerialServerKey +
@@ -78,8 +80,11 @@ void PoolCommands::Print(const std::string& text) {
 
 #if VELMORIN_SERIAL_SERVER
 
-int PoolCommands::InitServer() {
-  SerialPools(Connection()).InitSchema();
+int PoolCommands::InitServer(const std::optional<std::string>& stationRole) {
+  if (stationRole && stationRole->empty()) throw EUsageError("The role name is empty");
+  SerialPools pools(Connection());
+  pools.InitSchema();
+  if (stationRole) pools.GrantStation(*stationRole);
   return 0;
 }
 
@@ -135,7 +140,7 @@ int PoolCommands::Set(const std::string& name, std::optional<std::int64_t> next,
 
 #else
 
-int PoolCommands::InitServer() {
+int PoolCommands::InitServer(const std::optional<std::string>&) {
   NoServerSupport();
 }
 

@@ -115,6 +115,11 @@ int Run(int argc, char** argv) {
   server->fallthrough();
   CLI::App* serverInit = server->add_subcommand(
       "init", "Create the tables of the serial pools; run by the schema's owner, again harmless");
+  std::optional<std::string> stationRole;
+  serverInit
+      ->add_option("--grant-station", stationRole,
+                   "Give this existing role exactly the rights a station needs, and no other")
+      ->type_name("ROLE");
 
   std::string poolName;
   std::optional<std::int64_t> poolNext, poolLast;
@@ -168,7 +173,7 @@ int Run(int argc, char** argv) {
     if (serialize->parsed()) return SerializeCommand(location, serializeRequest).Run();
     if (server->parsed() || pool->parsed()) {
       PoolCommands pools(location, json, stdout);
-      if (serverInit->parsed()) return pools.InitServer();
+      if (serverInit->parsed()) return pools.InitServer(stationRole);
       if (poolList->parsed()) return pools.List();
       if (poolShow->parsed()) return pools.Show(poolName);
       if (poolCreate->parsed()) return pools.Create(poolName, *poolNext, poolLast);

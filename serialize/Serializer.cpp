@@ -54,7 +54,7 @@ std::int32_t Serializer::TakeFromPool(SerialSource& source, const ProfileSetting
   take.Skeleton = FView.SkelFileText();
   take.Pool = PoolName(rules, take.Skeleton);
   take.Station = StationName();
-  take.StartIfMissing = FView.NextSeqNum();
+  take.StationNext = FView.NextSeqNum();
   // The profile's own last number and the fit rule, checked inside the
   // transaction: a refused number is rolled back, never taken. The pool
   // itself keeps the last number of all, so the wrap check has no part here.
