@@ -121,7 +121,7 @@ std::string PgConnectionString::Description() const {
   add("host", host);
   add("port", Value("port"));
   add("database", Value("dbname"));
-  return text.empty() ? "the default server" : text;
+  return text.empty() ? "the default server" : Redacted(text);
 }
 
 std::string PgConnectionString::Redacted(std::string text) const {

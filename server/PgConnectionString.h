@@ -33,7 +33,8 @@ class PgConnectionString {
   std::string Value(const std::string& keyword) const;
 
   // "host db1,db2, port 5433, database production": what the string names,
-  // for people to read ("the default server" when it names none of them).
+  // for people to read ("the default server" when it names none of them),
+  // with the passwords removed even there.
   std::string Description() const;
 
   // `text` with every password the string holds (the password keyword, the
