@@ -93,11 +93,13 @@ class PgConnection {
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  // Runs one statement. A failed statement, a lost connection or no answer
-  // within the time limit raises ESerialServerError and drops the connection.
+  // Runs one statement (or, without values, several: the simple protocol).
+  // A failed statement, a lost connection or no answer within the time
+  // limit raises ESerialServerError and drops the connection.
   PgResult Exec(const std::string& sql, const PgParams& params = {});
 
-  // BEGIN. On a connection that has been idle since its last use, a failure
+  // BEGIN, with the transaction's settings: how its commit reaches the
+  // disk, and the lock wait. On a connection that has been idle since its last use, a failure
   // here is most often a server that restarted or failed over meanwhile:
   // nothing has been done yet, so it connects anew and tries once more
   // (unless the failure was a time limit, which used up the wait already).
