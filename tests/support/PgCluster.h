@@ -1,11 +1,13 @@
 // A throwaway PostgreSQL cluster for tests of the serial server: Debian's
 // postgresql-15 binaries, a fresh temporary folder and a Unix socket in that
-// folder; on request also TCP on 127.0.0.1 at a free port, with TLS whose
-// certificate authority the cluster makes for itself (with openssl), for
-// stations that connect as a line's stations do. When the tests run as root, the server runs as
-// the existing unprivileged user "nobody" (PostgreSQL refuses root). Nothing
-// is left behind: the destructor stops the server and removes the folder, and
-// a watchdog process does the same when the test dies without it.
+// folder; on request also TCP on 127.0.0.1 at a free port (trusting every
+// local user, as the socket does), with TLS whose certificate authority the
+// cluster makes for itself with openssl, for stations that connect as a
+// line's stations do (Windows ones under Wine too). When the tests run as
+// root, the server runs as the existing unprivileged user "nobody"
+// (PostgreSQL refuses root). Nothing is left behind: the destructor stops
+// the server and removes the folder, and a watchdog process does the same
+// when the test dies without it.
 //
 // fsync is off unless asked for: the crash tests kill clients, or stop the
 // server with "pg_ctl stop -m immediate", which kills the server's processes
