@@ -27,6 +27,9 @@ std::int32_t Serializer::TakeSeqNum() {
   const ProfileSettings settings = FView.Settings();
   const SeqNumRules& rules = FStore.Rules();
   FServerPool.reset();
+  // A slot that would wrap past the top of the address space is refused
+  // before any source of numbers is asked.
+  RequireSlotsBelowTopAddress(settings, rules);
   if (SerialSource* source = FStore.Source(); source != nullptr && settings.AutoIncSeq) {
     return TakeFromPool(*source, settings, rules);
   }

@@ -39,8 +39,9 @@ class Serializer {
   // SN then shows the pool's next number, and the profile is stored as its
   // mirror. Refused, before anything is taken, while a failed
   // read of the INI file leaves the window's profile unknown, and with
-  // ESeqNumRefused for a number beyond the profile's last one or one that
-  // does not fit its slot (RequireSeqNumAvailable).
+  // ESeqNumRefused for a slot whose bytes run past 0xFFFFFFFF
+  // (RequireSlotsBelowTopAddress), a number beyond the profile's last one or
+  // one that does not fit its slot (RequireSeqNumAvailable).
   std::int32_t TakeSeqNum();
   // Writes the number into `image` at slot 1..4 when that slot is switched
   // on, in the profile's SeqNumFormat. Raises ESeqNumSizeError, before

@@ -130,6 +130,55 @@ TEST_F(CliTest, ErrorsAndTheLock) {
   EXPECT_EQ(IniText(), before);
 }
 
+// A slot whose bytes run past 0xFFFFFFFF takes no number: Next SN stays,
+// nothing is written, the record has no line.
+TEST_F(CliTest, SlotPastTheTopAddressIsRefusedBeforeTheTake) {
+  // Data at 0 and in the last 16 bytes below 4 GiB.
+  std::string low = test::SkeletonHex(16);
+  low.erase(low.find(":00000001FF"));
+  const std::string top = dir.File("top.hex");
+  test::WriteFileBytes(top, low +
+                                ":02000004FFFFFC\r\n:10FFF0000000000000000000000000000000000001\r\n"
+                                ":00000001FF\r\n");
+  ASSERT_EQ(Cli({"add", top, "NextSeqNum=40", "SetSeqNumOfs2=1", "SeqNumOfs2=0xFFFFFFFF",
+                 "OutputFolder=" + dir.Path().string()})
+                .exitCode,
+            0);
+  test::WriteFileBytes(ini, IniText() + "[Options]\r\nProductionLog=record.csv\r\n");
+  const std::string before = IniText();
+  const CliResult refused = Cli({"serialize", top, "--json"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err,
+            "velmorin-cli: Slot 2 at 0xFFFFFFFF with 2 bytes runs past the last address, "
+            "0xFFFFFFFF.\n");
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(IniText(), before);
+  EXPECT_FALSE(fs::exists(dir.File("top_40.hex")));
+  EXPECT_FALSE(fs::exists(dir.File("record.csv")));
+
+  // One byte at the top address fits; stamp agrees.
+  ASSERT_EQ(Cli({"set", top, "SeqNumSize=1"}).exitCode, 0);
+  EXPECT_EQ(Cli({"serialize", top}).exitCode, 0);
+  EXPECT_TRUE(fs::exists(dir.File("top_40.hex")));
+  const std::vector<std::string> stamp = {"stamp", top, dir.File("out.hex"), "--serial", "0xA5"};
+  std::vector<std::string> wide = stamp;
+  wide.insert(wide.end(), {"--at", "0", "--at", "FFFFFFFF"});
+  const CliResult wrapped = RunCli({wide, "", ""});
+  EXPECT_EQ(wrapped.exitCode, 2);
+  EXPECT_EQ(wrapped.err,
+            "velmorin-cli: Slot 2 at 0xFFFFFFFF with 2 bytes runs past the last address, "
+            "0xFFFFFFFF.\n");
+  EXPECT_FALSE(fs::exists(dir.File("out.hex")));
+  std::vector<std::string> narrow = stamp;
+  narrow.insert(narrow.end(), {"--size", "1", "--at", "FFFFFFFF"});
+  const CliResult stamped = RunCli({narrow, "", ""});
+  ASSERT_EQ(stamped.exitCode, 0) << stamped.err;
+  TIntelImage image;
+  image.LoadFromFile(dir.File("out.hex"));
+  EXPECT_EQ(image.GetByte(0xFFFFFFFF), 0xA5u);
+  EXPECT_EQ(image.GetByte(0), 3u);  // the skeleton's own byte, untouched
+}
+
 // A batch on the command line leaves what the window's road leaves for the
 // same profile: the same files, the same Next SN, and one JSON line per
 // number that says what the production record says.
