@@ -6,6 +6,7 @@
 #include "IniFile.h"
 #include "JsonText.h"
 #include "ProfileKeys.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -72,8 +73,7 @@ std::string PoolCommands::Connection() const {
 }
 
 void PoolCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 #if VELMORIN_SERIAL_SERVER

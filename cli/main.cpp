@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "ProfileCommands.h"
 #include "SerializeCommand.h"
 #include "StampCommand.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
 namespace {
@@ -146,14 +148,24 @@ int Run(int argc, char** argv) {
       ->type_name("M")
       ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
 
+  // The help and the version text go out through the checked writer, as
+  // everything else on standard output does.
+  const auto printed = [&app](const CLI::Error& e) {
+    std::ostringstream text;
+    const int code = app.exit(e, text);
+    return RunReportingErrors([&] {
+      WriteOutput(stdout, text.str());
+      return code;
+    });
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return kExitUsage;
@@ -186,5 +198,6 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  IgnoreBrokenPipes();
   return Run(argc, argv);
 }

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace velmorin::test {
@@ -31,7 +33,8 @@ namespace {
     ::close(opened);
   };
   redirect(in, O_RDONLY, 0);
-  redirect(outFile, O_WRONLY | O_CREAT | O_TRUNC, 1);
+  // An empty name: standard output is set already.
+  if (!outFile.empty()) redirect(outFile, O_WRONLY | O_CREAT | O_TRUNC, 1);
   redirect(errFile, O_WRONLY | O_CREAT | O_TRUNC, 2);
   if (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0) ::_exit(126);
   std::vector<std::string> argv{CliPath()};
@@ -55,6 +58,18 @@ int Spawn(const CliRun& run, const std::string& in, const std::string& outFile,
 
 int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile) {
   return Spawn(run, "/dev/null", outFile, errFile);
+}
+
+int StartCliWritingTo(const CliRun& run, int outFd, const std::string& errFile,
+                      bool ignoreSigpipe) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (::dup2(outFd, 1) < 0) ::_exit(126);
+    if (ignoreSigpipe) ::signal(SIGPIPE, SIG_IGN);
+    ExecCli(run, "/dev/null", "", errFile);
+  }
+  return pid;
 }
 
 int WaitCli(int pid) {
