@@ -193,8 +193,11 @@ int SerializeCommand::Run() {
 
   // A line lost is no success, even for an image that was done.
   if (lostLine) throw Exception(*lostLine);
-  if (done) return kExitDone;
+  // Nor is a command that Ctrl-C stopped, even when the stop came while the
+  // last image (or the only one) was under way and it was done all the same:
+  // the operator asked for it to end early and must see that it did.
   if (gStop.load()) return kExitStopped;
+  if (done) return kExitDone;
   // An error box of the road ("Skeleton file not found.") is an error.
   if (op.LastError()) throw Exception(*op.LastError());
   return lastFate ? kExitNotDone : kExitError;

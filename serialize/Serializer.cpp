@@ -211,6 +211,8 @@ void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEn
 
 bool Serializer::SerializeOne() {
   FContext = BurnContext{};
+  // As a batch before each number: a stop asked for already takes none.
+  if (StopRequested()) return false;
   if (!SerializeImage()) return false;
   FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
   return true;
