@@ -110,9 +110,11 @@ void SerialPools::Set(const std::string& name, std::optional<std::int64_t> next,
                              " of pool " + name + "; a pool only moves forward.");
   const std::optional<std::int64_t> newLast = last ? last : now.Last;
   // A used-up pool stands one past its last; that is checked only when this
-  // call changes either number.
+  // call changes either number. A last just below a next that stays is the
+  // used-up pool's own (one that has given 2147483647 takes that last).
   const bool changes = last.has_value() || newNext != now.Next;
-  if (changes && newLast && *newLast < newNext)
+  const bool usedUpAsItStands = newNext == now.Next && newLast && *newLast == newNext - 1;
+  if (changes && newLast && *newLast < newNext && !usedUpAsItStands)
     throw ESerialPoolRefused("Last " + std::to_string(*newLast) + " is below next " +
                              std::to_string(newNext) + "; pool " + name + " would have no number.");
   FPg->Exec("UPDATE velmorin_pool SET next_serial = $2, last_serial = $3 WHERE name = $1",

@@ -109,6 +109,19 @@ TEST_F(CliTest, UsageErrorsTouchNothing) {
   EXPECT_NE(help.out.find("130"), std::string::npos);
 }
 
+// "--" lets a name start with "-"; the options of a command with one name may
+// follow it.
+TEST_F(CliTest, NameAfterDoubleDashMayBeFollowedByOptions) {
+  ASSERT_EQ(Cli({"add", "--", "-x.hex", "NextSeqNum=5"}).exitCode, 0);
+  const CliResult shown = Cli({"show", "--", "-x.hex", "--json"});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(nlohmann::json::parse(shown.out)["settings"]["NextSeqNum"], 5);
+  EXPECT_EQ(Cli({"show", "--json", "--", "-x.hex"}).out, shown.out);
+  // After the name, a word that is no option is still a second name: refused.
+  EXPECT_EQ(Cli({"show", "--", "-x.hex", "extra"}).exitCode, 2);
+  EXPECT_EQ(Cli({"remove", "--", "-x.hex"}).exitCode, 0);
+}
+
 // Exit 1 with the text of the window's error box, and exit 4 while another
 // copy holds the file.
 TEST_F(CliTest, ErrorsAndTheLock) {
