@@ -201,52 +201,6 @@ TEST_F(CliProcessTest, ReaderThatLeavesStopsTheBatchWithExit1) {
   }
 }
 
-// Ctrl-C that comes while the only image, or a batch's last, is under way
-// (here: its JSON line waits for a reader that is slow to read) lets that
-// image finish and still ends with 130, never 0.
-TEST_F(CliProcessTest, InterruptDuringTheLastImageEndsWith130) {
-  AddProfile(Burner("burn", "exit 0\n"));
-  for (const std::vector<std::string>& count :
-       {std::vector<std::string>{}, std::vector<std::string>{"--count", "1"}}) {
-    SCOPED_TRACE(count.empty() ? "serialize" : "serialize --count 1");
-    const int serial = std::stoi(Stored("NextSeqNum"));
-    fs::remove(dir.File("record.csv"));
-    int pipe[2];
-    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC | O_NONBLOCK), 0);
-    ::fcntl(pipe[1], F_SETPIPE_SZ, 4096);
-    const std::string full(4096, 'x');
-    std::size_t filled = 0;
-    while (::write(pipe[1], full.data(), full.size()) > 0) filled += full.size();
-    ::fcntl(pipe[1], F_SETFL, 0);  // the program's writes block
-    std::vector<std::string> args = {"--ini", ini, "serialize", skeleton, "--yes", "--json"};
-    args.insert(args.end(), count.begin(), count.end());
-    const int pid =
-        test::StartCliWritingTo({args, dir.Path().string(), ""}, pipe[1], dir.File("err"), false);
-    ::close(pipe[1]);
-    // The record's line is written just before the JSON line.
-    for (int i = 0; i < 1000 && !fs::exists(dir.File("record.csv")); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid, SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ::fcntl(pipe[0], F_SETFL, 0);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;) {
-      out.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipe[0]);
-    EXPECT_EQ(test::WaitCli(pid), 130) << test::ReadFileBytes(dir.File("err"));
-    ASSERT_GE(out.size(), filled);
-    const auto lines = JsonLines(out.substr(filled));
-    ASSERT_EQ(lines.size(), 1u) << out.substr(filled);
-    EXPECT_EQ(lines[0]["serial"], serial);
-    EXPECT_EQ(lines[0]["result"], "ok");
-    EXPECT_TRUE(fs::exists(dir.File("board_" + std::to_string(serial) + ".hex")));
-    EXPECT_EQ(Stored("NextSeqNum"), std::to_string(serial + 1));
-  }
-}
-
 // On a terminal the chip prompt is asked before every burn (Enter is OK, "c"
 // and Enter is Cancel, an image not done: exit 3), and standard error shows
 // which image and serial are under way.

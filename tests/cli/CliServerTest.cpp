@@ -402,36 +402,37 @@ TEST_F(CliServerTest, ExhaustedPoolRefusesCleanly) {
   EXPECT_EQ(Written(s).size(), 2u);
 }
 
-// Ctrl-C while a single serialize waits for the pool row that another
-// station holds: the take goes on once the row is free, the image is
-// finished, and the command still ends with 130.
+// Ctrl-C while a serialize (one image, or a batch's last) waits for the pool
+// row that another station holds: the take goes on once the row is free, the
+// image is finished, and the command still ends with 130.
 TEST_F(CliServerTest, InterruptWhileTheTakeWaitsOnThePoolEndsWith130) {
   ASSERT_EQ(Cli({"pool", "create", "held", "--next", "40"}).exitCode, 0);
   const Station s = MakeStation("held", "held", FCluster->ConnectionString());
-  PgConnection other(FCluster->ConnectionString());
-  auto hold = std::make_unique<PgTransaction>(other);
-  other.Exec("SELECT next_serial FROM velmorin_pool WHERE name = $1 FOR UPDATE", {"held"});
-  const std::string out = s.folder + "/out.jsonl";
-  const int pid =
-      test::StartCli({{"--ini", s.ini, "serialize", s.skeleton, "--yes", "--json"}, s.folder, ""},
-                     out, out + ".err");
   const auto waiting = [] {
     return Sql("SELECT count(*) FROM pg_locks WHERE NOT granted").Int(0, 0) > 0;
   };
-  for (int i = 0; i < 1000 && !waiting(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (const std::int64_t serial : {40, 41}) {
+    std::vector<std::string> args = {"--ini", s.ini, "serialize", s.skeleton, "--yes", "--json"};
+    if (serial == 41) args.insert(args.end(), {"--count", "1"});
+    PgConnection other(FCluster->ConnectionString());
+    PgTransaction hold(other);
+    other.Exec("SELECT next_serial FROM velmorin_pool WHERE name = $1 FOR UPDATE", {"held"});
+    const std::string out = s.folder + "/out.jsonl";
+    const int pid = test::StartCli({args, s.folder, ""}, out, out + ".err");
+    for (int i = 0; i < 1000 && !waiting(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(waiting()) << test::ReadFileBytes(out + ".err");
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    hold.Commit();
+    EXPECT_EQ(test::WaitCli(pid), 130) << test::ReadFileBytes(out + ".err");
+    const auto lines = JsonLines(test::ReadFileBytes(out));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["serial"], serial);
+    EXPECT_EQ(lines[0]["result"], "ok");
   }
-  ASSERT_TRUE(waiting()) << test::ReadFileBytes(out + ".err");
-  ::kill(pid, SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  hold->Commit();
-  EXPECT_EQ(test::WaitCli(pid), 130) << test::ReadFileBytes(out + ".err");
-  const auto lines = JsonLines(test::ReadFileBytes(out));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0]["serial"], 40);
-  EXPECT_EQ(lines[0]["result"], "ok");
-  EXPECT_EQ(Written(s), std::vector<std::int64_t>{40});
-  EXPECT_EQ(Pool(Cli({"pool", "show", "held", "--json"}))["next_serial"], 41);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "held", "--json"}))["next_serial"], 42);
 }
 
 // Stations killed with SIGKILL at random moments, each started again, until
