@@ -2,10 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "EscapedText.h"
 #include "Exceptions.h"
 #include "IniFile.h"
 #include "JsonText.h"
 #include "ProfileKeys.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -74,8 +76,7 @@ std::string PoolCommands::Connection() const {
 }
 
 void PoolCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 #if VELMORIN_SERIAL_SERVER
@@ -96,10 +97,11 @@ int PoolCommands::List() {
     Print(JsonText(list, 2) + "\n");
     return 0;
   }
-  // One pool a line: name, next and last ("-" for none), tab-separated.
+  // One pool a line: name, next and last ("-" for none), tab-separated; a
+  // tab or a control character in a name is shown escaped.
   std::string text;
   for (const SerialPoolState& pool : pools) {
-    text += pool.Name + "\t" + std::to_string(pool.Next) + "\t" +
+    text += EscapedText(pool.Name) + "\t" + std::to_string(pool.Next) + "\t" +
             (pool.Last ? std::to_string(*pool.Last) : "-") + "\n";
   }
   Print(text);
@@ -116,7 +118,8 @@ int PoolCommands::Show(const std::string& name) {
     return 0;
   }
   // The schema's own names, as a quality system querying it sees them.
-  std::string text = "name=" + pool->Name + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
+  std::string text =
+      "name=" + EscapedText(pool->Name) + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
   if (pool->Last) text += "last_serial=" + std::to_string(*pool->Last) + "\n";
   text += "created_at=" + pool->CreatedAt + "\n";
   Print(text);

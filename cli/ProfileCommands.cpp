@@ -9,6 +9,7 @@
 #include "ProfileKeys.h"
 #include "SeqNumRules.h"
 #include "SerialSource.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
 #if VELMORIN_SERIAL_SERVER
@@ -66,8 +67,7 @@ void ProfileCommands::Hold() {
 }
 
 void ProfileCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 std::pair<std::string, std::string> ProfileCommands::SplitAssignment(

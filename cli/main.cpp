@@ -2,10 +2,13 @@
 // own tools. The same profiles, the same lock and the same road of one
 // serialization as the window, with exit codes and JSON for machines.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "ProfileCommands.h"
 #include "SerializeCommand.h"
 #include "StampCommand.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
 namespace {
@@ -35,6 +39,35 @@ constexpr const char* kExitCodes =
 
 constexpr const char* kIniHelp =
     "The INI file of the profiles (default: the one the window beside this program uses)";
+
+// CLI11 takes every word after "--" as a name, so that options given after
+// a name that starts with "-" ("pool create -- -dash --next 8") would be
+// names too. For a command that takes one name, followed there by an option,
+// "--" and the name go behind the rest, where CLI11 reads the name as the
+// name and the words between as the options they are. A command line that
+// "--" already ends keeps its meaning. `args` are the words after the
+// program's name.
+std::vector<std::string> NameAfterDoubleDashLast(const CLI::App& app,
+                                                 std::vector<std::string> args) {
+  const auto dash = std::find(args.begin(), args.end(), "--");
+  if (dash == args.end() || args.end() - dash <= 2 || (dash + 2)->rfind('-', 0) != 0) {
+    return args;
+  }
+  const CLI::App* command = &app;
+  for (auto word = args.begin(); word != dash; ++word) {
+    const std::function<bool(const CLI::App*)> named = [&](const CLI::App* sub) {
+      return sub->get_name() == *word;
+    };
+    const std::vector<const CLI::App*> found = command->get_subcommands(named);
+    if (!found.empty()) command = found.front();
+  }
+  const auto names = command->get_options([](const CLI::Option* o) { return o->get_positional(); });
+  if (command == &app || names.size() != 1) return args;
+  std::vector<std::string> moved(args.begin(), dash);
+  moved.insert(moved.end(), dash + 2, args.end());
+  moved.insert(moved.end(), {"--", *(dash + 1)});
+  return moved;
+}
 
 int Run(int argc, char** argv) {
   CLI::App app{
@@ -123,6 +156,9 @@ int Run(int argc, char** argv) {
 
   std::string poolName;
   std::optional<std::int64_t> poolNext, poolLast;
+  // A pool's numbers: a value outside is a usage error, and the help shows
+  // the range.
+  const CLI::Range kSerialRange(std::int64_t{0}, std::int64_t{INT32_MAX});
   CLI::App* pool = app.add_subcommand(
       "pool", "Read and change the serial server's pools, which profiles draw numbers from");
   pool->require_subcommand(1);
@@ -136,29 +172,43 @@ int Run(int argc, char** argv) {
   poolCreate->add_option("NAME", poolName, "The pool's name")->required();
   poolCreate->add_option("--next", poolNext, "The first number it hands out")
       ->type_name("N")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}))
+      ->check(kSerialRange)
       ->required();
   poolCreate->add_option("--last", poolLast, "The last number it may hand out (default: none)")
       ->type_name("M")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
   CLI::App* poolSet =
       pool->add_subcommand("set", "Move a pool's next number forward, or change its last number");
   poolSet->add_option("NAME", poolName, "The pool's name")->required();
   poolSet->add_option("--next", poolNext, "The next number; never below the pool's next")
       ->type_name("N")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
   poolSet->add_option("--last", poolLast, "The last number it may hand out")
       ->type_name("M")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
 
+  // The help and the version text go out through the checked writer, as
+  // everything else on standard output does.
+  const auto printed = [&app](const CLI::Error& e) {
+    std::ostringstream text;
+    const int code = app.exit(e, text);
+    return RunReportingErrors([&] {
+      WriteOutput(stdout, text.str());
+      return code;
+    });
+  };
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args =
+        NameAfterDoubleDashLast(app, std::vector<std::string>(argv + 1, argv + argc));
+    // CLI11 takes the words last first.
+    std::reverse(args.begin(), args.end());
+    app.parse(args);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return printed(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return kExitUsage;
@@ -191,5 +241,6 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  IgnoreBrokenPipes();
   return Run(argc, argv);
 }

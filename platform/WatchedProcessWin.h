@@ -3,7 +3,9 @@
 // keeps its event loop running, reads the burner's output from a pipe as it
 // comes, asks now and then whether it has ended, and can end it together with
 // everything it started: whatever the burner starts is in its job too, and
-// leaves it only by ending (the job allows no breakaway).
+// leaves it only by ending (the job allows no breakaway). The job ends its
+// processes when its last handle closes, so a burner's tree also ends when
+// the program that watched it dies without a word.
 //
 // Windows has no gentle "please end" for an arbitrary program, so Stop ends
 // the job's processes at once, whatever the signal it is given; the result

@@ -27,6 +27,9 @@ std::int32_t Serializer::TakeSeqNum() {
   const ProfileSettings settings = FView.Settings();
   const SeqNumRules& rules = FStore.Rules();
   FServerPool.reset();
+  // A slot that would wrap past the top of the address space is refused
+  // before any source of numbers is asked.
+  RequireSlotsBelowTopAddress(settings, rules);
   if (SerialSource* source = FStore.Source(); source != nullptr && settings.AutoIncSeq) {
     return TakeFromPool(*source, settings, rules);
   }
@@ -208,6 +211,8 @@ void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEn
 
 bool Serializer::SerializeOne() {
   FContext = BurnContext{};
+  // As a batch before each number: a stop asked for already takes none.
+  if (StopRequested()) return false;
   if (!SerializeImage()) return false;
   FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
   return true;

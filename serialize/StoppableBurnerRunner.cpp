@@ -2,10 +2,8 @@
 
 #include <thread>
 
-#ifndef _WIN32
 #include "ProcessTreeStopper.h"
 #include "WatchedProcess.h"
-#endif
 
 namespace velmorin {
 
@@ -16,10 +14,6 @@ BurnOutcome StoppableBurnerRunner::Run(const std::string& commandLine, int show,
     outcome.Aborted = true;
     return outcome;
   }
-#ifdef _WIN32
-  ExecBurnerRunner runner;
-  return runner.Run(commandLine, show, context);
-#else
   (void)context;
   WatchedProcess process;
   if (!process.Start(commandLine,
@@ -38,7 +32,6 @@ BurnOutcome StoppableBurnerRunner::Run(const std::string& commandLine, int show,
   }
   outcome.ExitCode = process.Result();
   return outcome;
-#endif
 }
 
 }  // namespace velmorin

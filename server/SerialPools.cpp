@@ -192,9 +192,11 @@ void SerialPools::SetOnce(const std::string& name, std::optional<std::int64_t> n
                              " of pool " + name + "; a pool only moves forward.");
   const std::optional<std::int64_t> newLast = last ? last : now.Last;
   // A used-up pool stands one past its last; that is checked only when this
-  // call changes either number.
+  // call changes either number. A last just below a next that stays is the
+  // used-up pool's own (one that has given 2147483647 takes that last).
   const bool changes = last.has_value() || newNext != now.Next;
-  if (changes && newLast && *newLast < newNext)
+  const bool usedUpAsItStands = newNext == now.Next && newLast && *newLast == newNext - 1;
+  if (changes && newLast && *newLast < newNext && !usedUpAsItStands)
     throw ESerialPoolRefused("Last " + std::to_string(*newLast) + " is below next " +
                              std::to_string(newNext) + "; pool " + name + " would have no number.");
   // Only what changes is written: a station's role may move the counter but

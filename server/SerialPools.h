@@ -43,9 +43,10 @@ class SerialPools {
   void Create(const std::string& name, std::int64_t next, std::optional<std::int64_t> last);
   // Moves next forward and sets last. Raises ESerialPoolRefused, changing
   // nothing, when there is no such pool, when `next` is below the pool's
-  // next (naming both numbers), when last would lie below next, or when
-  // this role may not change last (a station's role). ESerialPoolBusy
-  // while a station holds the pool.
+  // next (naming both numbers), when last would lie below next (but for a
+  // last just below a next that stays: the pool is used up, as it is once
+  // it has handed out its last), or when this role may not change last (a
+  // station's role). ESerialPoolBusy while a station holds the pool.
   void Set(const std::string& name, std::optional<std::int64_t> next,
            std::optional<std::int64_t> last);
 

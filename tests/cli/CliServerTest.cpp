@@ -193,6 +193,10 @@ TEST_F(CliServerTest, PoolChangesAreRefusedNamingTheNumbers) {
       {{"pool", "set", "fwd", "--next", "1500"}, 0, {}, 1500, 1999},
       {{"pool", "set", "fwd", "--next", "1500", "--last", "2999"}, 0, {}, 1500, 2999},
       {{"pool", "set", "fwd", "--next", "1499"}, 1, {"1499", "1500"}, 1500, 2999},
+      // Outside 0 to 2147483647: usage errors, as the help's range says.
+      {{"pool", "create", "neg", "--next", "-1"}, 2, {"-1", "0 to 2147483647"}, 1500, 2999},
+      {{"pool", "create", "big", "--next", "2147483648"}, 2, {"2147483648"}, 1500, 2999},
+      {{"pool", "set", "fwd", "--last", "-1"}, 2, {"-1"}, 1500, 2999},
   };
   for (const Case& c : cases) {
     const CliResult r = Cli(c.args);
@@ -206,9 +210,31 @@ TEST_F(CliServerTest, PoolChangesAreRefusedNamingTheNumbers) {
     EXPECT_EQ(fwd["last_serial"], c.last ? nlohmann::json(*c.last) : nlohmann::json()) << what;
   }
   EXPECT_EQ(Cli({"pool", "show", "low"}).exitCode, 1) << "a refused create made the pool";
+  EXPECT_EQ(Cli({"pool", "show", "neg"}).exitCode, 1) << "a refused create made the pool";
+  EXPECT_NE(Cli({"pool", "create", "--help"}).out.find("[0 - 2147483647]"), std::string::npos);
 }
 
-// A name that would end the SQL statement is only a name.
+// A used-up pool stands one past its last number; setting that last (also the
+// highest, once 2147483647 is given) is no change that would leave it none.
+TEST_F(CliServerTest, UsedUpPoolTakesItsOwnLastNumber) {
+  ASSERT_EQ(Cli({"pool", "create", "top", "--next", "7"}).exitCode, 0);
+  ASSERT_EQ(Cli({"pool", "create", "done", "--next", "7", "--last", "1999"}).exitCode, 0);
+  Sql("UPDATE velmorin_pool SET next_serial = 2147483648 WHERE name = 'top'");
+  Sql("UPDATE velmorin_pool SET next_serial = 2000 WHERE name = 'done'");
+  for (const auto& [name, last] : {std::pair<std::string, std::int64_t>{"top", 2147483647},
+                                   std::pair<std::string, std::int64_t>{"done", 1999}}) {
+    const CliResult set = Cli({"pool", "set", name, "--last", std::to_string(last)});
+    EXPECT_EQ(set.exitCode, 0) << name << ": " << set.err;
+    const nlohmann::json pool = Pool(Cli({"pool", "show", name, "--json"}));
+    EXPECT_EQ(pool["last_serial"], last) << name;
+    EXPECT_EQ(pool["next_serial"], last + 1) << name;
+  }
+  // Below that, it would end before numbers it may have handed out.
+  EXPECT_EQ(Cli({"pool", "set", "done", "--last", "1998"}).exitCode, 1);
+}
+
+// A name is only a name: one that would end the SQL statement, one with
+// control characters (shown escaped in text), one that starts with "-".
 TEST_F(CliServerTest, PoolNameIsStoredLiterally) {
   const std::string name = "board'; DROP TABLE velmorin_pool; --";
   ASSERT_EQ(Cli({"pool", "create", name, "--next", "7"}).exitCode, 0);
@@ -220,6 +246,23 @@ TEST_F(CliServerTest, PoolNameIsStoredLiterally) {
   ASSERT_EQ(row.Rows(), 1);
   EXPECT_EQ(row.Int(0, 0), 8);
   EXPECT_NE(Cli({"pool", "list"}).out.find(name + "\t8\t-\n"), std::string::npos);
+
+  // A tab or an escape sequence is shown escaped in the text, never raw;
+  // JSON holds the name as it is.
+  const std::string hostile = "red\x1b[31m\tcol\\umn\x7f";
+  ASSERT_EQ(Cli({"pool", "create", hostile, "--next", "9"}).exitCode, 0);
+  EXPECT_NE(Cli({"pool", "list"}).out.find("\nred\\x1B[31m\\tcol\\\\umn\\x7F\t9\t-\n"),
+            std::string::npos)
+      << Cli({"pool", "list"}).out;
+  EXPECT_EQ(Cli({"pool", "show", hostile}).out.rfind("name=red\\x1B[31m\\tcol\\\\umn\\x7F\n", 0),
+            0u);
+  EXPECT_EQ(Pool(Cli({"pool", "show", hostile, "--json"}))["name"], hostile);
+
+  // A name that starts with "-" follows "--"; options may still come after it.
+  ASSERT_EQ(Cli({"pool", "create", "--", "-dash", "--next", "8"}).exitCode, 0);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "--json", "--", "-dash"}))["next_serial"], 8);
+  EXPECT_EQ(Cli({"pool", "set", "--", "-dash", "--next", "9"}).exitCode, 0);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "--", "-dash", "--json"}))["next_serial"], 9);
 }
 
 // add and set store a profile as the window does: its pool is made at Next SN,
@@ -484,6 +527,39 @@ TEST_F(CliServerTest, ExhaustedPoolRefusesCleanly) {
   EXPECT_EQ(again.exitCode, 1);
   EXPECT_NE(again.err.find("used up (last 1999)"), std::string::npos) << again.err;
   EXPECT_EQ(Written(s).size(), 2u);
+}
+
+// Ctrl-C while a serialize (one image, or a batch's last) waits for the pool
+// row that another station holds: the take goes on once the row is free, the
+// image is finished, and the command still ends with 130.
+TEST_F(CliServerTest, InterruptWhileTheTakeWaitsOnThePoolEndsWith130) {
+  ASSERT_EQ(Cli({"pool", "create", "held", "--next", "40"}).exitCode, 0);
+  const Station s = MakeStation("held", "held", FCluster->ConnectionString());
+  const auto waiting = [] {
+    return Sql("SELECT count(*) FROM pg_locks WHERE NOT granted").Int(0, 0) > 0;
+  };
+  for (const std::int64_t serial : {40, 41}) {
+    std::vector<std::string> args = {"--ini", s.ini, "serialize", s.skeleton, "--yes", "--json"};
+    if (serial == 41) args.insert(args.end(), {"--count", "1"});
+    PgConnection other(FCluster->ConnectionString());
+    PgTransaction hold(other);
+    other.Exec("SELECT next_serial FROM velmorin_pool WHERE name = $1 FOR UPDATE", {"held"});
+    const std::string out = s.folder + "/out.jsonl";
+    const int pid = test::StartCli({args, s.folder, ""}, out, out + ".err");
+    for (int i = 0; i < 1000 && !waiting(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(waiting()) << test::ReadFileBytes(out + ".err");
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    hold.Commit();
+    EXPECT_EQ(test::WaitCli(pid), 130) << test::ReadFileBytes(out + ".err");
+    const auto lines = JsonLines(test::ReadFileBytes(out));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["serial"], serial);
+    EXPECT_EQ(lines[0]["result"], "ok");
+  }
+  EXPECT_EQ(Pool(Cli({"pool", "show", "held", "--json"}))["next_serial"], 42);
 }
 
 // Stations killed with SIGKILL at random moments, each started again, until
