@@ -1,5 +1,9 @@
 #include "cli/CliApp.h"
 
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
 #include "Version.h"
 #include "cli/ErrorExit.h"
 #include "cli/ExitCode.h"
@@ -7,6 +11,7 @@
 #include "cli/ProfileCommands.h"
 #include "cli/SerializeCommand.h"
 #include "cli/StampCommand.h"
+#include "cli/StandardOutput.h"
 
 namespace velmorin::cli {
 
@@ -24,6 +29,35 @@ constexpr const char* kExitCodes =
 
 constexpr const char* kIniHelp =
     "The INI file of the profiles (default: the one the window beside this program uses)";
+
+// CLI11 takes every word after "--" as a name, so that options given after
+// a name that starts with "-" ("pool create -- -dash --next 8") would be
+// names too. For a command that takes one name, followed there by an option,
+// "--" and the name go behind the rest, where CLI11 reads the name as the
+// name and the words between as the options they are. A command line that
+// "--" already ends keeps its meaning. `args` are the words after the
+// program's name.
+std::vector<std::string> NameAfterDoubleDashLast(const CLI::App& app,
+                                                 std::vector<std::string> args) {
+  const auto dash = std::find(args.begin(), args.end(), "--");
+  if (dash == args.end() || args.end() - dash <= 2 || (dash + 2)->rfind('-', 0) != 0) {
+    return args;
+  }
+  const CLI::App* command = &app;
+  for (auto word = args.begin(); word != dash; ++word) {
+    const std::function<bool(const CLI::App*)> named = [&](const CLI::App* sub) {
+      return sub->get_name() == *word;
+    };
+    const std::vector<const CLI::App*> found = command->get_subcommands(named);
+    if (!found.empty()) command = found.front();
+  }
+  const auto names = command->get_options([](const CLI::Option* o) { return o->get_positional(); });
+  if (command == &app || names.size() != 1) return args;
+  std::vector<std::string> moved(args.begin(), dash);
+  moved.insert(moved.end(), dash + 2, args.end());
+  moved.insert(moved.end(), {"--", *(dash + 1)});
+  return moved;
+}
 
 }  // namespace
 
@@ -67,14 +101,28 @@ void CliApp::RegisterStandardCommands() {
 }
 
 int CliApp::Run(int argc, const char* const* argv, std::FILE* out) {
+  // The help and the version text go out through the checked writer, as
+  // everything else on standard output does.
+  const auto printed = [&](const CLI::Error& e) {
+    std::ostringstream text;
+    const int code = FApp->exit(e, text);
+    return RunReportingErrors([&] {
+      WriteOutput(out, text.str());
+      return code;
+    });
+  };
   try {
-    FApp->parse(argc, argv);
+    std::vector<std::string> args =
+        NameAfterDoubleDashLast(*FApp, std::vector<std::string>(argv + 1, argv + argc));
+    // CLI11 takes the words last first.
+    std::reverse(args.begin(), args.end());
+    FApp->parse(args);
   } catch (const CLI::CallForHelp& e) {
-    return FApp->exit(e);
+    return printed(e);
   } catch (const CLI::CallForAllHelp& e) {
-    return FApp->exit(e);
+    return printed(e);
   } catch (const CLI::CallForVersion& e) {
-    return FApp->exit(e);
+    return printed(e);
   } catch (const CLI::ParseError& e) {
     FApp->exit(e);
     return kExitUsage;

@@ -4,7 +4,9 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Exceptions.h"
+#include "cli/EscapedText.h"
 #include "cli/JsonText.h"
+#include "cli/StandardOutput.h"
 #include "cli/UsageError.h"
 #include "profiles/SerialSource.h"
 
@@ -51,14 +53,16 @@ std::string PoolCommands::Connection() const {
 }
 
 void PoolCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 #if VELMORIN_SERIAL_SERVER
 
-int PoolCommands::InitServer() {
-  SerialPools(Connection()).InitSchema();
+int PoolCommands::InitServer(const std::optional<std::string>& stationRole) {
+  if (stationRole && stationRole->empty()) throw EUsageError("The role name is empty");
+  SerialPools pools(Connection());
+  pools.InitSchema();
+  if (stationRole) pools.GrantStation(*stationRole);
   return 0;
 }
 
@@ -70,10 +74,11 @@ int PoolCommands::List() {
     Print(JsonText(list, 2) + "\n");
     return 0;
   }
-  // One pool a line: name, next and last ("-" for none), tab-separated.
+  // One pool a line: name, next and last ("-" for none), tab-separated; a
+  // tab or a control character in a name is shown escaped.
   std::string text;
   for (const SerialPoolState& pool : pools) {
-    text += pool.Name + "\t" + std::to_string(pool.Next) + "\t" +
+    text += EscapedText(pool.Name) + "\t" + std::to_string(pool.Next) + "\t" +
             (pool.Last ? std::to_string(*pool.Last) : "-") + "\n";
   }
   Print(text);
@@ -90,7 +95,8 @@ int PoolCommands::Show(const std::string& name) {
     return 0;
   }
   // The schema's own names, as a quality system querying it sees them.
-  std::string text = "name=" + pool->Name + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
+  std::string text =
+      "name=" + EscapedText(pool->Name) + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
   if (pool->Last) text += "last_serial=" + std::to_string(*pool->Last) + "\n";
   text += "created_at=" + pool->CreatedAt + "\n";
   Print(text);
@@ -114,7 +120,7 @@ int PoolCommands::Set(const std::string& name, std::optional<std::int64_t> next,
 
 #else
 
-int PoolCommands::InitServer() {
+int PoolCommands::InitServer(const std::optional<std::string>&) {
   NoServerSupport();
 }
 
@@ -146,13 +152,20 @@ void ServerCommand::Declare(CLI::App& app) {
   FCommand->fallthrough();
   FInit = FCommand->add_subcommand(
       "init", "Create the tables of the serial pools; run by the schema's owner, again harmless");
+  FInit
+      ->add_option("--grant-station", FStationRole,
+                   "Give this existing role exactly the rights a station needs, and no other")
+      ->type_name("ROLE");
 }
 
 int ServerCommand::Run(const CommandContext& context) {
-  return PoolCommands(context.Location(), false, context.Out).InitServer();
+  return PoolCommands(context.Location(), false, context.Out).InitServer(FStationRole);
 }
 
 void PoolCommand::Declare(CLI::App& app) {
+  // A pool's numbers: a value outside is a usage error, and the help shows
+  // the range.
+  const CLI::Range kSerialRange(std::int64_t{0}, std::int64_t{INT32_MAX});
   FCommand = app.add_subcommand(
       "pool", "Read and change the serial server's pools, which profiles draw numbers from");
   FCommand->require_subcommand(1);
@@ -166,20 +179,20 @@ void PoolCommand::Declare(CLI::App& app) {
   FCreate->add_option("NAME", FName, "The pool's name")->required();
   FCreate->add_option("--next", FNext, "The first number it hands out")
       ->type_name("N")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}))
+      ->check(kSerialRange)
       ->required();
   FCreate->add_option("--last", FLast, "The last number it may hand out (default: none)")
       ->type_name("M")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
   CLI::App* set = FCommand->add_subcommand(
       "set", "Move a pool's next number forward, or change its last number");
   set->add_option("NAME", FName, "The pool's name")->required();
   set->add_option("--next", FNext, "The next number; never below the pool's next")
       ->type_name("N")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
   set->add_option("--last", FLast, "The last number it may hand out")
       ->type_name("M")
-      ->check(CLI::Range(std::int64_t{INT32_MIN}, std::int64_t{INT32_MAX}));
+      ->check(kSerialRange);
 }
 
 int PoolCommand::Run(const CommandContext& context) {

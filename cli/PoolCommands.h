@@ -23,7 +23,9 @@ class PoolCommands {
   // Each returns the exit code; errors are raised. A server that can't be
   // reached raises ESerialServerError, a pool's own refusal
   // ESerialPoolRefused.
-  int InitServer();
+  // Sets up the schema; with `stationRole`, also gives that role exactly a
+  // station's rights (SerialPools::GrantStation).
+  int InitServer(const std::optional<std::string>& stationRole);
   int List();
   int Show(const std::string& name);
   int Create(const std::string& name, std::int64_t next, std::optional<std::int64_t> last);
@@ -48,6 +50,7 @@ class ServerCommand : public Command {
 
  private:
   CLI::App* FInit = nullptr;
+  std::optional<std::string> FStationRole;
 };
 
 // "pool list|show|create|set".

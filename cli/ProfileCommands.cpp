@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "cli/JsonText.h"
+#include "cli/StandardOutput.h"
 #include "profiles/ProfileKeys.h"
 #include "serialize/AnswerOperator.h"
 #include "serialize/Session.h"
@@ -36,8 +37,7 @@ Session& ProfileCommands::Open() {
 }
 
 void ProfileCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 int ProfileCommands::List() {

@@ -12,6 +12,7 @@
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
+#include "cli/StandardOutput.h"
 #include "cli/TerminalOperator.h"
 #include "cli/UsageError.h"
 #include "platform/system/Console.h"
@@ -115,14 +116,19 @@ int SerializeCommand::Run(const CommandContext& context) {
   const int count = FRequest.Count > 0 ? FRequest.Count : 1;
   int image = 0;
   std::optional<SerialFate> lastFate;
+  // A JSON line that could not be written (a reader that closed the pipe):
+  // the number it tells of ends as it would, and no further one is taken.
+  std::optional<std::string> lostLine;
   session.SetSerialObserver([&](const ProductionEntry& entry) {
     ++image;
     lastFate = entry.Fate;
     progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
-    if (json != nullptr) {
-      const std::string line = JsonLine(entry);
-      std::fwrite(line.data(), 1, line.size(), json);
-      std::fflush(json);
+    if (json != nullptr && !lostLine) {
+      if (const auto failure = TryWriteOutput(json, JsonLine(entry))) {
+        lostLine = "Unable to write the JSON line of serial " + std::to_string(entry.Serial) +
+                   " to standard output: " + *failure + "; no number was taken after it";
+        session.RequestStop();
+      }
     }
   });
 
@@ -139,8 +145,13 @@ int SerializeCommand::Run(const CommandContext& context) {
   }
   progress.EndLine();
 
-  if (done) return kExitDone;
+  // A line lost is no success, even for an image that was done.
+  if (lostLine) throw Exception(*lostLine);
+  // Nor is a command that Ctrl-C stopped, even when the stop came while the
+  // last image (or the only one) was under way and it was done all the same:
+  // the operator asked for it to end early and must see that it did.
   if (gStop.load()) return kExitStopped;
+  if (done) return kExitDone;
   // An error box of the road ("Skeleton file not found.") is an error.
   if (op.LastError()) throw Exception(*op.LastError());
   return lastFate ? kExitNotDone : kExitError;

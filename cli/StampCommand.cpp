@@ -68,6 +68,13 @@ int StampCommand::Run(const CommandContext& context) {
   }
   std::vector<std::uint32_t> addresses;
   for (const std::string& at : FRequest.At) addresses.push_back(ParseAddress(at));
+  // Bytes past 0xFFFFFFFF would wrap to address 0, as the window's road refuses.
+  for (std::size_t k = 0; k < addresses.size(); ++k) {
+    const auto bytes = static_cast<std::uint64_t>(*size);
+    if (const auto past = PastTopAddress("Slot " + std::to_string(k + 1), addresses[k], bytes)) {
+      throw EUsageError(*past);
+    }
+  }
   // A number too wide for its bytes would be cut to bytes that another number
   // also has, so it is refused as the window's road refuses it.
   if (const auto misfit = SeqNumMisfit(*serial, SeqNumFormat::Binary, *size)) {

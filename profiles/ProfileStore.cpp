@@ -48,7 +48,9 @@ void ProfileStore::Open(bool selectLast) {
   FSourceRefused.clear();
   FFollowedPool.clear();
   FFollowedNext.reset();
-  const std::string server = contents->ReadString(kOptionsSection, kSerialServerKey, "");
+  // Read whole: a connection string cut short would connect without its last
+  // options (sslmode, target_session_attrs), and without a word.
+  const std::string server = contents->ReadWholeString(kOptionsSection, kSerialServerKey, "");
   if (!server.empty()) {
     if (FConnector) FSource = FConnector(server);
     if (!FSource) FSourceRefused = NoWayToSerialServer(FIniFile.FileName());
@@ -152,8 +154,16 @@ void ProfileStore::ShowPoolNext() {
   FFollowedNext.reset();
   if (!FSource || FProfileName.empty()) return;
   const std::string pool = PoolName(Rules(), FProfileName);
-  const std::optional<std::int64_t> next = FSource->PoolNext(pool);
+  std::optional<std::int64_t> next = FSource->PoolNext(pool);
   if (!next) return;  // made at Next SN by the first store or take
+  // A station that counted out numbers by itself before it joined the pool
+  // has used those below its Next SN: the pool moves up to it, so that they
+  // are never handed out again (as a store does).
+  const std::int32_t own = FProfile.NextSeqNum();
+  if (own > *next) {
+    FSource->KeepPoolAt(pool, own);
+    next = own;
+  }
   // A pool that gave its last number, 2147483647, shows that number: the
   // field holds no more.
   constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();

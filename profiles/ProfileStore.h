@@ -93,7 +93,7 @@ class ProfileStore {
   // LoadProfile from a read already made (nullptr: read the file now).
   void LoadProfile(const IniFile::Contents* known);
   // Reads the pool's next number into Next SN, when there is a server and
-  // the pool exists.
+  // the pool exists; a pool below the loaded Next SN is moved up to it first.
   void ShowPoolNext();
   // Before `shown` is stored as the profile of `profileName`: brings its pool
   // along (made, or moved forward), unless the Next SN only follows it.

@@ -15,7 +15,9 @@ void RequirePoolName(const std::string& name) {
 
 std::string NamedSerialServer(const std::string& iniPath) {
   const IniFile file(iniPath);
-  const std::string connection = file.ReadString(kOptionsSection, kSerialServerKey, "");
+  // Read whole: a connection string may be longer than other values, and a
+  // cut one would connect without its last options.
+  const std::string connection = file.Read().ReadWholeString(kOptionsSection, kSerialServerKey, "");
   if (connection.empty()) {
     throw Exception("No serial server is set in " + file.FileName() + ": its section [" +
                     kOptionsSection + "] has no " + kSerialServerKey +

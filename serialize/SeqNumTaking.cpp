@@ -27,6 +27,17 @@ void RequireSeqNumAvailable(std::int32_t seqNum, const ProfileSettings& settings
   }
 }
 
+void RequireSlotsBelowTopAddress(const ProfileSettings& settings, const SeqNumRules& rules) {
+  const std::uint32_t bytes = SeqNumSlotBytes(rules.FormatOrDefault(), settings.SeqNumSize);
+  for (std::size_t i = 0; i < settings.SetSeqNumOfs.size(); ++i) {
+    if (!settings.SetSeqNumOfs[i]) continue;
+    const auto address = static_cast<std::uint32_t>(settings.SeqNumOfs[i]);
+    if (auto past = PastTopAddress("Slot " + std::to_string(i + 1), address, bytes)) {
+      throw ESeqNumRefused(std::move(*past));
+    }
+  }
+}
+
 std::int32_t SeqNumAfter(std::int32_t seqNum, const SeqNumRules& rules) {
   const auto next =
       static_cast<std::uint32_t>(seqNum) + static_cast<std::uint32_t>(rules.StepOrDefault());

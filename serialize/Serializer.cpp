@@ -24,6 +24,9 @@ std::int32_t Serializer::TakeSeqNum(const ImageSettings& image) {
   const ProfileSettings& settings = image.Settings;
   const SeqNumRules& rules = image.Optional.Get<SeqNumRules>();
   FServerPool.reset();
+  // A slot that would wrap past the top of the address space is refused
+  // before any source of numbers is asked.
+  RequireSlotsBelowTopAddress(settings, rules);
   if (SerialSource* source = FStore.Source(); source != nullptr && settings.AutoIncSeq) {
     return TakeFromPool(*source, image, rules);
   }
@@ -52,7 +55,7 @@ std::int32_t Serializer::TakeFromPool(SerialSource& source, const ImageSettings&
   take.Skeleton = image.Skeleton;
   take.Pool = PoolName(rules, take.Skeleton);
   take.Station = StationName();
-  take.StartIfMissing = FProfile.NextSeqNum();
+  take.StationNext = FProfile.NextSeqNum();
   // The profile's own last number and the fit rule, checked inside the
   // transaction: a refused number is rolled back, never taken. The pool
   // itself keeps the last number of all, so the wrap check has no part here.
@@ -210,6 +213,8 @@ void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEn
 
 bool Serializer::SerializeOne() {
   FContext = BurnContext{};
+  // As a batch before each number: a stop asked for already takes none.
+  if (StopRequested()) return false;
   if (!SerializeImage()) return false;
   FOperator.ShowMessageBox(message::kImageSerialized, BoxKind::Information, box_button::OK);
   return true;

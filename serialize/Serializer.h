@@ -47,8 +47,9 @@ class Serializer {
   // SN then shows the pool's next number, and the profile is stored as its
   // mirror. Refused, before anything is taken, while a failed
   // read of the INI file leaves the window's profile unknown, and with
-  // ESeqNumRefused for a number beyond the profile's last one or one that
-  // does not fit its slot (RequireSeqNumAvailable).
+  // ESeqNumRefused for a slot whose bytes run past 0xFFFFFFFF
+  // (RequireSlotsBelowTopAddress), a number beyond the profile's last one or
+  // one that does not fit its slot (RequireSeqNumAvailable).
   std::int32_t TakeSeqNum(const ImageSettings& image);
   // Writes the number into `image` at slot 1..4 when that slot is switched
   // on, in the profile's SeqNumFormat. Raises ESeqNumSizeError, before
@@ -81,7 +82,8 @@ class Serializer {
   // serial observer hears of the number on those same paths, record or not.
   bool SerializeImage();
 
-  // The "Serialize 1" command; true when the image is done.
+  // The "Serialize 1" command; true when the image is done. False, with
+  // nothing taken, when a stop was asked for before it began.
   bool SerializeOne();
   // The "Serialize..." command for `count` images (nothing for a count of 0
   // or less; asking for the count is the front end's business). Stops at the
@@ -96,7 +98,8 @@ class Serializer {
   using SerialObserver = std::function<void(const ProductionEntry&)>;
   void SetSerialObserver(SerialObserver observer) { FSerialObserver = std::move(observer); }
 
-  // Asks a batch under way to stop before it takes its next number. Safe to
+  // Asks a batch under way to stop before it takes its next number (and
+  // SerializeOne not to begin). Safe to
   // call from a signal handler (a lock-free atomic store). The request stays
   // until ClearStop.
   void RequestStop() { FStopRequested.store(true); }

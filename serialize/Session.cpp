@@ -180,7 +180,7 @@ std::vector<std::string> Session::ApplyAssignments(ProfileSettings& settings,
 
 void Session::KeepPool(const IniFile::Contents& contents, const std::string& name,
                        const SeqNumRules& given, std::int32_t next) {
-  if (contents.ReadString(kOptionsSection, kSerialServerKey, "").empty()) return;
+  if (contents.ReadWholeString(kOptionsSection, kSerialServerKey, "").empty()) return;
   // A named server this session has no way to reach refuses the store.
   FStore.RequireProfileRead();
   SeqNumRules rules = given;

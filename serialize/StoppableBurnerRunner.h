@@ -7,8 +7,9 @@
 // would start keeps the burner from starting at all (also an abort).
 // The burner's output goes to ours, or to /dev/null under "Hide".
 //
-// On Windows the burner is run as ExecAndWait runs it, and the flag is looked
-// at only before it starts.
+// On Windows the burner runs in a job of its own (WatchedProcess.h): a
+// stop ends the job's processes at once, and so does our own end, even an
+// unannounced one.
 #pragma once
 
 #include <atomic>

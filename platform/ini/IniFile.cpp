@@ -466,6 +466,13 @@ std::string IniFile::Contents::ReadString(std::string_view section, std::string_
   return std::string(CutToMaxLength(Unquote(*raw)));
 }
 
+std::string IniFile::Contents::ReadWholeString(std::string_view section, std::string_view key,
+                                               const std::string& defaultValue) const {
+  const auto raw = FDocument->RawValue(section, key);
+  if (!raw) return defaultValue;
+  return std::string(Unquote(*raw));
+}
+
 std::int32_t IniFile::Contents::ReadInteger(std::string_view section, std::string_view key,
                                             std::int32_t defaultValue) const {
   return ParseIntegerOr(ReadString(section, key, {}), defaultValue);

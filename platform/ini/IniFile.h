@@ -83,6 +83,10 @@ class IniFile {
    public:
     std::string ReadString(std::string_view section, std::string_view key,
                            const std::string& defaultValue) const;
+    // ReadString without the cut after kMaxValueLength bytes, for a value
+    // that may be longer and is read once (a connection string).
+    std::string ReadWholeString(std::string_view section, std::string_view key,
+                                const std::string& defaultValue) const;
     // The integer rule of ParseInteger; the default for an absent key or a
     // text that is no integer.
     std::int32_t ReadInteger(std::string_view section, std::string_view key,

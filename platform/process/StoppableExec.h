@@ -2,11 +2,10 @@
 // command line, whose Ctrl-C must do what Abort does in the window. The owner
 // raises a flag (from a signal handler, say).
 //
-// POSIX: while the burner runs the flag is looked at every `poll`, and once
-// it is up the burner and everything it started get SIGTERM, SIGKILL half a
-// second later (ProcessTreeStopper), and are all reaped before this returns.
-// Windows: the burner runs as ExecAndWait runs it, and the flag is looked at
-// only before it starts (StoppableExecPosix.cpp and StoppableExecWin.cpp).
+// While the burner runs the flag is looked at every `poll`, and once it is
+// up the burner and everything it started are stopped as ProcessTreeStopper
+// stops them (POSIX: SIGTERM, SIGKILL half a second later; Windows: its job
+// ended at once), and all has gone before this returns.
 #pragma once
 
 #include <atomic>

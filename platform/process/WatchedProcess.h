@@ -13,7 +13,9 @@
 //
 // Windows: the burner runs in a job object of its own, started suspended
 // until it is in its job; whatever it starts is in its job too, and leaves it
-// only by ending (the job allows no breakaway). Windows has no gentle "please
+// only by ending (the job allows no breakaway). The job ends its processes
+// when its last handle closes, so a burner's tree also ends when the program
+// that watched it dies without a word. Windows has no gentle "please
 // end" for an arbitrary program, so AskToEnd ends the job's processes at once
 // (AsksGently says so); the result of a stopped burner is kExecFailed.
 #pragma once

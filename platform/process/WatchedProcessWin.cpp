@@ -27,14 +27,26 @@ void CloseIfOpen(HANDLE& handle) {
   handle = nullptr;
 }
 
+// The job's limits. With `endTreeOnClose`, the system ends every process
+// in the job when the last handle to it closes: when we close ours, and
+// also when we die without closing it (a crash, a kill from the task
+// manager), so that a burner's tree never outlives the program that watched
+// it.
+void SetBurnerJobLimits(HANDLE job, bool endTreeOnClose) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION |
+      (endTreeOnClose ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : DWORD{0});
+  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
 // A job that ends with the burner's tree: none of its processes may leave
-// it, and neither it nor our own job (where we run in one) lets it go.
+// it, and neither it nor our own job (where we run in one) lets it go. Our
+// handle to it is not inherited, so that ours is the only one.
 HANDLE CreateBurnerJob() {
   HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
   if (job == nullptr) return nullptr;
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
-  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  SetBurnerJobLimits(job, true);
   return job;
 }
 
@@ -235,6 +247,9 @@ bool WinState::Poll() {
 
 void WinState::ReleaseJob() {
   HANDLE job = AsHandle(FJob);
+  // What a burner that ended by itself leaves running is no longer ours, so
+  // closing the job must not end it; after a stop, what is left goes.
+  if (job != nullptr && !FStopped) SetBurnerJobLimits(job, false);
   CloseIfOpen(job);
   FJob = nullptr;
 }

@@ -37,8 +37,17 @@ CliResult RunCli(const CliRun& run);
 // Starts velmorin-cli without waiting; its output goes to `outFile` and
 // `errFile`, its input is /dev/null. Returns its pid.
 int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile);
+// The same with standard output on `outFd` (a pipe's write end, say, which
+// the caller closes afterwards), and SIGPIPE ignored when `ignoreSigpipe`, as
+// a systemd service starts it.
+int StartCliWritingTo(const CliRun& run, int outFd, const std::string& errFile, bool ignoreSigpipe);
 // Waits for a child started by StartCli: its exit code, or 128 + the signal.
 int WaitCli(int pid);
+#else
+// Starts velmorin-cli without waiting; its output goes to `outFile` and
+// `errFile`, its input is the null device. Returns its process handle, which
+// the caller closes.
+void* StartCliProcess(const CliRun& run, const std::string& outFile, const std::string& errFile);
 #endif
 
 // `count` bytes from address 0 as Intel HEX in 16-byte records, the

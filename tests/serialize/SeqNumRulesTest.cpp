@@ -84,6 +84,76 @@ TEST_F(SeqNumRulesTest, FitRuleTakesNothingAndWritesNothing) {
   EXPECT_TRUE(taken.empty());
 }
 
+// A slot whose bytes would run past 0xFFFFFFFF (and wrap to address 0) is
+// refused before a number is taken, in every format; one that ends at the top
+// address is stamped.
+TEST_F(SeqNumRulesTest, SlotPastTheTopAddressTakesNothingAndWritesNothing) {
+  struct Case {
+    const char* format;
+    std::int32_t size;
+    int slot;  // 1..4
+    std::uint32_t address;
+    const char* refusal;  // nullptr: stamped
+  };
+  const Case cases[] = {
+      {"binary", 2, 1, 0xFFFFFFFF,
+       "Slot 1 at 0xFFFFFFFF with 2 bytes runs past the last address, 0xFFFFFFFF."},
+      {"binary", 1, 1, 0xFFFFFFFF, nullptr},
+      {"bcd", 4, 3, 0xFFFFFFFD,
+       "Slot 3 at 0xFFFFFFFD with 4 bytes runs past the last address, 0xFFFFFFFF."},
+      {"ascii", 4, 2, 0xFFFFFFFC, nullptr},
+      {"ascii-hex", 8, 4, 0xFFFFFFF9,
+       "Slot 4 at 0xFFFFFFF9 with 8 bytes runs past the last address, 0xFFFFFFFF."},
+      // utf16 spans twice SN Size bytes.
+      {"utf16", 3, 1, 0xFFFFFFFA, nullptr},
+      {"utf16", 3, 2, 0xFFFFFFFB,
+       "Slot 2 at 0xFFFFFFFB with 6 bytes runs past the last address, 0xFFFFFFFF."},
+  };
+  profile.EditableSettings().NextSeqNum = 7;
+  OpenProfile({});
+  // Data at 0, where a wrapped byte would land, and in the last 32 bytes.
+  test::WriteFileBytes(skelFile, test::HexRecord(0, test::Ramp(16)) + ":02000004FFFFFC\r\n" +
+                                     test::HexRecord(0xFFE0, test::Ramp(32)) + test::kHexEnd);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + " " + std::to_string(c.address));
+    const auto index = static_cast<std::size_t>(c.slot - 1);
+    ProfileSettings settings = profile.EditableSettings();
+    settings.SeqNumSize = c.size;
+    settings.SetSeqNumOfs = {false, false, false, false};
+    settings.SetSeqNumOfs[index] = true;
+    settings.SeqNumOfs[index] = static_cast<std::int32_t>(c.address);
+    ProfileKeyValues values = EncodeProfile(settings);
+    values.emplace_back("SeqNumFormat", c.format);
+    IniFile(iniPath).WriteValues(skelFile, values);
+    store.ClearProfileName();  // loaded as it is stored, without a question
+    store.LoadProfile();
+    const std::int32_t next = profile.EditableSettings().NextSeqNum;
+    const std::string iniBefore = test::ReadFileBytes(iniPath);
+    const std::size_t takenBefore = taken.size();
+    if (c.refusal == nullptr) {
+      op.AnswerBox(mrOk);  // "Image serialized OK."
+      EXPECT_TRUE(serializer.SerializeOne());
+      EXPECT_EQ(profile.Settings().NextSeqNum, next + 1);
+      continue;
+    }
+    try {
+      serializer.SerializeOne();
+      ADD_FAILURE() << "no refusal";
+    } catch (const ESeqNumRefused& e) {
+      EXPECT_EQ(e.Message(), c.refusal);
+    }
+    EXPECT_EQ(profile.Settings().NextSeqNum, next);
+    EXPECT_EQ(test::ReadFileBytes(iniPath), iniBefore);
+    EXPECT_EQ(taken.size(), takenBefore);
+    EXPECT_FALSE(fs::exists(fs::path(outFolder) / ("board_" + std::to_string(next) + ".hex")));
+  }
+  // Only the stamped ones reached the record and the output folder.
+  EXPECT_EQ(taken, (std::vector<std::int32_t>{7, 8, 9}));
+  const std::string record = test::ReadFileBytes(dir.File("r.csv"));
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 4) << record;  // header + 3
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"board_7.hex", "board_8.hex", "board_9.hex"}));
+}
+
 TEST_F(SeqNumRulesTest, LastNumberHoldsAgainstTheWrapAt32Bits) {
   profile.EditableSettings().SeqNumSize = 4;
   profile.EditableSettings().NextSeqNum = INT32_MAX - 19;

@@ -277,6 +277,11 @@ TEST_F(SerializeCommandsTest, BatchStopsBeforeTheNextNumberWhenAsked) {
     EXPECT_EQ(StoredNextSeqNum(100), next);
     serializer.SetSerialObserver({});  // it refers to this round's counters
   }
+  // Serialize 1 asked to stop before it begins takes nothing either.
+  flag = true;
+  EXPECT_FALSE(serializer.SerializeOne());
+  EXPECT_EQ(profile.Settings().NextSeqNum, next);
+  EXPECT_EQ(StoredNextSeqNum(100), next);
   EXPECT_TRUE(op.boxes.empty());
   // Cleared, the next batch runs to its end.
   flag = false;

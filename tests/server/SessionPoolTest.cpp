@@ -111,6 +111,32 @@ TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 2000);
 }
 
+// A station that counted 400..499 by itself (Next SN 500) joins pool board
+// at 450: the pool moves up to 500 at the load, and the station's own
+// numbers are never handed out again. A Next SN typed above the pool, not
+// stored, moves it up at the take.
+TEST_F(SessionPoolTest, AStationJoiningAPoolBehindItsOwnCounterMovesThePoolUp) {
+  IniFile(iniPath).WriteString(skeleton, "NextSeqNum", "500");
+  SerialPools(cluster->ConnectionString()).Create(pool, 450, std::nullopt);
+  session.Open();
+  EXPECT_EQ(profile.Settings().NextSeqNum, 500);
+  EXPECT_EQ(PoolNext(), 500);
+  EXPECT_TRUE(session.ProfileUnchanged());
+  EXPECT_TRUE(session.SerializeBatch(2).Finished());
+  EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 502);
+
+  profile.EditableSettings().NextSeqNum = 700;
+  EXPECT_TRUE(session.SerializeOne());
+  EXPECT_EQ(PoolNext(), 701);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 701);
+  PgResult rows = Rows();
+  ASSERT_EQ(rows.Rows(), 3);
+  EXPECT_EQ(rows.Int(0, 0), 500);
+  EXPECT_EQ(rows.Int(1, 0), 501);
+  EXPECT_EQ(rows.Int(2, 0), 700);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("board_450.hex")));
+}
+
 TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   session.Open();
   EXPECT_EQ(PoolNext(), std::nullopt);  // made by the first take, at Next SN

@@ -1,7 +1,8 @@
+#include "platform/process/StoppableExec.h"
+
 #include <thread>
 
 #include "platform/process/ProcessTreeStopper.h"
-#include "platform/process/StoppableExec.h"
 #include "platform/process/WatchedProcess.h"
 
 namespace velmorin {
