@@ -102,9 +102,13 @@ int ProfilesCommand::Run(const CommandContext& context) {
   return ProfileCommands(context.Location(), FJson, context.Out).List();
 }
 
+void OneProfileCommand::DeclareSkeleton() {
+  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+}
+
 void ShowCommand::Declare(CLI::App& app) {
   FCommand = app.add_subcommand("show", "Print the settings of one profile");
-  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  DeclareSkeleton();
   FCommand->add_flag("--json", FJson, "Print JSON");
 }
 
@@ -115,7 +119,7 @@ int ShowCommand::Run(const CommandContext& context) {
 void AddCommand::Declare(CLI::App& app) {
   FCommand =
       app.add_subcommand("add", "Make a profile with the defaults of a new one, then set values");
-  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  DeclareSkeleton();
   FCommand->add_option("KEY=VALUE", FAssignments, "Values to set, as in the INI file");
 }
 
@@ -125,7 +129,7 @@ int AddCommand::Run(const CommandContext& context) {
 
 void SetCommand::Declare(CLI::App& app) {
   FCommand = app.add_subcommand("set", "Change stored values of a profile");
-  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  DeclareSkeleton();
   FCommand->add_option("KEY=VALUE", FAssignments, "Values to set, as in the INI file")->required();
 }
 
@@ -135,7 +139,7 @@ int SetCommand::Run(const CommandContext& context) {
 
 void RemoveCommand::Declare(CLI::App& app) {
   FCommand = app.add_subcommand("remove", "Erase a profile");
-  FCommand->add_option("SKELETON", FSkeleton, "The profile's skeleton file path")->required();
+  DeclareSkeleton();
 }
 
 int RemoveCommand::Run(const CommandContext& context) {

@@ -58,47 +58,43 @@ class ProfilesCommand : public Command {
   bool FJson = false;
 };
 
+// A command on one profile, named by its skeleton file.
+class OneProfileCommand : public Command {
+ protected:
+  // Adds the SKELETON argument to the subcommand made.
+  void DeclareSkeleton();
+
+  std::string FSkeleton;
+  std::vector<std::string> FAssignments;  // add and set: KEY=VALUE ...
+  bool FJson = false;                     // show: --json
+};
+
 // "show SKELETON [--json]": one profile's settings.
-class ShowCommand : public Command {
+class ShowCommand : public OneProfileCommand {
  public:
   void Declare(CLI::App& app) override;
   int Run(const CommandContext& context) override;
-
- private:
-  std::string FSkeleton;
-  bool FJson = false;
 };
 
 // "add SKELETON [KEY=VALUE ...]": a new profile.
-class AddCommand : public Command {
+class AddCommand : public OneProfileCommand {
  public:
   void Declare(CLI::App& app) override;
   int Run(const CommandContext& context) override;
-
- private:
-  std::string FSkeleton;
-  std::vector<std::string> FAssignments;
 };
 
 // "set SKELETON KEY=VALUE ...": stored values changed.
-class SetCommand : public Command {
+class SetCommand : public OneProfileCommand {
  public:
   void Declare(CLI::App& app) override;
   int Run(const CommandContext& context) override;
-
- private:
-  std::string FSkeleton;
-  std::vector<std::string> FAssignments;
 };
 
 // "remove SKELETON": a profile erased.
-class RemoveCommand : public Command {
+class RemoveCommand : public OneProfileCommand {
  public:
   void Declare(CLI::App& app) override;
   int Run(const CommandContext& context) override;
-
- private:
-  std::string FSkeleton;
 };
 
 }  // namespace velmorin::cli
