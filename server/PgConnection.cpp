@@ -1,7 +1,18 @@
 #include "PgConnection.h"
 
 #include <libpq-fe.h>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not windows.h's macros
+#endif
+#include <winsock2.h>
+#else
 #include <poll.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -57,6 +68,33 @@ std::string ResultReason(const PGresult* result, const PGconn* conn) {
     if (!TrimEnd(whole).empty()) return whole;
   }
   return PQerrorMessage(conn);
+}
+
+// Waits until the connection's socket has something to read or `timeout`
+// passes: above 0 when it has, 0 on time-out, below 0 on failure with the
+// reason in `failure`. libpq 15 has no wait of its own (PQsocketPoll came
+// later), so this is poll(2), or WSAPoll on the SOCKET that PQsocket gives on
+// Windows.
+int WaitReadable(const PGconn* conn, std::chrono::milliseconds timeout, std::string& failure) {
+  const int milliseconds = static_cast<int>(timeout.count());
+#ifdef _WIN32
+  WSAPOLLFD fd{};
+  fd.fd = static_cast<SOCKET>(PQsocket(conn));
+  fd.events = POLLRDNORM;
+  const int ready = ::WSAPoll(&fd, 1, milliseconds);
+  if (ready < 0)
+    failure = "waiting for the server failed (Windows socket error " +
+              std::to_string(::WSAGetLastError()) + ")";
+  return ready;
+#else
+  pollfd fd{};
+  fd.fd = PQsocket(conn);
+  fd.events = POLLIN;
+  const int ready = ::poll(&fd, 1, milliseconds);
+  if (ready < 0 && errno == EINTR) return 0;  // the caller waits again, for what is left
+  if (ready < 0) failure = std::strerror(errno);
+  return ready;
+#endif
 }
 
 }  // namespace
@@ -194,11 +232,9 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
       Fail("no answer within " + std::to_string(kTimeLimit.count()) + " seconds");
-    pollfd fd{};
-    fd.fd = PQsocket(FConn);
-    fd.events = POLLIN;
-    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) Fail(std::strerror(errno));
+    std::string waitFailure;
+    const int ready = WaitReadable(FConn, left, waitFailure);
+    if (ready < 0) Fail(waitFailure);
     if (ready > 0 && !PQconsumeInput(FConn)) Fail(PQerrorMessage(FConn));
   }
 
