@@ -5,6 +5,7 @@
 // the same: tests/windows/server-stations starts one on the Linux side and
 // drives velmorin-cli.exe under Wine against it.
 #include <stdexcept>
+#include <utility>
 
 #include "PgCluster.h"
 
@@ -27,7 +28,9 @@ std::optional<std::string> PgCluster::Unavailable() {
   return std::string(kWhy);
 }
 
-PgCluster::PgCluster(bool fsync) : FFsync(fsync) {
+PgCluster::PgCluster(bool fsync) : PgCluster(PgClusterOptions{fsync, false, false, {}}) {}
+
+PgCluster::PgCluster(PgClusterOptions options) : FOptions(std::move(options)) {
   Refuse();
 }
 
@@ -46,6 +49,18 @@ void PgCluster::Restart() {
 }
 
 std::string PgCluster::ConnectionString(const std::string&) const {
+  Refuse();
+}
+
+std::string PgCluster::TcpConnectionString(const std::string&) const {
+  Refuse();
+}
+
+std::string PgCluster::ServerLog() const {
+  Refuse();
+}
+
+std::filesystem::path PgCluster::MakeCertificateAuthority(const std::filesystem::path&) {
   Refuse();
 }
 
