@@ -4,13 +4,8 @@
 #include <csignal>
 #include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "base/Exceptions.h"
+#include "platform/system/Console.h"
 
 namespace velmorin::cli {
 
@@ -25,9 +20,7 @@ std::string Reason(int error) {
 }  // namespace
 
 void IgnoreBrokenPipes() {
-#ifndef _WIN32
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
+  velmorin::IgnoreBrokenPipes();
 }
 
 std::optional<std::string> TryWriteOutput(std::FILE* out, std::string_view text) {
@@ -35,21 +28,9 @@ std::optional<std::string> TryWriteOutput(std::FILE* out, std::string_view text)
   // written when a signal (Ctrl-C) interrupts a write to a full pipe.
   errno = 0;
   if (std::fflush(out) != 0 || std::ferror(out)) return Reason(errno);
-#ifdef _WIN32
-  const int fd = ::_fileno(out);
-#else
-  const int fd = ::fileno(out);
-#endif
-  while (!text.empty()) {
-#ifdef _WIN32
-    const int wrote = ::_write(fd, text.data(), static_cast<unsigned>(text.size()));
-#else
-    const ssize_t wrote = ::write(fd, text.data(), text.size());
-#endif
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return Reason(errno);
-    text.remove_prefix(static_cast<std::size_t>(wrote));
-  }
+  bool failed = false;
+  const int error = WriteToStream(out, text, failed);
+  if (failed) return Reason(error);
   return std::nullopt;
 }
 

@@ -119,11 +119,13 @@ class SerialSource {
 };
 
 // Why a station whose INI file names a serial server, and that has no way to
-// reach one (a build without the server's client), stores and takes nothing.
+// reach one (a build made without libpq, as a Windows build without the MinGW
+// libpq is), stores and takes nothing.
 inline std::string NoWayToSerialServer(const std::string& iniFileName) {
   return iniFileName +
          " names a serial server (SerialServer in section Options), and this build of "
-         "Velmorin has no way to reach one; it stores and serializes nothing";
+         "Velmorin was made without the serial server's client library (libpq), so it can't "
+         "reach one; it stores and serializes nothing";
 }
 
 // Makes the source named by "[Options] SerialServer" (a connection string).

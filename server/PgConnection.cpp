@@ -1,7 +1,6 @@
 #include "server/PgConnection.h"
 
 #include <libpq-fe.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/system/SocketWait.h"
 #include "profiles/SerialSource.h"
 
 namespace velmorin {
@@ -57,6 +57,15 @@ std::string ResultReason(const PGresult* result, const PGconn* conn) {
     if (!TrimEnd(whole).empty()) return whole;
   }
   return PQerrorMessage(conn);
+}
+
+// Waits until the connection's socket has something to read or `timeout`
+// passes: above 0 when it has, 0 on time-out, below 0 on failure with the
+// reason in `failure`. libpq 15 has no wait of its own (PQsocketPoll came
+// later), so this is the platform's wait (poll(2), or WSAPoll on the SOCKET
+// that PQsocket gives on Windows).
+int WaitReadable(const PGconn* conn, std::chrono::milliseconds timeout, std::string& failure) {
+  return WaitForReading(PQsocket(conn), timeout, failure);
 }
 
 }  // namespace
@@ -194,11 +203,9 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
       Fail("no answer within " + std::to_string(kTimeLimit.count()) + " seconds");
-    pollfd fd{};
-    fd.fd = PQsocket(FConn);
-    fd.events = POLLIN;
-    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) Fail(std::strerror(errno));
+    std::string waitFailure;
+    const int ready = WaitReadable(FConn, left, waitFailure);
+    if (ready < 0) Fail(waitFailure);
     if (ready > 0 && !PQconsumeInput(FConn)) Fail(PQerrorMessage(FConn));
   }
 

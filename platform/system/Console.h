@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string_view>
 
 namespace velmorin {
 
@@ -17,6 +18,16 @@ int ReadStandardInputByte(char& c);
 // Makes Ctrl-C and SIGTERM call `handler`. A wait for input that they cut
 // short returns at once (no restart), so a prompt sees the stop.
 void CatchStopSignals(void (*handler)(int));
+
+// Ignores SIGPIPE for the rest of the run, so that a write to a closed pipe
+// fails instead of ending the program without a word (nothing on Windows,
+// which has none).
+void IgnoreBrokenPipes();
+
+// Writes all of `text` to the descriptor behind `out`, past interruptions by
+// a signal. Sets `failed` when a write failed, and returns its errno then
+// (0 when the system gave none); returns 0 otherwise.
+int WriteToStream(std::FILE* out, std::string_view text, bool& failed);
 
 // Sets standard output aside: returns a stream on a copy of it, and makes
 // standard output itself standard error, so that a child (the burner),

@@ -1,6 +1,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+
 #include "base/Exceptions.h"
 #include "platform/system/Console.h"
 
@@ -23,6 +26,25 @@ void CatchStopSignals(void (*handler)(int)) {
   action.sa_flags = 0;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void IgnoreBrokenPipes() {
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+int WriteToStream(std::FILE* out, std::string_view text, bool& failed) {
+  const int fd = ::fileno(out);
+  failed = false;
+  while (!text.empty()) {
+    const ssize_t wrote = ::write(fd, text.data(), text.size());
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      failed = true;
+      return errno;
+    }
+    text.remove_prefix(static_cast<std::size_t>(wrote));
+  }
+  return 0;
 }
 
 std::FILE* SetAsideStandardOutput() {

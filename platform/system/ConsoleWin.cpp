@@ -1,5 +1,6 @@
 #include <io.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "base/Exceptions.h"
@@ -19,6 +20,23 @@ int ReadStandardInputByte(char& c) {
 void CatchStopSignals(void (*handler)(int)) {
   std::signal(SIGINT, handler);
   std::signal(SIGTERM, handler);
+}
+
+void IgnoreBrokenPipes() {}
+
+int WriteToStream(std::FILE* out, std::string_view text, bool& failed) {
+  const int fd = ::_fileno(out);
+  failed = false;
+  while (!text.empty()) {
+    const int wrote = ::_write(fd, text.data(), static_cast<unsigned>(text.size()));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      failed = true;
+      return errno;
+    }
+    text.remove_prefix(static_cast<std::size_t>(wrote));
+  }
+  return 0;
 }
 
 std::FILE* SetAsideStandardOutput() {
