@@ -15,7 +15,7 @@
 #include <exception>
 #include <string>
 
-#include "ObjImage.h"
+#include "image/IntelImage.h"
 
 namespace {
 

@@ -3,22 +3,20 @@
 // output is matched against; BurnerTimeout, the seconds a burner may run
 // before it is stopped; BurnerRetries, how often a failed burn of an image is
 // run again. Many device programmers exit 0 after a failed write, and some
-// hang on a stuck probe; these keys let a profile catch both. The window
-// neither shows nor compares them; the profile store keeps them beside the
-// seventeen values, and a key that is absent from the file stays absent, so
-// that a profile without them reads, writes and burns exactly as before.
+// hang on a stuck probe; these keys let a profile catch both. They are one
+// group of the optional keys (OptionalKeys.h), which keeps the rules every
+// such key follows: a profile without them reads, writes and burns exactly
+// as before.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
-#include "IniFile.h"
-#include "LinePattern.h"
+#include "profiles/LinePattern.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 
@@ -26,6 +24,7 @@ namespace velmorin {
 inline constexpr std::int32_t kMaxBurnerTimeout = 86400;
 inline constexpr std::int32_t kMaxBurnerRetries = 9;
 
+// The group of optional keys that judge a burn (see OptionalKeys.h).
 struct BurnerJudgement {
   // A burn whose output has a line matching it fails, whatever its exit code.
   std::optional<LinePattern> FailText;
@@ -34,6 +33,9 @@ struct BurnerJudgement {
   std::optional<std::int32_t> Timeout;  // seconds
   std::optional<std::int32_t> Retries;
 
+  // Whether any of the four keys is present: a burn then tells how many
+  // times its burner ran.
+  bool Any() const { return FailText || OkText || Timeout || Retries; }
   // Whether the burner's output must be read and matched.
   bool ReadsOutput() const { return FailText.has_value() || OkText.has_value(); }
   // How long a burner may run; nothing for no limit.
@@ -44,30 +46,16 @@ struct BurnerJudgement {
   // How many times an image's burner runs at most: once, and once for each retry.
   int MaxAttempts() const { return 1 + Retries.value_or(0); }
 
+  // BurnerFailText, BurnerOkText, BurnerTimeout, BurnerRetries.
+  static const std::vector<std::string>& KeyNames();
+  // A pattern that is empty or does not compile (RE2's reason follows), a
+  // timeout outside 0 to 86400 or a retry count outside 0 to 9, or a number
+  // that is no integer, is refused.
+  std::string Read(const std::string& key, const std::string& text);
+  void Encode(ProfileKeyValues& values) const;
+  void Show(ShownValues& shown) const;
+
   bool operator==(const BurnerJudgement&) const = default;
 };
-
-// The four keys, in the order they are written.
-const std::vector<std::string>& BurnerJudgementKeyNames();
-
-// The stored spelling of one of the four keys (letter case ignored), or
-// nullptr when `key` is none of them.
-const std::string* BurnerJudgementKeyName(std::string_view key);
-
-// The keys that are present, with their text, in key order.
-std::vector<std::pair<std::string, std::string>> EncodeBurnerJudgement(
-    const BurnerJudgement& judgement);
-
-// The judgement stored in `section`. Raises EProfileValueError, naming the
-// key, its value, the profile and why, for a pattern that does not compile
-// (with RE2's reason) or is empty, a timeout outside 0 to 86400 or a retry
-// count outside 0 to 9, or a number that is no integer.
-BurnerJudgement DecodeBurnerJudgement(const IniFile::Contents& ini, const std::string& section);
-
-// Sets one of the four keys from its text. Raises EProfileValueError,
-// leaving `judgement` as it was, for a text that DecodeBurnerJudgement would
-// refuse, one longer than the INI file keeps, or one with a line break.
-void ApplyBurnerJudgementKey(BurnerJudgement& judgement, std::string_view key,
-                             const std::string& text);
 
 }  // namespace velmorin

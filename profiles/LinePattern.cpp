@@ -1,4 +1,4 @@
-#include "LinePattern.h"
+#include "profiles/LinePattern.h"
 
 #include <utility>
 

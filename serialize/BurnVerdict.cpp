@@ -1,4 +1,4 @@
-#include "BurnVerdict.h"
+#include "serialize/BurnVerdict.h"
 
 #include <utility>
 

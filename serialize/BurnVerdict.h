@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "BurnerJudgement.h"
-#include "BurnerOutputJudge.h"
-#include "ExecAndWait.h"
+#include "platform/process/ExecAndWait.h"
+#include "profiles/BurnerJudgement.h"
+#include "serialize/BurnerOutputJudge.h"
 
 namespace velmorin {
 

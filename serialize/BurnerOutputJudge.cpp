@@ -1,4 +1,4 @@
-#include "BurnerOutputJudge.h"
+#include "serialize/BurnerOutputJudge.h"
 
 #include <algorithm>
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "BurnerJudgement.h"
+#include "profiles/BurnerJudgement.h"
 
 namespace velmorin {
 

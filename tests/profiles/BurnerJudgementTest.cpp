@@ -1,11 +1,12 @@
 // The four keys that judge a burn beyond its exit code, as the INI file holds
-// them: read and written back unchanged, absent staying absent, and refused
-// with a message that names the key and says why.
+// them: read and written back unchanged, absent staying absent, shown as
+// `show --json` prints them, and refused with a message that names the key
+// and says why.
 #include <gtest/gtest.h>
 
-#include "BurnerJudgement.h"
-#include "ProfileKeys.h"
-#include "TempDir.h"
+#include "profiles/BurnerJudgement.h"
+#include "profiles/OptionalKeys.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -15,10 +16,10 @@ const std::string kProfile = "/fw/board.hex";
 class BurnerJudgementTest : public ::testing::Test {
  protected:
   // A new INI file each time, holding `values` in the profile's section.
-  BurnerJudgement Decoded(const ProfileKeyValues& values) {
+  OptionalKeys Decoded(const ProfileKeyValues& values) {
     IniFile ini(dir.File(std::to_string(++files) + ".ini"));
     ini.WriteValues(kProfile, values);
-    return DecodeBurnerJudgement(ini.Read(), kProfile);
+    return OptionalKeys::Decode(ini.Read(), kProfile);
   }
 
   test::TempDir dir;
@@ -26,27 +27,35 @@ class BurnerJudgementTest : public ::testing::Test {
 };
 
 TEST_F(BurnerJudgementTest, KeysReadBackAsTheyWereWrittenAndAbsentOnesStayAbsent) {
-  const BurnerJudgement none = Decoded({{"NextSeqNum", "5"}});
-  EXPECT_EQ(none, BurnerJudgement{});
-  EXPECT_TRUE(EncodeBurnerJudgement(none).empty());
-  EXPECT_FALSE(none.ReadsOutput() || none.TimeLimit());
-  EXPECT_EQ(none.MaxAttempts(), 1);
+  const OptionalKeys none = Decoded({{"NextSeqNum", "5"}});
+  const BurnerJudgement& nothing = none.Get<BurnerJudgement>();
+  EXPECT_EQ(nothing, BurnerJudgement{});
+  EXPECT_TRUE(none.Encode().empty());
+  EXPECT_FALSE(nothing.Any() || nothing.ReadsOutput() || nothing.TimeLimit());
+  EXPECT_EQ(nothing.MaxAttempts(), 1);
 
-  BurnerJudgement applied;
-  ApplyBurnerJudgementKey(applied, "burnertimeout", "0x3C");
-  ApplyBurnerJudgementKey(applied, "BURNERRETRIES", "2");
-  EXPECT_EQ(EncodeBurnerJudgement(applied),
-            (ProfileKeyValues{{"BurnerTimeout", "60"}, {"BurnerRetries", "2"}}));
-  EXPECT_EQ(applied.TimeLimit(), std::chrono::seconds(60));
-  EXPECT_EQ(applied.MaxAttempts(), 3);
+  OptionalKeys applied;
+  applied.Apply("burnertimeout", "0x3C");
+  applied.Apply("BURNERRETRIES", "2");
+  EXPECT_EQ(applied.Encode(), (ProfileKeyValues{{"BurnerTimeout", "60"}, {"BurnerRetries", "2"}}));
+  const BurnerJudgement& limits = applied.Get<BurnerJudgement>();
+  EXPECT_TRUE(limits.Any());
+  EXPECT_FALSE(limits.ReadsOutput());
+  EXPECT_EQ(limits.TimeLimit(), std::chrono::seconds(60));
+  EXPECT_EQ(limits.MaxAttempts(), 3);
 
   if (!LinePattern::Supported()) GTEST_SKIP() << "this build has no RE2";
   const ProfileKeyValues stored = {{"BurnerFailText", "^(Error|Writing failed)"},
                                    {"BurnerOkText", " Verify OK $"},
                                    {"BurnerTimeout", "0"},
                                    {"BurnerRetries", "9"}};
-  const BurnerJudgement judgement = Decoded(stored);
-  EXPECT_EQ(EncodeBurnerJudgement(judgement), stored);
+  const OptionalKeys keys = Decoded(stored);
+  EXPECT_EQ(keys.Encode(), stored);
+  const ShownValues shown = keys.Show();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(std::get<std::string>(shown[0].Value), "^(Error|Writing failed)");
+  EXPECT_EQ(std::get<std::int64_t>(shown[3].Value), 9);
+  const BurnerJudgement& judgement = keys.Get<BurnerJudgement>();
   EXPECT_TRUE(judgement.ReadsOutput());
   EXPECT_FALSE(judgement.TimeLimit());  // 0: no limit
   EXPECT_EQ(judgement.MaxAttempts(), 10);
@@ -77,27 +86,24 @@ TEST_F(BurnerJudgementTest, RefusedValuesNameTheKeyAndSayWhyAndChangeNothing) {
     } catch (const EProfileValueError& e) {
       EXPECT_EQ(e.Message().rfind("Value \"" + c.Value + "\" for " + said, 0), 0u) << e.Message();
     }
-    BurnerJudgement judgement;
-    ApplyBurnerJudgementKey(judgement, "BurnerRetries", "3");
-    const BurnerJudgement before = judgement;
+    OptionalKeys keys;
+    keys.Apply("BurnerRetries", "3");
+    const OptionalKeys before = keys;
     try {
-      ApplyBurnerJudgementKey(judgement, c.Key, c.Value);
+      keys.Apply(c.Key, c.Value);
       ADD_FAILURE() << "applied";
     } catch (const EProfileValueError& e) {
       EXPECT_NE(e.Message().find(std::string(c.Key) + " " + c.Why), std::string::npos)
           << e.Message();
     }
-    EXPECT_EQ(judgement, before);
+    EXPECT_EQ(keys, before);
   }
-  // What the INI file cannot keep, and keys that are none of the four.
-  BurnerJudgement judgement;
-  EXPECT_THROW(ApplyBurnerJudgementKey(judgement, "BurnerFailText", "a\nb"), EProfileValueError);
-  EXPECT_THROW(ApplyBurnerJudgementKey(judgement, "BurnerOkText",
-                                       std::string(IniFile::kMaxValueLength + 1, 'a')),
+  // What the INI file cannot keep.
+  OptionalKeys keys;
+  EXPECT_THROW(keys.Apply("BurnerFailText", "a\nb"), EProfileValueError);
+  EXPECT_THROW(keys.Apply("BurnerOkText", std::string(IniFile::kMaxValueLength + 1, 'a')),
                EProfileValueError);
-  EXPECT_THROW(ApplyBurnerJudgementKey(judgement, "BurnerFail", "1"), EProfileValueError);
-  EXPECT_EQ(BurnerJudgementKeyName("burnerfailtext"), &BurnerJudgementKeyNames()[0]);
-  EXPECT_EQ(judgement, BurnerJudgement{});
+  EXPECT_EQ(keys, OptionalKeys{});
 }
 
 }  // namespace

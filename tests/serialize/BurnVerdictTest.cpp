@@ -3,7 +3,8 @@
 // message of an image that took more than one attempt.
 #include <gtest/gtest.h>
 
-#include "BurnVerdict.h"
+#include "profiles/OptionalKeys.h"
+#include "serialize/BurnVerdict.h"
 
 namespace velmorin {
 namespace {
@@ -38,13 +39,14 @@ TEST(BurnVerdict, TheFirstReasonThatAppliesIsTheBurns) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Output + " exit " + std::to_string(c.Facts.ExitCode));
-    BurnerJudgement judgement;
+    OptionalKeys keys;
     if (c.Keys) {
-      ApplyBurnerJudgementKey(judgement, "BurnerFailText", "Error:");
-      ApplyBurnerJudgementKey(judgement, "BurnerOkText", "Verify OK$");
-      ApplyBurnerJudgementKey(judgement, "BurnerTimeout", "60");
-      ApplyBurnerJudgementKey(judgement, "BurnerRetries", "2");
+      keys.Apply("BurnerFailText", "Error:");
+      keys.Apply("BurnerOkText", "Verify OK$");
+      keys.Apply("BurnerTimeout", "60");
+      keys.Apply("BurnerRetries", "2");
     }
+    const BurnerJudgement& judgement = keys.Get<BurnerJudgement>();
     BurnerOutputJudge output(judgement);
     output.Feed(BurnerOutputJudge::Stream::Output, c.Output);
     output.Finish();

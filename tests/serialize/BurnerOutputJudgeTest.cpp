@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "BurnerOutputJudge.h"
+#include "profiles/OptionalKeys.h"
+#include "serialize/BurnerOutputJudge.h"
 
 namespace velmorin {
 namespace {
@@ -15,10 +16,10 @@ using Stream = BurnerOutputJudge::Stream;
 constexpr std::size_t kMax = BurnerOutputJudge::kMaxLineLength;
 
 BurnerJudgement Patterns(const std::string& fail, const std::string& ok = {}) {
-  BurnerJudgement judgement;
-  if (!fail.empty()) ApplyBurnerJudgementKey(judgement, "BurnerFailText", fail);
-  if (!ok.empty()) ApplyBurnerJudgementKey(judgement, "BurnerOkText", ok);
-  return judgement;
+  OptionalKeys keys;
+  if (!fail.empty()) keys.Apply("BurnerFailText", fail);
+  if (!ok.empty()) keys.Apply("BurnerOkText", ok);
+  return keys.Get<BurnerJudgement>();
 }
 
 // `output` fed on standard output in chunks of `chunk` bytes, then ended.
