@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/system/TextEncoding.h"
+
 #if VELMORIN_HAVE_RE2
 #include <re2/re2.h>
 #endif
@@ -15,7 +17,6 @@ LinePattern::LinePattern(std::string text, std::shared_ptr<const re2::RE2> compi
 
 namespace {
 
-#ifndef _WIN32
 // The length of the well-formed UTF-8 sequence at the start of `text`, or 0
 // when there is none there (a stray continuation byte, an overlong form, a
 // surrogate, a code point past U+10FFFF, or a sequence cut short).
@@ -71,7 +72,6 @@ std::optional<std::string> WithoutMalformedUtf8(std::string_view line) {
   }
   return mended;
 }
-#endif
 
 }  // namespace
 
@@ -83,9 +83,11 @@ std::optional<LinePattern> LinePattern::Compile(const std::string& text, std::st
   // Quiet: a refused pattern is told to the operator in a message of ours,
   // not logged to standard error besides.
   RE2::Options options(RE2::Quiet);
-#ifdef _WIN32
-  options.set_encoding(RE2::Options::EncodingLatin1);
-#endif
+  // Single bytes of the ANSI code page are Latin-1 to RE2: every byte a
+  // character of its own.
+  if (CoreTextEncoding() == CoreEncoding::AnsiCodePage) {
+    options.set_encoding(RE2::Options::EncodingLatin1);
+  }
   auto compiled = std::make_shared<const RE2>(text, options);
   if (!compiled->ok()) {
     why = compiled->error();
@@ -96,11 +98,11 @@ std::optional<LinePattern> LinePattern::Compile(const std::string& text, std::st
 }
 
 bool LinePattern::Matches(std::string_view line) const {
-#ifndef _WIN32
-  if (const std::optional<std::string> mended = WithoutMalformedUtf8(line)) {
-    return RE2::PartialMatch(*mended, *FCompiled);
+  if (CoreTextEncoding() == CoreEncoding::Utf8) {
+    if (const std::optional<std::string> mended = WithoutMalformedUtf8(line)) {
+      return RE2::PartialMatch(*mended, *FCompiled);
+    }
   }
-#endif
   return RE2::PartialMatch(re2::StringPiece(line.data(), line.size()), *FCompiled);
 }
 

@@ -2,24 +2,29 @@
 
 #include <algorithm>
 
+#include "platform/system/TextEncoding.h"
+
 namespace velmorin {
 
 namespace {
 
-// `line` cut to `count` characters: UTF-8 characters on POSIX (never inside
-// one), single bytes on Windows, whose text is ANSI.
-std::string CutToCharacters(std::string_view line, std::size_t count) {
-#ifdef _WIN32
-  return std::string(line.substr(0, std::min(line.size(), count)));
-#else
+// `line` as the failure's message quotes it: cut to `count` characters
+// (UTF-8 characters where the core's text is UTF-8, never inside one; bytes
+// where it is ANSI), each control character but a tab made a blank, so that
+// a terminal's colour codes or a stray NUL reach neither the record nor the
+// box.
+std::string QuotedLine(std::string_view line, std::size_t count) {
+  const bool utf8 = CoreTextEncoding() == CoreEncoding::Utf8;
+  std::string quoted;
   std::size_t characters = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
+  for (const char c : line) {
+    const auto byte = static_cast<unsigned char>(c);
     // A byte 10xxxxxx goes on the character before it.
-    const bool continues = (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80;
-    if (!continues && characters++ == count) return std::string(line.substr(0, i));
+    const bool continues = utf8 && (byte & 0xC0) == 0x80;
+    if (!continues && characters++ == count) break;
+    quoted += (byte < 0x20 && c != '\t') || byte == 0x7F ? ' ' : c;
   }
-  return std::string(line);
-#endif
+  return quoted;
 }
 
 }  // namespace
@@ -102,7 +107,7 @@ void BurnerOutputJudge::EndLine(LineState& state, std::string_view part) {
 
 void BurnerOutputJudge::Judge(std::string_view line) {
   if (FFailText && !FFailLine && FFailText->Matches(line)) {
-    FFailLine = CutToCharacters(line, kMaxQuotedLength);
+    FFailLine = QuotedLine(line, kMaxQuotedLength);
   }
   if (FOkText && !FOkMatched && FOkText->Matches(line)) FOkMatched = true;
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/process/WatchedProcess.h"
 #include "profiles/BurnerJudgement.h"
 
 namespace velmorin {
@@ -28,7 +29,8 @@ class BurnerOutputJudge {
   // characters.
   static constexpr std::size_t kMaxQuotedLength = 200;
 
-  enum class Stream { Output = 0, Error = 1 };
+  // Standard output or standard error, as the process names them.
+  using Stream = ChildStream;
 
   // Judges by the patterns of `judgement`; without any, every line is read
   // past unmatched.
@@ -43,7 +45,8 @@ class BurnerOutputJudge {
 
   // Whether a line matched BurnerFailText, and the first such line, cut to
   // kMaxQuotedLength characters: UTF-8 characters where the program's text
-  // is UTF-8 (never inside one), bytes where it is ANSI.
+  // is UTF-8 (never inside one), bytes where it is ANSI; a control character
+  // in it (but a tab) is a blank.
   bool FailTextMatched() const { return FFailLine.has_value(); }
   const std::string& FailLine() const { return *FFailLine; }
   // Whether a line matched BurnerOkText.

@@ -52,8 +52,10 @@ class SpawnSetup {
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-  // `pipeWriteFd` is the write end of the output pipe for ChildOutput::Pipe.
-  bool Prepare(ChildOutput output, int pipeWriteFd) {
+  // `outputWriteFd` is the write end of the output pipe for ChildOutput::Pipe
+  // (both streams) and SplitPipes (standard output), `errorWriteFd` that of
+  // standard error's for SplitPipes.
+  bool Prepare(ChildOutput output, int outputWriteFd, int errorWriteFd) {
     if (!FActionsReady || !FAttrReady) return false;
     if (output == ChildOutput::Discard) {
       if (::posix_spawn_file_actions_addopen(&FActions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) !=
@@ -61,11 +63,12 @@ class SpawnSetup {
           ::posix_spawn_file_actions_adddup2(&FActions, STDOUT_FILENO, STDERR_FILENO) != 0) {
         return false;
       }
-    } else if (output == ChildOutput::Pipe) {
-      // dup2 clears close-on-exec on the copies; the pipe's own descriptors
+    } else if (output == ChildOutput::Pipe || output == ChildOutput::SplitPipes) {
+      // dup2 clears close-on-exec on the copies; the pipes' own descriptors
       // are closed below with every other one from 3 up.
-      if (::posix_spawn_file_actions_adddup2(&FActions, pipeWriteFd, STDOUT_FILENO) != 0 ||
-          ::posix_spawn_file_actions_adddup2(&FActions, pipeWriteFd, STDERR_FILENO) != 0) {
+      const int errorFd = output == ChildOutput::SplitPipes ? errorWriteFd : outputWriteFd;
+      if (::posix_spawn_file_actions_adddup2(&FActions, outputWriteFd, STDOUT_FILENO) != 0 ||
+          ::posix_spawn_file_actions_adddup2(&FActions, errorFd, STDERR_FILENO) != 0) {
         return false;
       }
     }
@@ -180,8 +183,9 @@ std::string FindProgram(const std::string& program) {
   return {};
 }
 
-ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& outputFd) {
-  outputFd = -1;
+ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, ChildPipeEnds& pipes) {
+  pipes[0] = -1;
+  pipes[1] = -1;
   std::vector<std::string> arguments = SplitCommandLine(commandLine);
   if (arguments.empty()) return -1;
   const std::string program = FindProgram(arguments.front());
@@ -192,8 +196,11 @@ ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& 
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
-  OwnedPipe pipe;
-  if (output == ChildOutput::Pipe) {
+  const int pipeCount =
+      output == ChildOutput::SplitPipes ? 2 : (output == ChildOutput::Pipe ? 1 : 0);
+  OwnedPipe made[2];
+  for (int i = 0; i < pipeCount; ++i) {
+    OwnedPipe& pipe = made[i];
     if (::pipe2(pipe.Ends(), O_CLOEXEC) != 0) return -1;
     // Only our end is non-blocking: the flag belongs to the open file, and
     // the burner's writes must block when we fall behind, not fail.
@@ -203,18 +210,18 @@ ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& 
 
   pid_t pid = 0;
   SpawnSetup setup;
-  if (!setup.Prepare(output, pipe.Ends()[1])) return -1;
+  if (!setup.Prepare(output, made[0].Ends()[1], made[1].Ends()[1])) return -1;
   if (::posix_spawn(&pid, program.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
                     environ) != 0) {
     return -1;
   }
-  outputFd = pipe.Release(0);
+  for (int i = 0; i < pipeCount; ++i) pipes[i] = made[i].Release(0);
   return static_cast<ProcessId>(pid);
 }
 
 std::uint32_t ExecAndWait(const std::string& commandLine, WindowShow show,
                           ProcessObserver* observer) {
-  int unused = -1;
+  ChildPipeEnds unused;
   const ProcessId id = SpawnProcess(
       commandLine, show == WindowShow::Hidden ? ChildOutput::Discard : ChildOutput::Inherit,
       unused);

@@ -10,13 +10,18 @@
 
 namespace velmorin {
 
+// The read ends of a started child's pipes (non-blocking, close-on-exec), by
+// ChildStream; -1 where there is none.
+using ChildPipeEnds = int[2];
+
 // Starts `commandLine` by exactly the rules of ExecAndWait (our splitter, PATH
 // lookup, no descriptor but 0 to 2, a process group of its own) and returns at
 // once with the child's id, also the id of its process group; -1 when it could
-// not be started. With ChildOutput::Pipe `outputFd` receives the pipe's read
-// end (non-blocking, close-on-exec), otherwise -1. The caller must reap the
-// child and close `outputFd`; WatchedProcess does both.
-ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& outputFd);
+// not be started. With ChildOutput::Pipe `pipes` receives the one pipe's read
+// end as standard output's, with ChildOutput::SplitPipes each stream's; the
+// rest are -1. The caller must reap the child and close the pipes;
+// WatchedProcess does both.
+ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, ChildPipeEnds& pipes);
 
 // ExecAndWait's result for a wait status: the exit code, or kExecFailed for a
 // death by a signal.

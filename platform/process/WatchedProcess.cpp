@@ -8,7 +8,11 @@ WatchedProcess::WatchedProcess() : FState(State::Make()) {}
 WatchedProcess::~WatchedProcess() = default;
 
 bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {
-  return FState->Start(commandLine, output);
+  return Start(commandLine, output,
+               output == ChildOutput::Discard ? WindowShow::Hidden : WindowShow::Normal);
+}
+bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output, WindowShow show) {
+  return FState->Start(commandLine, output, show);
 }
 bool WatchedProcess::Started() const {
   return FState->Started();
@@ -19,17 +23,24 @@ bool WatchedProcess::Running() const {
 ProcessId WatchedProcess::Id() const {
   return FState->Id();
 }
+bool WatchedProcess::HasOutput(ChildStream stream) const {
+  return FState->HasOutput(stream);
+}
+int WatchedProcess::OutputDescriptor(ChildStream stream) const {
+  return FState->OutputDescriptor(stream);
+}
+std::ptrdiff_t WatchedProcess::ReadOutput(ChildStream stream, char* buffer, std::size_t size) {
+  return FState->ReadOutput(stream, buffer, size);
+}
+void WatchedProcess::CloseOutput(ChildStream stream) {
+  FState->CloseOutput(stream);
+}
 bool WatchedProcess::HasOutput() const {
-  return FState->HasOutput();
-}
-int WatchedProcess::OutputDescriptor() const {
-  return FState->OutputDescriptor();
-}
-std::ptrdiff_t WatchedProcess::ReadOutput(char* buffer, std::size_t size) {
-  return FState->ReadOutput(buffer, size);
+  return HasOutput(ChildStream::Output) || HasOutput(ChildStream::Error);
 }
 void WatchedProcess::CloseOutput() {
-  FState->CloseOutput();
+  CloseOutput(ChildStream::Output);
+  CloseOutput(ChildStream::Error);
 }
 bool WatchedProcess::Poll() {
   return FState->Poll();

@@ -35,7 +35,14 @@ enum class ChildOutput {
   Inherit,  // ours, as ExecAndWait shows a burner (Windows: SW_SHOW)
   Discard,  // nowhere, as ExecAndWait hides a burner (POSIX: /dev/null; Windows: SW_HIDE)
   Pipe,     // one pipe that carries both, for the caller to read (Windows: no console window)
+  // Two pipes, standard output's and standard error's, for a caller that
+  // reads each stream on its own (Windows: no console window).
+  SplitPipes,
 };
+
+// One of a child's output streams. With ChildOutput::Pipe the one pipe is
+// Output's.
+enum class ChildStream { Output = 0, Error = 1 };
 
 class WatchedProcess {
  public:
@@ -47,8 +54,12 @@ class WatchedProcess {
   WatchedProcess& operator=(const WatchedProcess&) = delete;
 
   // Starts `commandLine` by the rules of ExecAndWait; false when it could not
-  // be started (then Result() is kExecFailed). Only once per object.
+  // be started (then Result() is kExecFailed). Only once per object. `show`
+  // is the burner's window (Windows' show-window value; a piped child gets no
+  // console window either way); without it, Hidden for Discard and Normal
+  // for the rest, as ExecAndWait shows a burner.
   bool Start(const std::string& commandLine, ChildOutput output);
+  bool Start(const std::string& commandLine, ChildOutput output, WindowShow show);
 
   bool Started() const;
   // Started and not yet seen to have ended (POSIX: reaped).
@@ -56,16 +67,25 @@ class WatchedProcess {
   // The child's process id (POSIX: also its process group's); -1 before Start.
   ProcessId Id() const;
 
-  // Whether an output pipe is open to be read.
+  // Whether `stream`'s pipe is open to be read.
+  bool HasOutput(ChildStream stream) const;
+  // A descriptor an event loop can wait on for `stream`'s output: the pipe's
+  // read end on POSIX (non-blocking), -1 when there is none to wait on (no
+  // pipe, and on Windows, whose pipes are read at each poll instead).
+  int OutputDescriptor(ChildStream stream) const;
+  // Reads what `stream`'s pipe holds now, without blocking: the byte count;
+  // 0 when the output has ended (every writer has closed it; the pipe is
+  // closed here then); -1 when nothing is waiting or there is no pipe.
+  std::ptrdiff_t ReadOutput(ChildStream stream, char* buffer, std::size_t size);
+  void CloseOutput(ChildStream stream);
+
+  // The same for standard output's pipe (ChildOutput::Pipe's one pipe);
+  // HasOutput and CloseOutput for both.
   bool HasOutput() const;
-  // A descriptor an event loop can wait on for output: the pipe's read end
-  // on POSIX (non-blocking), -1 when there is none to wait on (no pipe, and
-  // on Windows, whose pipe is read at each poll instead).
-  int OutputDescriptor() const;
-  // Reads what the pipe holds now, without blocking: the byte count; 0 when
-  // the output has ended (every writer has closed it; the pipe is closed
-  // here then); -1 when nothing is waiting or there is no pipe.
-  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size);
+  int OutputDescriptor() const { return OutputDescriptor(ChildStream::Output); }
+  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) {
+    return ReadOutput(ChildStream::Output, buffer, size);
+  }
   void CloseOutput();
 
   // Notes the child's end without blocking (POSIX: reaps it, and any orphan

@@ -68,12 +68,12 @@ bool Ended(char state) {
 class PosixState final : public WatchedProcess::State {
  public:
   ~PosixState() override;
-  bool Start(const std::string& commandLine, ChildOutput output) override;
+  bool Start(const std::string& commandLine, ChildOutput output, WindowShow show) override;
   bool Started() const override { return FId >= 0; }
   bool Running() const override { return FId >= 0 && !FReaped; }
   ProcessId Id() const override { return FId; }
-  bool HasOutput() const override { return FOutputFd >= 0; }
-  int OutputDescriptor() const override { return FOutputFd; }
+  bool HasOutput(ChildStream stream) const override { return Fd(stream) >= 0; }
+  int OutputDescriptor(ChildStream stream) const override { return Fd(stream); }
   std::uint32_t Result() const override { return FResult; }
   bool AskToEnd() override {
     const bool any = Stop(SIGTERM);
@@ -82,8 +82,10 @@ class PosixState final : public WatchedProcess::State {
     return any;
   }
   bool ForceEnd() override { return Stop(SIGKILL); }
-  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) override;
-  void CloseOutput() override;
+  std::ptrdiff_t ReadOutput(ChildStream stream, char* buffer, std::size_t size) override;
+  void CloseOutput(ChildStream stream) override;
+  int& Fd(ChildStream stream) { return FOutputFds[static_cast<int>(stream)]; }
+  int Fd(ChildStream stream) const { return FOutputFds[static_cast<int>(stream)]; }
   bool Poll() override;
   std::vector<ProcessId> Descendants() const override;
   bool Stop(int signal);
@@ -95,7 +97,7 @@ class PosixState final : public WatchedProcess::State {
   void ReleaseSubreaper();
 
   ProcessId FId = -1;
-  int FOutputFd = -1;
+  ChildPipeEnds FOutputFds = {-1, -1};  // by ChildStream
   bool FReaped = false;
   bool FStopping = false;
   bool FSubreaper = false;       // we turned the flag on and must turn it off
@@ -107,10 +109,11 @@ PosixState::~PosixState() {
   if (Running() || (FStopping && AnyAlive())) Kill();
   ReapOrphans();
   ReleaseSubreaper();
-  CloseOutput();
+  CloseOutput(ChildStream::Output);
+  CloseOutput(ChildStream::Error);
 }
 
-bool PosixState::Start(const std::string& commandLine, ChildOutput output) {
+bool PosixState::Start(const std::string& commandLine, ChildOutput output, WindowShow /*show*/) {
   if (FId >= 0) return false;
 #ifdef __linux__
   const pid_t self = ::getpid();
@@ -123,33 +126,35 @@ bool PosixState::Start(const std::string& commandLine, ChildOutput output) {
     FSubreaper = true;
   }
 #endif
-  FId = SpawnProcess(commandLine, output, FOutputFd);
+  FId = SpawnProcess(commandLine, output, FOutputFds);
   if (FId < 0) ReleaseSubreaper();
   return FId >= 0;
 }
 
-std::ptrdiff_t PosixState::ReadOutput(char* buffer, std::size_t size) {
-  if (FOutputFd < 0) return -1;
+std::ptrdiff_t PosixState::ReadOutput(ChildStream stream, char* buffer, std::size_t size) {
+  const int fd = Fd(stream);
+  if (fd < 0) return -1;
   ssize_t got;
   do {
-    got = ::read(FOutputFd, buffer, size);
+    got = ::read(fd, buffer, size);
   } while (got < 0 && errno == EINTR);
   if (got == 0) {
-    CloseOutput();
+    CloseOutput(stream);
     return 0;
   }
   if (got < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
     // A broken pipe reads as its end.
-    CloseOutput();
+    CloseOutput(stream);
     return 0;
   }
   return got;
 }
 
-void PosixState::CloseOutput() {
-  if (FOutputFd >= 0) ::close(FOutputFd);
-  FOutputFd = -1;
+void PosixState::CloseOutput(ChildStream stream) {
+  int& fd = Fd(stream);
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 void PosixState::ReapChild(bool block) {

@@ -16,14 +16,14 @@ namespace velmorin {
 class WatchedProcess::State {
  public:
   virtual ~State() = default;
-  virtual bool Start(const std::string& commandLine, ChildOutput output) = 0;
+  virtual bool Start(const std::string& commandLine, ChildOutput output, WindowShow show) = 0;
   virtual bool Started() const = 0;
   virtual bool Running() const = 0;
   virtual ProcessId Id() const = 0;
-  virtual bool HasOutput() const = 0;
-  virtual int OutputDescriptor() const = 0;
-  virtual std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) = 0;
-  virtual void CloseOutput() = 0;
+  virtual bool HasOutput(ChildStream stream) const = 0;
+  virtual int OutputDescriptor(ChildStream stream) const = 0;
+  virtual std::ptrdiff_t ReadOutput(ChildStream stream, char* buffer, std::size_t size) = 0;
+  virtual void CloseOutput(ChildStream stream) = 0;
   virtual bool Poll() = 0;
   virtual std::uint32_t Result() const = 0;
   virtual bool AskToEnd() = 0;

@@ -50,31 +50,36 @@ HANDLE CreateBurnerJob() {
   return job;
 }
 
-// The handles a piped child gets: our pipe's write end for its standard
-// output and error, the null device for its input. Only these are inherited.
+// The handles a piped child gets: our pipes' write ends for its standard
+// output and error (one pipe for both, or one each), the null device for its
+// input. Only these are inherited.
 struct PipedHandles {
-  HANDLE Read = nullptr;
-  HANDLE Write = nullptr;
+  HANDLE Read[2] = {};   // by ChildStream; Error's only with two pipes
+  HANDLE Write[2] = {};  // the same
   HANDLE Input = nullptr;
 
   PipedHandles() = default;
   PipedHandles(const PipedHandles&) = delete;
   PipedHandles& operator=(const PipedHandles&) = delete;
   ~PipedHandles() {
-    CloseIfOpen(Read);
-    CloseIfOpen(Write);
+    for (HANDLE& handle : Read) CloseIfOpen(handle);
+    for (HANDLE& handle : Write) CloseIfOpen(handle);
     CloseIfOpen(Input);
   }
 
-  bool Open() {
-    if (!::CreatePipe(&Read, &Write, nullptr, kPipeSize)) return false;
+  bool Open(int pipes) {
+    for (int i = 0; i < pipes; ++i) {
+      if (!::CreatePipe(&Read[i], &Write[i], nullptr, kPipeSize)) return false;
+      if (::SetHandleInformation(Write[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) == 0) {
+        return false;
+      }
+    }
     SECURITY_ATTRIBUTES inheritable{};
     inheritable.nLength = sizeof inheritable;
     inheritable.bInheritHandle = TRUE;
     Input = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                           OPEN_EXISTING, 0, nullptr);
-    if (Input == INVALID_HANDLE_VALUE) return false;
-    return ::SetHandleInformation(Write, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) != 0;
+    return Input != INVALID_HANDLE_VALUE;
   }
 };
 
@@ -113,18 +118,19 @@ class InheritList {
 class WinState final : public WatchedProcess::State {
  public:
   ~WinState() override;
-  bool Start(const std::string& commandLine, ChildOutput output) override;
+  bool Start(const std::string& commandLine, ChildOutput output, WindowShow show) override;
   bool Started() const override { return FId >= 0; }
   bool Running() const override { return FId >= 0 && !FEnded; }
   ProcessId Id() const override { return FId; }
-  bool HasOutput() const override { return FOutput != nullptr; }
+  bool HasOutput(ChildStream stream) const override { return Output(stream) != nullptr; }
   // A pipe is no socket an event loop is told of: it is read at each poll.
-  int OutputDescriptor() const override { return -1; }
+  int OutputDescriptor(ChildStream /*stream*/) const override { return -1; }
   std::uint32_t Result() const override { return FResult; }
   bool AskToEnd() override { return Stop(); }
   bool ForceEnd() override { return Stop(); }
-  std::ptrdiff_t ReadOutput(char* buffer, std::size_t size) override;
-  void CloseOutput() override;
+  std::ptrdiff_t ReadOutput(ChildStream stream, char* buffer, std::size_t size) override;
+  void CloseOutput(ChildStream stream) override;
+  void* Output(ChildStream stream) const { return FOutputs[static_cast<int>(stream)]; }
   bool Poll() override;
   std::vector<ProcessId> Descendants() const override;
   bool Stop();
@@ -135,7 +141,7 @@ class WinState final : public WatchedProcess::State {
   ProcessId FId = -1;
   void* FProcess = nullptr;  // HANDLE
   void* FJob = nullptr;      // HANDLE; null when the system refused one
-  void* FOutput = nullptr;   // HANDLE of the pipe's read end
+  void* FOutputs[2] = {};    // HANDLEs of the pipes' read ends, by ChildStream
   bool FEnded = false;
   bool FStopped = false;
   std::uint32_t FResult = kExecFailed;
@@ -147,34 +153,37 @@ WinState::~WinState() {
   HANDLE process = AsHandle(FProcess);
   CloseIfOpen(process);
   FProcess = nullptr;
-  CloseOutput();
+  CloseOutput(ChildStream::Output);
+  CloseOutput(ChildStream::Error);
 }
 
-bool WinState::Start(const std::string& commandLine, ChildOutput output) {
+bool WinState::Start(const std::string& commandLine, ChildOutput output, WindowShow show) {
   if (FId >= 0) return false;
   STARTUPINFOEXA startup{};
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
   startup.StartupInfo.wShowWindow =
-      static_cast<WORD>(output == ChildOutput::Discard ? SW_HIDE : SW_SHOW);
+      static_cast<WORD>(show == WindowShow::Hidden ? SW_HIDE : SW_SHOW);
   DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
   BOOL inherit = FALSE;
 
+  const int pipes = output == ChildOutput::SplitPipes ? 2 : (output == ChildOutput::Pipe ? 1 : 0);
   PipedHandles pipe;
-  HANDLE inherited[2] = {};
+  HANDLE inherited[3] = {};
   std::optional<InheritList> inheritList;
-  if (output == ChildOutput::Pipe) {
-    if (!pipe.Open()) return false;
+  if (pipes > 0) {
+    if (!pipe.Open(pipes)) return false;
     startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = pipe.Input;
-    startup.StartupInfo.hStdOutput = pipe.Write;
-    startup.StartupInfo.hStdError = pipe.Write;
+    startup.StartupInfo.hStdOutput = pipe.Write[0];
+    startup.StartupInfo.hStdError = pipes == 2 ? pipe.Write[1] : pipe.Write[0];
     inherited[0] = pipe.Input;
-    inherited[1] = pipe.Write;
+    inherited[1] = pipe.Write[0];
+    inherited[2] = pipe.Write[1];
     inherit = TRUE;
     // The output is read here: a console window would only stand empty.
     flags |= CREATE_NO_WINDOW;
-    inheritList.emplace(inherited, 2);
+    inheritList.emplace(inherited, static_cast<std::size_t>(1 + pipes));
     if (inheritList->Get() != nullptr) {
       startup.lpAttributeList = inheritList->Get();
       startup.StartupInfo.cb = sizeof startup;
@@ -200,37 +209,39 @@ bool WinState::Start(const std::string& commandLine, ChildOutput output) {
   ::CloseHandle(process.hThread);
   FProcess = process.hProcess;
   FId = static_cast<ProcessId>(process.dwProcessId);
-  if (output == ChildOutput::Pipe) {
-    FOutput = pipe.Read;
-    pipe.Read = nullptr;
+  for (int i = 0; i < pipes; ++i) {
+    FOutputs[i] = pipe.Read[i];
+    pipe.Read[i] = nullptr;
   }
   // Our copies of the child's ends close here: the output ends when the
   // burner and whatever inherited it have closed theirs.
   return true;
 }
 
-std::ptrdiff_t WinState::ReadOutput(char* buffer, std::size_t size) {
-  if (FOutput == nullptr) return -1;
+std::ptrdiff_t WinState::ReadOutput(ChildStream stream, char* buffer, std::size_t size) {
+  const HANDLE output = AsHandle(Output(stream));
+  if (output == nullptr) return -1;
   DWORD waiting = 0;
-  if (!::PeekNamedPipe(AsHandle(FOutput), nullptr, 0, nullptr, &waiting, nullptr)) {
+  if (!::PeekNamedPipe(output, nullptr, 0, nullptr, &waiting, nullptr)) {
     // Broken: every writer has gone.
-    CloseOutput();
+    CloseOutput(stream);
     return 0;
   }
   if (waiting == 0) return -1;
   const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, waiting));
   DWORD got = 0;
-  if (!::ReadFile(AsHandle(FOutput), buffer, wanted, &got, nullptr) || got == 0) {
-    CloseOutput();
+  if (!::ReadFile(output, buffer, wanted, &got, nullptr) || got == 0) {
+    CloseOutput(stream);
     return 0;
   }
   return static_cast<std::ptrdiff_t>(got);
 }
 
-void WinState::CloseOutput() {
-  HANDLE output = AsHandle(FOutput);
+void WinState::CloseOutput(ChildStream stream) {
+  void*& slot = FOutputs[static_cast<int>(stream)];
+  HANDLE output = AsHandle(slot);
   CloseIfOpen(output);
-  FOutput = nullptr;
+  slot = nullptr;
 }
 
 bool WinState::Poll() {

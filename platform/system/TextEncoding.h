@@ -10,4 +10,12 @@ namespace velmorin {
 // "¿": the two bytes C2 BF in UTF-8, the one byte BF in the ANSI code page.
 std::string_view InvertedQuestionMark();
 
+// How the core's text is encoded, for what counts characters or matches
+// patterns in it (a burner's output, say).
+enum class CoreEncoding {
+  Utf8,          // POSIX
+  AnsiCodePage,  // Windows: one byte a character
+};
+CoreEncoding CoreTextEncoding();
+
 }  // namespace velmorin

@@ -6,4 +6,8 @@ std::string_view InvertedQuestionMark() {
   return "\xC2\xBF";
 }
 
+CoreEncoding CoreTextEncoding() {
+  return CoreEncoding::Utf8;
+}
+
 }  // namespace velmorin

@@ -6,4 +6,8 @@ std::string_view InvertedQuestionMark() {
   return "\xBF";
 }
 
+CoreEncoding CoreTextEncoding() {
+  return CoreEncoding::AnsiCodePage;
+}
+
 }  // namespace velmorin
