@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "base/Exceptions.h"
+#include "cli/ErrorExit.h"
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
@@ -45,6 +46,8 @@ std::string JsonLine(const ProductionEntry& entry) {
     line["exit_code"] = nullptr;
   }
   line["message"] = entry.Message;
+  // Only a profile that judges its burns counts their runs.
+  if (entry.Attempts) line["attempts"] = *entry.Attempts;
   return JsonText(line) + "\n";
 }
 
@@ -56,11 +59,11 @@ class ProgressBurnerRunner : public BurnerRunner {
   ProgressBurnerRunner(BurnerRunner& runner, ProgressLine& progress)
       : FRunner(runner), FProgress(progress) {}
 
-  BurnOutcome Run(const std::string& commandLine, WindowShow show,
-                  const BurnContext& context) override {
+  BurnOutcome Run(const BurnRequest& request) override {
+    const BurnContext& context = request.Context;
     FProgress.Show(context.Image, context.Count, context.Serial, context.Image - 1);
-    if (show != WindowShow::Hidden) FProgress.EndLine();
-    return FRunner.Run(commandLine, show, context);
+    if (request.Show != WindowShow::Hidden) FProgress.EndLine();
+    return FRunner.Run(request);
   }
 
  private:
@@ -123,6 +126,7 @@ int SerializeCommand::Run(const CommandContext& context) {
     ++image;
     lastFate = entry.Fate;
     progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
+
     if (json != nullptr && !lostLine) {
       if (const auto failure = TryWriteOutput(json, JsonLine(entry))) {
         lostLine = "Unable to write the JSON line of serial " + std::to_string(entry.Serial) +
@@ -152,6 +156,13 @@ int SerializeCommand::Run(const CommandContext& context) {
   // the operator asked for it to end early and must see that it did.
   if (gStop.load()) return kExitStopped;
   if (done) return kExitDone;
+  // A burner that failed ends the command; the error box that tells why,
+  // when its exit code does not, is no error of the command. It is printed
+  // as the window shows it, unless a JSON line holds it already.
+  if (lastFate == SerialFate::BurnerFailed) {
+    if (op.LastError() && json == nullptr) PrintError(*op.LastError());
+    return kExitNotDone;
+  }
   // An error box of the road ("Skeleton file not found.") is an error.
   if (op.LastError()) throw Exception(*op.LastError());
   return lastFate ? kExitNotDone : kExitError;

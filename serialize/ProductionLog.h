@@ -22,7 +22,14 @@ struct ProductionEntry {
   std::string OutputFile;  // full path; empty under "Don't save"
   SerialFate Fate = SerialFate::Ok;
   std::optional<std::uint32_t> ExitCode;  // empty when no burner ran
-  std::string Message;                    // the error's text for SerialFate::Error
+  // The error's text for SerialFate::Error; why a burn failed when its exit
+  // code does not say it, and how many runs it took when it took more than
+  // one ("3 attempts; ...").
+  std::string Message;
+  // How many times the burner ran, for a profile that judges its burns
+  // (BurnerJudgement); empty for one that does not. The record's line has no
+  // column for it: its message says it.
+  std::optional<int> Attempts;
 };
 
 // A record that cannot be written; production must not go on without it.

@@ -7,7 +7,9 @@
 
 #include "platform/files/FileExists.h"
 #include "platform/files/PathNames.h"
+#include "serialize/BurnVerdict.h"
 #include "serialize/BurnerCommand.h"
+#include "serialize/BurnerOutputJudge.h"
 #include "serialize/Messages.h"
 #include "serialize/SeqNumForm.h"
 #include "serialize/SeqNumStamp.h"
@@ -107,25 +109,55 @@ void Serializer::SaveOutputImage(const ImageSettings& image, TObjImage& target, 
 bool Serializer::BurnImage(const ImageSettings& image, const TObjImage& /*target*/,
                            const std::string& outputPath) {
   const ProfileSettings& settings = image.Settings;
+  const BurnerJudgement& judgement = image.Optional.Get<BurnerJudgement>();
   FBurnFate = SerialFate::Ok;
   FBurnExitCode.reset();
+  FBurnMessage.clear();
+  FBurnReason.clear();
+  // A profile that judges its burns says how many runs each took.
+  FBurnAttempts.reset();
+  if (judgement.Any()) FBurnAttempts = 0;
   if (settings.DontBurn) return true;
+  // Asked once: between attempts the chip is still in the burner.
   if (FOperator.ShowMessageBox(message::kPrepareChip, BoxKind::Confirm,
                                box_button::OK | box_button::Cancel) != mrOk) {
     FBurnFate = SerialFate::Cancelled;
     return false;
   }
-  const std::string commandLine =
-      BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
-  const WindowShow show = settings.HideBurner ? WindowShow::Hidden : WindowShow::Normal;
-  FLastBurn = FBurner->Run(commandLine, show, FContext);
+  BurnRequest request;
+  request.CommandLine = BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
+  request.Show = settings.HideBurner ? WindowShow::Hidden : WindowShow::Normal;
+  request.Context = FContext;
+  request.Context.MaxAttempts = judgement.MaxAttempts();
+  if (const auto limit = judgement.TimeLimit()) request.TimeLimit = *limit;
+  BurnVerdict verdict;
+  int attempts = 0;
+  while (true) {
+    // A judge of its own for each run: what one run said tells nothing of
+    // the next.
+    BurnerOutputJudge output(judgement);
+    request.Judge = judgement.ReadsOutput() ? &output : nullptr;
+    request.Context.Attempt = ++attempts;
+    FLastBurn = FBurner->Run(request);
+    // The operator's Abort (or Ctrl-C) ends the retries with the burn.
+    if (FLastBurn.Aborted) break;
+    verdict =
+        JudgeBurn({FLastBurn.Started, FLastBurn.ExitCode, FLastBurn.TimedOut}, output, judgement);
+    if (verdict.Done || attempts >= request.Context.MaxAttempts || StopRequested()) break;
+  }
+  if (FBurnAttempts) FBurnAttempts = attempts;
   if (FLastBurn.Started) FBurnExitCode = FLastBurn.ExitCode;
   if (FLastBurn.Aborted) {
     FBurnFate = SerialFate::Aborted;
-  } else if (!FLastBurn.Succeeded()) {
-    FBurnFate = SerialFate::BurnerFailed;
+    FBurnMessage = AttemptsMessage(attempts, {});
+    return false;
   }
-  return FLastBurn.Succeeded();
+  FBurnMessage = AttemptsMessage(attempts, verdict.Message);
+  if (verdict.Done) return true;
+  FBurnFate = SerialFate::BurnerFailed;
+  // A reason the exit code alone would not give is told to the operator.
+  if (!verdict.Message.empty()) FBurnReason = FBurnMessage;
+  return false;
 }
 
 std::unique_ptr<TIntelImage> Serializer::LoadSkelFile(const ImageSettings& settings) {
@@ -178,7 +210,12 @@ bool Serializer::SerializeImage() {
   entry.OutputFile = fullPath();
   entry.Fate = FBurnFate;
   entry.ExitCode = FBurnExitCode;
+  entry.Message = FBurnMessage;
+  entry.Attempts = FBurnAttempts;
   Report(record, std::move(entry));
+  // Once the record holds it, the operator learns why the burn failed (and a
+  // batch stops there).
+  if (!FBurnReason.empty()) FOperator.ShowMessageBox(FBurnReason, BoxKind::Error, box_button::OK);
   return ok;
 }
 

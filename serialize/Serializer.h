@@ -60,6 +60,12 @@ class Serializer {
   // but writing it is no const operation of TObjImage.
   void SaveOutputImage(const ImageSettings& settings, TObjImage& image, std::int32_t seqNum,
                        std::string& outputPath);
+  // Unless "Don't burn" is checked, asks for a chip and runs the burner on
+  // `outputPath`, judged by the profile's BurnerJudgement: by its output
+  // (BurnerFailText, BurnerOkText) and its time limit (BurnerTimeout) as
+  // well as its exit code, and run again with the same file, nothing asked,
+  // up to BurnerRetries times until it is done (an Abort or a stop ends the
+  // retries). True when the image counts as burned.
   bool BurnImage(const ImageSettings& settings, const TObjImage& image,
                  const std::string& outputPath);
   // A new image read from the skeleton file, or nullptr when no file is there.
@@ -80,6 +86,9 @@ class Serializer {
   // With the production record on, its line for this image is on disk
   // before this returns, on every path after the number was taken; the
   // serial observer hears of the number on those same paths, record or not.
+  // A burn that failed for a reason its exit code does not give (a line of
+  // its output, a missing ok line, its time limit) is told in an error box
+  // once the record holds it.
   bool SerializeImage();
 
   // The "Serialize 1" command; true when the image is done. False, with
@@ -137,6 +146,11 @@ class Serializer {
   // How the last BurnImage ended, as the production record tells it.
   SerialFate FBurnFate = SerialFate::Ok;
   std::optional<std::uint32_t> FBurnExitCode;
+  std::string FBurnMessage;
+  std::optional<int> FBurnAttempts;
+  // Why the last burn failed when its exit code does not say it, for the
+  // operator's error box; empty otherwise.
+  std::string FBurnReason;
   SerialObserver FSerialObserver;
   // The pool of the number under way, while the server has yet to hear how
   // its serialization ended.

@@ -1,17 +1,22 @@
 #include "serialize/StoppableBurnerRunner.h"
 
-#include "platform/process/StoppableExec.h"
+#include <thread>
 
 namespace velmorin {
 
-BurnOutcome StoppableBurnerRunner::Run(const std::string& commandLine, WindowShow show,
-                                       const BurnContext& /*context*/) {
-  const StoppableExecResult result = ExecUnlessStopped(commandLine, show, FStop, kPollInterval);
+BurnOutcome StoppableBurnerRunner::Run(const BurnRequest& request) {
   BurnOutcome outcome;
-  outcome.Started = result.Started;
-  outcome.Aborted = result.Stopped;
-  if (!result.Stopped) outcome.ExitCode = result.ExitCode;
-  return outcome;
+  if (FStop.load()) {
+    outcome.Aborted = true;
+    return outcome;
+  }
+  BurnWatch watch(request, ChildOutput::Inherit, FForward);
+  if (!watch.Start()) return watch.Outcome();
+  while (!watch.Step()) {
+    if (FStop.load()) watch.Abort();
+    if (!watch.ReadSome()) std::this_thread::sleep_for(kPollInterval);
+  }
+  return watch.Outcome();
 }
 
 }  // namespace velmorin

@@ -5,7 +5,9 @@
 // everything it started get SIGTERM, SIGKILL half a second later, and are all
 // reaped before Run returns an aborted outcome. A flag already up when a burn
 // would start keeps the burner from starting at all (also an abort).
-// The burner's output goes to ours, or to /dev/null under "Hide".
+// The burner's output goes to ours, or to /dev/null under "Hide"; with a
+// judge it comes through pipes, is judged, and is passed on to ours unless
+// "Hide" is checked. The time limit stops it as the flag does (BurnWatch).
 //
 // On Windows the burner runs in a job of its own (WatchedProcess.h): a
 // stop ends the job's processes at once, and so does our own end, even an
@@ -14,8 +16,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <string>
 
+#include "serialize/BurnWatch.h"
 #include "serialize/BurnerRunner.h"
 
 namespace velmorin {
@@ -24,14 +26,18 @@ class StoppableBurnerRunner : public BurnerRunner {
  public:
   static constexpr std::chrono::milliseconds kPollInterval{10};
 
-  // `stop` must outlive the runner; the runner only reads it.
-  explicit StoppableBurnerRunner(const std::atomic<bool>& stop) : FStop(stop) {}
+  // `stop` must outlive the runner; the runner only reads it. `forward`
+  // takes what a judged burner writes, unless "Hide" is checked (by
+  // default: our standard output and error).
+  explicit StoppableBurnerRunner(const std::atomic<bool>& stop,
+                                 BurnWatch::Forward forward = &BurnWatch::ToStandardStreams)
+      : FStop(stop), FForward(std::move(forward)) {}
 
-  BurnOutcome Run(const std::string& commandLine, WindowShow show,
-                  const BurnContext& context) override;
+  BurnOutcome Run(const BurnRequest& request) override;
 
  private:
   const std::atomic<bool>& FStop;
+  BurnWatch::Forward FForward;
 };
 
 }  // namespace velmorin

@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <array>
 
 #include "ui/MessageForm.h"
 #include "ui/QtOperator.h"
@@ -29,11 +28,6 @@ constexpr int kPollIntervalMs = 20;
 // How often new output is drawn; between two refreshes it only piles up in
 // the tail, however fast it comes.
 constexpr int kRefreshIntervalMs = 50;
-// Read per wake-up, so that a flood still lets the event loop breathe.
-constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr int kReadsPerWakeUp = 4;
-// Read after the burner has ended; a child it left behind may go on writing.
-constexpr std::size_t kMaxDrain = 4 * 1024 * 1024;
 // The box's size with output when there is room for it, and the least the
 // output view shrinks to when there is not.
 constexpr QSize kPreferredSize(500, 330);
@@ -79,11 +73,15 @@ class InputBlocker : public QObject {
 }  // namespace
 
 QString TBurnerRunDialog::ContextText(const BurnContext& context) {
-  if (context.Count <= 0) return QStringLiteral("Serial %1").arg(context.Serial);
-  return QStringLiteral("Image %1 of %2, serial %3")
-      .arg(context.Image)
-      .arg(context.Count)
-      .arg(context.Serial);
+  QString text = context.Count <= 0 ? QStringLiteral("Serial %1").arg(context.Serial)
+                                    : QStringLiteral("Image %1 of %2, serial %3")
+                                          .arg(context.Image)
+                                          .arg(context.Count)
+                                          .arg(context.Serial);
+  if (context.MaxAttempts > 1) {
+    text += QStringLiteral(", attempt %1 of %2").arg(context.Attempt).arg(context.MaxAttempts);
+  }
+  return text;
 }
 
 QRect TBurnerRunDialog::Placement(const QRect& screen, const QRect& window, const QRect& keep,
@@ -124,9 +122,17 @@ QRect TBurnerRunDialog::Placement(const QRect& screen, const QRect& window, cons
 
 TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent,
                                    const BurnContext& context)
+    : TBurnerRunDialog(
+          PlainBurn(commandLine, hide ? WindowShow::Hidden : WindowShow::Normal, context), parent) {
+}
+
+TBurnerRunDialog::TBurnerRunDialog(const BurnRequest& request, QWidget* parent)
     : QDialog(parent),
-      FCommandLine(commandLine),
-      FHide(hide),
+      FRequest(request),
+      // Shown, the box reads the burner's output through one pipe that carries
+      // both streams, in the order they were written.
+      FWatch(request, ChildOutput::Pipe,
+             [this](ChildStream stream, std::string_view bytes) { AddOutput(stream, bytes); }),
       FPollTimer(new QTimer(this)),
       FRefreshTimer(new QTimer(this)),
       FGraceTimer(new QTimer(this)) {
@@ -136,7 +142,9 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
-  FContextLabel = new QLabel(ContextText(context), this);
+  const std::string& commandLine = request.CommandLine;
+  const bool hide = request.Show == WindowShow::Hidden;
+  FContextLabel = new QLabel(ContextText(request.Context), this);
   QFont bold = FContextLabel->font();
   bold.setBold(true);
   FContextLabel->setFont(bold);
@@ -194,29 +202,31 @@ TBurnerRunDialog::TBurnerRunDialog(const std::string& commandLine, bool hide, QW
 }
 
 TBurnerRunDialog::~TBurnerRunDialog() {
-  // The notifier goes before its descriptor; the process then kills and reaps
-  // a burner still running.
-  delete FOutputNotifier;
-  FOutputNotifier = nullptr;
+  // The notifiers go before their descriptors; the watch then kills and
+  // reaps a burner still running.
+  for (QSocketNotifier*& notifier : FOutputNotifiers) {
+    delete notifier;
+    notifier = nullptr;
+  }
 }
 
 bool TBurnerRunDialog::Start() {
-  if (FProcess.Started()) return false;
-  if (!FProcess.Start(FCommandLine, FHide ? ChildOutput::Discard : ChildOutput::Pipe)) {
+  if (FWatch.Started() || FFinished) return false;
+  if (!FWatch.Start()) {
     FFinished = true;
     FResult = kExecFailed;
     return false;
   }
-  if (FProcess.HasOutput()) {
-    // A pipe the event loop can wait on is read as output comes; one it
-    // can't (Windows) is read at each poll.
-    if (FProcess.OutputDescriptor() >= 0) {
-      FOutputNotifier =
-          new QSocketNotifier(FProcess.OutputDescriptor(), QSocketNotifier::Read, this);
-      connect(FOutputNotifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
-    }
-    FRefreshTimer->start();
+  // A pipe the event loop can wait on is read as output comes; one it can't
+  // (Windows) is read at each poll.
+  for (const ChildStream stream : {ChildStream::Output, ChildStream::Error}) {
+    const int fd = FWatch.OutputDescriptor(stream);
+    if (fd < 0) continue;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
+    FOutputNotifiers[static_cast<int>(stream)] = notifier;
   }
+  if (FOutputView != nullptr) FRefreshTimer->start();
   FPollTimer->start();
   return true;
 }
@@ -269,38 +279,25 @@ void TBurnerRunDialog::PlaceBesideOwner() {
 }
 
 void TBurnerRunDialog::ReadOutput() {
-  std::array<char, kReadChunk> buffer;
-  for (int i = 0; i < kReadsPerWakeUp; ++i) {
-    const std::ptrdiff_t got = FProcess.ReadOutput(buffer.data(), buffer.size());
-    if (got < 0) return;
-    if (got == 0) {
-      // Every writer has closed the pipe, which is closed now too.
-      if (FOutputNotifier != nullptr) {
-        FOutputNotifier->setEnabled(false);
-        FOutputNotifier->deleteLater();
-        FOutputNotifier = nullptr;
-      }
-      return;
-    }
-    FTail.Append(QString(FDecoder.decode(QByteArrayView(buffer.data(), got))));
+  FWatch.ReadOutput();
+  DropClosedNotifiers();
+}
+
+void TBurnerRunDialog::DropClosedNotifiers() {
+  for (const ChildStream stream : {ChildStream::Output, ChildStream::Error}) {
+    QSocketNotifier*& notifier = FOutputNotifiers[static_cast<int>(stream)];
+    // Every writer has closed the pipe, which is closed now too.
+    if (notifier == nullptr || FWatch.OutputDescriptor(stream) >= 0) continue;
+    notifier->setEnabled(false);
+    notifier->deleteLater();
+    notifier = nullptr;
   }
 }
 
-void TBurnerRunDialog::DrainOutput() {
-  if (FOutputNotifier != nullptr) {
-    FOutputNotifier->setEnabled(false);
-    delete FOutputNotifier;
-    FOutputNotifier = nullptr;
-  }
-  std::array<char, kReadChunk> buffer;
-  std::size_t total = 0;
-  while (total < kMaxDrain) {
-    const std::ptrdiff_t got = FProcess.ReadOutput(buffer.data(), buffer.size());
-    if (got <= 0) break;
-    total += static_cast<std::size_t>(got);
-    FTail.Append(QString(FDecoder.decode(QByteArrayView(buffer.data(), got))));
-  }
-  FProcess.CloseOutput();
+void TBurnerRunDialog::AddOutput(ChildStream stream, std::string_view bytes) {
+  QStringDecoder& decoder = FDecoders[static_cast<int>(stream)];
+  FTail.Append(
+      QString(decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())))));
 }
 
 void TBurnerRunDialog::ShowPendingOutput() {
@@ -318,23 +315,38 @@ void TBurnerRunDialog::ShowPendingOutput() {
 }
 
 void TBurnerRunDialog::PollBurner() {
+  FStepQueued = false;
   if (FFinished) return;
-  if (FProcess.HasOutput() && FOutputNotifier == nullptr) ReadOutput();
-  if (!FAborted) {
-    if (FProcess.Poll()) Finish();
+  // After Abort or the time limit, everything the burner started gets its
+  // grace too before the box closes.
+  const bool over = FWatch.Step();
+  DropClosedNotifiers();
+  if (over) {
+    Finish();
     return;
   }
-  // After Abort, everything the burner started gets its grace too before the
-  // box closes.
-  if (FStopper.Advance()) Finish();
+  if (FWatch.Stopping()) ShowStopping();
+  // A pipe that held much may hold more: read on soon, yet through the event
+  // loop, so that the window stays responsive.
+  if (FWatch.ReadSome() && !FStepQueued) {
+    FStepQueued = true;
+    QTimer::singleShot(0, this, &TBurnerRunDialog::PollBurner);
+  }
 }
 
 void TBurnerRunDialog::Abort() {
-  if (FFinished || FAborted || !FProcess.Started()) return;
-  FAborted = true;
+  if (FFinished || FWatch.Stopping() || !FWatch.Started()) return;
+  FWatch.Abort();
+  ShowStopping();
+}
+
+void TBurnerRunDialog::ShowStopping() {
+  if (FStoppingShown) return;
+  FStoppingShown = true;
   FAbortButton->setEnabled(false);
-  FStatusLabel->setText(QStringLiteral("Stopping the burner..."));
-  FStopper.Begin();
+  FStatusLabel->setText(FWatch.TimedOut()
+                            ? QStringLiteral("The burner ran out of time; stopping it...")
+                            : QStringLiteral("Stopping the burner..."));
   FGraceTimer->start();
 }
 
@@ -352,14 +364,18 @@ void TBurnerRunDialog::Finish() {
   FPollTimer->stop();
   FGraceTimer->stop();
   FRefreshTimer->stop();
-  DrainOutput();
+  for (QSocketNotifier*& notifier : FOutputNotifiers) {
+    delete notifier;
+    notifier = nullptr;
+  }
   ShowPendingOutput();
-  // An aborted burn counts as failed whatever the burner made of its signal.
-  FResult = FAborted ? kExecFailed : FProcess.Result();
-  FStatusLabel->setText(FAborted ? QStringLiteral("The burner was stopped.")
-                                 : QStringLiteral("The burner has ended."));
+  // A stopped burn counts as failed whatever the burner made of its signal.
+  FResult = FWatch.Outcome().ExitCode;
+  const bool stopped = FWatch.Stopping();
+  FStatusLabel->setText(stopped ? QStringLiteral("The burner was stopped.")
+                                : QStringLiteral("The burner has ended."));
   emit BurnerFinished(FResult);
-  done(FAborted ? QDialog::Rejected : QDialog::Accepted);
+  done(stopped ? QDialog::Rejected : QDialog::Accepted);
 }
 
 }  // namespace velmorin

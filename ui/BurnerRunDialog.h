@@ -1,8 +1,11 @@
 // The box shown while a burner runs. It says which image of the batch and
-// which serial number are on the chip, names the command line and, unless
-// "Hide" is checked, shows what the burner writes to its standard output and
-// error as it arrives, the newest line in view. Its one button, Abort, ends
-// the burner and everything it started. It is modal, so the main window takes
+// which serial number are on the chip (and which attempt, when the profile
+// retries), names the command line and, unless "Hide" is checked, shows what
+// the burner writes to its standard output and error as it arrives, the
+// newest line in view. Its one button, Abort, ends the burner and everything
+// it started; so does the profile's time limit. The burn itself is a
+// BurnWatch, stepped from the box's timers, which also judges the output
+// when the profile asks for it. It is modal, so the main window takes
 // no input meanwhile, yet its event loop keeps every window painted. It
 // appears only once the burner has run for kShowDelayMs (a burner that ends
 // sooner shows no box at all), and beside the main window, so that the
@@ -15,7 +18,7 @@
 #include <string>
 
 #include "platform/process/ProcessTreeStopper.h"
-#include "platform/process/WatchedProcess.h"
+#include "serialize/BurnWatch.h"
 #include "serialize/BurnerRunner.h"
 #include "ui/OutputTail.h"
 
@@ -44,11 +47,15 @@ class TBurnerRunDialog : public QDialog {
   // The gap between the box and the main window.
   static constexpr int kGap = 8;
 
+  // The request's judge, when it has one, must outlive the box.
+  explicit TBurnerRunDialog(const BurnRequest& request, QWidget* parent = nullptr);
+  // A plain burn: no time limit, no judge.
   TBurnerRunDialog(const std::string& commandLine, bool hide, QWidget* parent = nullptr,
                    const BurnContext& context = {});
   ~TBurnerRunDialog() override;
 
-  // "Image 3 of 10, serial 1002" in a batch, "Serial 1002" for a single image.
+  // "Image 3 of 10, serial 1002" in a batch, "Serial 1002" for a single image;
+  // ", attempt 2 of 3" follows when the profile retries.
   static QString ContextText(const BurnContext& context);
   // Where a box of `box` size (its frame included) goes: beside, below or
   // above `window` (frames too) within `screen`; when none of these fits, over
@@ -62,15 +69,18 @@ class TBurnerRunDialog : public QDialog {
   // Starts the burner; false when it cannot be started (no box is needed then).
   bool Start();
   // Starts the burner and shows the box until the burner has ended: its exit
-  // code, or kExecFailed when it could not be started, died by a signal, or
-  // was aborted.
+  // code, or kExecFailed when it could not be started, died by a signal, was
+  // aborted or stopped at its time limit.
   std::uint32_t Run();
 
   bool Finished() const { return FFinished; }
-  bool Aborted() const { return FAborted; }
-  bool BurnerStarted() const { return FProcess.Started(); }
+  bool Aborted() const { return FWatch.Aborted(); }
+  bool TimedOut() const { return FWatch.TimedOut(); }
+  bool BurnerStarted() const { return FWatch.Started(); }
   std::uint32_t Result() const { return FResult; }
-  ProcessId BurnerId() const { return FProcess.Id(); }
+  ProcessId BurnerId() const { return FWatch.BurnerId(); }
+  // What became of the burn, once Finished.
+  BurnOutcome Outcome() const { return FWatch.Outcome(); }
 
   // The command line, read-only.
   QLineEdit* CommandView() const { return FCommandView; }
@@ -100,22 +110,28 @@ class TBurnerRunDialog : public QDialog {
   void WaitBeforeShowing();
   void PlaceBesideOwner();
   void ReadOutput();
-  void DrainOutput();
+  // Lets go of the notifier of a pipe that has closed.
+  void DropClosedNotifiers();
+  void AddOutput(ChildStream stream, std::string_view bytes);
   void ShowPendingOutput();
   void PollBurner();
+  // The stop sequence has begun (Abort, or the time limit): the box says so.
+  void ShowStopping();
   void Finish();
 
-  std::string FCommandLine;
-  bool FHide;
-  WatchedProcess FProcess;
-  ProcessTreeStopper FStopper{FProcess};
+  BurnRequest FRequest;
   OutputTail FTail{kMaxLines, kMaxLineLength};
-  QStringDecoder FDecoder{QStringDecoder::System};
-  QSocketNotifier* FOutputNotifier = nullptr;
+  // One decoder a stream: a character cut between two reads of one stream
+  // must not take bytes of the other.
+  QStringDecoder FDecoders[2] = {QStringDecoder(QStringDecoder::System),
+                                 QStringDecoder(QStringDecoder::System)};
+  BurnWatch FWatch;
+  QSocketNotifier* FOutputNotifiers[2] = {nullptr, nullptr};  // by ChildStream
   QTimer* FPollTimer;
   QTimer* FRefreshTimer;
   QTimer* FGraceTimer;
-  bool FAborted = false;
+  bool FStoppingShown = false;
+  bool FStepQueued = false;
   bool FFinished = false;
   std::uint32_t FResult = kExecFailed;
 

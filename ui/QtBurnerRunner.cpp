@@ -9,15 +9,11 @@ namespace velmorin {
 TQtBurnerRunner::TQtBurnerRunner(QWidget* window, QWidget* keepVisible)
     : QObject(window), FWindow(window), FKeepVisible(keepVisible) {}
 
-BurnOutcome TQtBurnerRunner::Run(const std::string& commandLine, WindowShow show,
-                                 const BurnContext& context) {
-  TBurnerRunDialog box(commandLine, show == WindowShow::Hidden, FWindow, context);
+BurnOutcome TQtBurnerRunner::Run(const BurnRequest& request) {
+  TBurnerRunDialog box(request, FWindow);
   box.SetKeepVisible(FKeepVisible);
-  BurnOutcome outcome;
-  outcome.ExitCode = box.Run();
-  outcome.Started = box.BurnerStarted();
-  outcome.Aborted = box.Aborted();
-  return outcome;
+  box.Run();
+  return box.Outcome();
 }
 
 }  // namespace velmorin

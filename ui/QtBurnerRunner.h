@@ -1,7 +1,8 @@
 // Runs the burner for the window: while it runs, the running-burner box shows
 // its command line and output and offers Abort. Same contract as the core's
-// ExecAndWait: a command line and a visibility value in, the exit code or
-// kExecFailed out (an aborted burn gives kExecFailed and says it was aborted).
+// runner: a request in, the outcome out (an aborted burn, or one stopped at
+// its time limit, gives kExecFailed and says so); the box feeds the request's
+// judge, when it has one.
 #pragma once
 
 #include <QObject>
@@ -22,8 +23,7 @@ class TQtBurnerRunner : public QObject, public BurnerRunner {
   // of `keepVisible` (the progress bar) when given.
   explicit TQtBurnerRunner(QWidget* window, QWidget* keepVisible = nullptr);
 
-  BurnOutcome Run(const std::string& commandLine, WindowShow show,
-                  const BurnContext& context) override;
+  BurnOutcome Run(const BurnRequest& request) override;
 
  private:
   QWidget* FWindow;

@@ -67,7 +67,7 @@ TEST_P(StoppableBurnerTest, StopEndsTheBurnerAndWhatItDetached) {
   });
   StoppableBurnerRunner runner(stop);
   const BurnOutcome outcome =
-      runner.Run("/bin/sh " + dir.File("burner.sh"), WindowShow::Hidden, {});
+      runner.Run(PlainBurn("/bin/sh " + dir.File("burner.sh"), WindowShow::Hidden));
   const auto returned = Clock::now();
   operatorThread.join();
   const auto took = std::chrono::duration_cast<milliseconds>(returned - raised);
@@ -112,13 +112,13 @@ TEST(StoppableBurner, StopBeforeTheStartAndNoStopAtAll) {
 
   std::atomic<bool> stop{true};
   StoppableBurnerRunner runner(stop);
-  BurnOutcome outcome = runner.Run(commandLine, WindowShow::Hidden, {});
+  BurnOutcome outcome = runner.Run(PlainBurn(commandLine, WindowShow::Hidden));
   EXPECT_FALSE(outcome.Started);
   EXPECT_TRUE(outcome.Aborted);
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   stop = false;
-  outcome = runner.Run(commandLine, WindowShow::Hidden, {});
+  outcome = runner.Run(PlainBurn(commandLine, WindowShow::Hidden));
   EXPECT_TRUE(outcome.Started);
   EXPECT_FALSE(outcome.Aborted);
   EXPECT_EQ(outcome.ExitCode, 3u);

@@ -171,8 +171,8 @@ TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
 TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
   struct Runner : BurnerRunner {
     std::vector<std::pair<std::string, WindowShow>> runs;
-    BurnOutcome Run(const std::string& line, WindowShow show, const BurnContext&) override {
-      runs.emplace_back(line, show);
+    BurnOutcome Run(const BurnRequest& request) override {
+      runs.emplace_back(request.CommandLine, request.Show);
       return {runs.size() == 1 ? 0u : 0xFFFFFFFFu, true, false};
     }
   } runner;

@@ -305,7 +305,7 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
   struct DeletingRunner : BurnerRunner {
     std::string victim;
     int runs = 0;
-    BurnOutcome Run(const std::string&, WindowShow, const BurnContext&) override {
+    BurnOutcome Run(const BurnRequest&) override {
       ++runs;
       fs::remove(victim);
       return {0, true, false};
@@ -326,7 +326,7 @@ TEST_F(SerializeCommandsTest, BatchStopsWhenTheSkeletonDisappears) {
 TEST_F(SerializeCommandsTest, BatchErrorEndsTheBatchWithImagesBeforeItComplete) {
   struct BreakingRunner : BurnerRunner {
     std::string skelFile;
-    BurnOutcome Run(const std::string&, WindowShow, const BurnContext&) override {
+    BurnOutcome Run(const BurnRequest&) override {
       test::WriteFileBytes(skelFile, "not hex\r\n");
       return {0, true, false};
     }
@@ -348,8 +348,8 @@ TEST_F(SerializeCommandsTest, RunnerLearnsTheImageAndItsOutcomeDecides) {
   struct RecordingRunner : BurnerRunner {
     std::vector<BurnContext> contexts;
     BurnOutcome outcome{0, true, false};
-    BurnOutcome Run(const std::string&, WindowShow, const BurnContext& context) override {
-      contexts.push_back(context);
+    BurnOutcome Run(const BurnRequest& request) override {
+      contexts.push_back(request.Context);
       return outcome;
     }
   } runner;

@@ -81,7 +81,8 @@ void BoxOwnerTest::everyBoxBelongsToTheMainWindow() {
       break;
     default: {
       TQtBurnerRunner runner(&window, window.FPbSerialize);
-      runner.Run("/bin/sh -c 'exec sleep 1000'", WindowShow::Hidden, BurnContext{2, 3, 1001});
+      runner.Run(
+          PlainBurn("/bin/sh -c 'exec sleep 1000'", WindowShow::Hidden, BurnContext{2, 3, 1001}));
     }
   }
   QVERIFY(seen);

@@ -318,7 +318,7 @@ void BurnerRunTest::showsOutputLiveNewestInView() {
     QVERIFY(Output(box).endsWith("to stderr\nlast\n"));
     checked = true;
   });
-  QCOMPARE(runner.Run(command, WindowShow::Normal, {}).ExitCode, 0u);
+  QCOMPARE(runner.Run(PlainBurn(command, WindowShow::Normal)).ExitCode, 0u);
   QVERIFY(checked);
   QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
@@ -353,7 +353,7 @@ void BurnerRunTest::hideShowsNoOutput() {
     Touch(go);
     checked = true;
   });
-  QCOMPARE(runner.Run(command, WindowShow::Hidden, {}).ExitCode, 0u);
+  QCOMPARE(runner.Run(PlainBurn(command, WindowShow::Hidden)).ExitCode, 0u);
   QVERIFY(checked);
 }
 
@@ -394,7 +394,8 @@ void BurnerRunTest::endsByItselfJudgedByExitCode() {
   QElapsedTimer clock;
   clock.start();
   TQtBurnerRunner runner(FWindow);
-  QCOMPARE(runner.Run(commandLine.toStdString(), show, {}).ExitCode, std::uint32_t(expected));
+  QCOMPARE(runner.Run(PlainBurn(commandLine.toStdString(), show)).ExitCode,
+           std::uint32_t(expected));
   // The box closes as soon as the burner has ended.
   QVERIFY2(clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
   delete watchdog;
@@ -445,7 +446,7 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
     QVERIFY(!box.AbortButton()->isEnabled());
     QVERIFY(box.StatusLabel()->text().contains("Stopping"));
   });
-  const BurnOutcome outcome = runner.Run(command, WindowShow::Normal, {});
+  const BurnOutcome outcome = runner.Run(PlainBurn(command, WindowShow::Normal));
   QCOMPARE(outcome.ExitCode, kExecFailed);
   QVERIFY(outcome.Started && outcome.Aborted);
   const qint64 elapsed = clock.elapsed();
@@ -497,7 +498,7 @@ void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
 #else
   const std::string command = Sh("exec sleep 1000");
 #endif
-  QCOMPARE(runner.Run(command, WindowShow::Hidden, {}).ExitCode, kExecFailed);
+  QCOMPARE(runner.Run(PlainBurn(command, WindowShow::Hidden)).ExitCode, kExecFailed);
   QVERIFY(aborted);
 }
 
@@ -680,7 +681,7 @@ void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime() {
   clock.start();
   const BoxShowWatcher watcher(clock);
   TQtBurnerRunner runner(FWindow);
-  const BurnOutcome outcome = runner.Run(command.toStdString(), WindowShow::Hidden, {});
+  const BurnOutcome outcome = runner.Run(PlainBurn(command.toStdString(), WindowShow::Hidden));
   QCOMPARE(outcome.ExitCode, 0u);
   QVERIFY(outcome.Started && !outcome.Aborted);
   QCOMPARE(watcher.shownAt >= 0, shown);
@@ -733,7 +734,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
 #endif
     QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
   });
-  const BurnOutcome outcome = runner.Run(command.toStdString(), WindowShow::Normal, {});
+  const BurnOutcome outcome = runner.Run(PlainBurn(command.toStdString(), WindowShow::Normal));
   QVERIFY(outcome.Aborted);
   QCOMPARE(outcome.ExitCode, kExecFailed);
   QVERIFY(detached > 0);
@@ -756,7 +757,7 @@ void BurnerRunTest::burnerThatEndsLeavesItsDaemonAndNoZombie() {
   const std::string script = "(sleep 0.05 &); setsid sh -c 'exec sleep 1000' & echo $! > " +
                              QuoteArgument(pidFile) + "; sleep 0.5; exit 0";
   TQtBurnerRunner runner(FWindow);
-  const BurnOutcome outcome = runner.Run(Sh(script), WindowShow::Hidden, {});
+  const BurnOutcome outcome = runner.Run(PlainBurn(Sh(script), WindowShow::Hidden));
   QCOMPARE(outcome.ExitCode, 0u);
   QVERIFY(!outcome.Aborted);
   std::ifstream in(pidFile);
