@@ -7,10 +7,12 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -252,6 +254,223 @@ TEST_F(CliProcessTest, ChipPromptOnATerminal) {
     EXPECT_NE(seen.find(c.progress), std::string::npos) << seen;
     EXPECT_EQ(Stored("NextSeqNum"), c.next);
   }
+}
+
+// A burn judged by its output as well as its exit code, shown or hidden: the
+// JSON line, the record and standard error say why, and a failure stops the
+// batch as a failing exit code does. Without the keys nothing changes.
+TEST_F(CliProcessTest, BurnerOutputDecidesWhatTheExitCodeCannot) {
+  AddProfile(Burner("burn",
+                    "echo \"writing $1\"\n"
+                    "case \"$1\" in *_1001.hex) echo 'Error: Failed to download data!' >&2;; esac\n"
+                    "case \"$1\" in *_1000.hex|*_1001.hex) echo 'Verify OK';; esac\n"
+                    "exit \"$(cat code 2>/dev/null || echo 0)\"\n"));
+  const std::string matched =
+      "The burner's output matched \"^Error:\": Error: Failed to download data!";
+  const std::string noOk = "The burner's output had no line matching \"^Verify OK$\".";
+  struct Case {
+    const char* name;
+    std::vector<std::string> keys;  // set before the run; "Key=" removes the key
+    int exitCode;                   // the burner's
+    std::size_t lines;              // JSON lines of the batch of 3 from NextSeqNum=1000
+    const char* lastResult;
+    std::string lastMessage;
+    bool attempts;  // whether the lines count the runs
+  };
+  const Case cases[] = {
+      // Exit 0 after the error line: today an ok, with the fail text a failure.
+      {"no keys", {}, 0, 3, "ok", "", false},
+      {"fail text", {"BurnerFailText=^Error:"}, 0, 2, "burner failed", matched, true},
+      {"fail text, hidden",
+       {"BurnerFailText=^Error:", "HideBurner=1"},
+       0,
+       2,
+       "burner failed",
+       matched,
+       true},
+      // The third image writes no ok line.
+      {"ok text", {"BurnerOkText=^Verify OK$"}, 0, 3, "burner failed", noOk, true},
+      {"ok text, hidden",
+       {"BurnerOkText=^Verify OK$", "HideBurner=1"},
+       0,
+       3,
+       "burner failed",
+       noOk,
+       true},
+      // A failing exit code is the reason, told by the exit code alone.
+      {"ok text, exit 5", {"BurnerOkText=^Verify OK$"}, 5, 1, "burner failed", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WriteFileBytes(dir.File("code"), std::to_string(c.exitCode));
+    std::string text = test::ReadFileBytes(ini);
+    // Each case starts from the plain profile at 1000.
+    for (const char* key : {"BurnerFailText=", "BurnerOkText=", "HideBurner=1"}) {
+      for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
+        text.erase(at, text.find('\n', at) + 1 - at);
+      }
+    }
+    test::WriteFileBytes(ini, text);
+    std::vector<std::string> set = {"set", skeleton, "NextSeqNum=1000"};
+    set.insert(set.end(), c.keys.begin(), c.keys.end());
+    ASSERT_EQ(Cli(set).exitCode, 0);
+    fs::remove(dir.File("record.csv"));
+
+    const CliResult batch = Cli({"serialize", skeleton, "--count", "3", "--yes", "--json"});
+    const auto lines = JsonLines(batch.out);
+    ASSERT_EQ(lines.size(), c.lines) << batch.out << batch.err;
+    const nlohmann::json& last = lines.back();
+    EXPECT_EQ(last["result"], c.lastResult);
+    EXPECT_EQ(last["message"], c.lastMessage);
+    EXPECT_EQ(last["exit_code"], c.exitCode);
+    EXPECT_EQ(last.contains("attempts"), c.attempts);
+    if (c.attempts) {
+      EXPECT_EQ(last["attempts"], 1);
+    }
+    EXPECT_EQ(batch.exitCode, std::string(c.lastResult) == "ok" ? 0 : 3) << batch.err;
+    // Shown, the burner's output goes to standard error beside the JSON lines.
+    const bool hidden = c.keys.size() > 1;
+    EXPECT_EQ(batch.err.find("writing ") != std::string::npos, !hidden) << batch.err;
+    const std::string record = test::ReadFileBytes(dir.File("record.csv"));
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), static_cast<long>(c.lines) + 1);
+    if (!c.lastMessage.empty()) {
+      std::string quoted;  // as the CSV line quotes it
+      for (const char ch : c.lastMessage)
+        quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+      EXPECT_NE(record.find(",burner failed," + std::to_string(c.exitCode) + ",\"" + quoted + "\""),
+                std::string::npos)
+          << record;
+    }
+  }
+
+  // Without --json the reason is the command's last word on standard error.
+  ASSERT_EQ(Cli({"set", skeleton, "NextSeqNum=1001", "BurnerFailText=^Error:"}).exitCode, 0);
+  test::WriteFileBytes(dir.File("code"), "0");
+  const CliResult plain = Cli({"serialize", skeleton, "--yes"});
+  EXPECT_EQ(plain.exitCode, 3);
+  EXPECT_NE(plain.err.find("velmorin-cli: " + matched + "\n"), std::string::npos) << plain.err;
+}
+
+// A burner that hangs after starting a child in a session of its own is
+// stopped at its limit with everything it started, as Ctrl-C stops it.
+TEST_F(CliProcessTest, TimeLimitStopsTheBurnerAndWhatItDetached) {
+  AddProfile(Burner("hang",
+                    "setsid sleep 300 & echo $! > child.pid\necho $$ > burner.pid\n"
+                    "trap '' TERM\nsleep 300\n"));
+  ASSERT_EQ(Cli({"set", skeleton, "BurnerTimeout=1"}).exitCode, 0);
+  const auto started = std::chrono::steady_clock::now();
+  const CliResult batch = Cli({"serialize", skeleton, "--count", "2", "--yes", "--json"});
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  EXPECT_EQ(batch.exitCode, 3) << batch.err;
+  // A second for the limit, half a second of grace before SIGKILL, and the
+  // start of the command.
+  EXPECT_GE(took.count(), 1000);
+  EXPECT_LT(took.count(), 2500);
+  for (const char* name : {"child.pid", "burner.pid"}) {
+    const int pid = std::stoi(test::ReadFileBytes(dir.File(name)));
+    EXPECT_NE(::kill(pid, 0), 0) << name << " still runs";
+  }
+  const auto lines = JsonLines(batch.out);
+  ASSERT_EQ(lines.size(), 1u) << batch.out;
+  EXPECT_EQ(lines[0]["result"], "burner failed");
+  EXPECT_EQ(lines[0]["message"], "The burner took longer than 1 s and was stopped.");
+  EXPECT_EQ(Stored("NextSeqNum"), "1001");
+}
+
+// A failed burn is run again with the same file, nothing asked, until it is
+// done or the retries are used up; one line per number says how many runs.
+TEST_F(CliProcessTest, RetriesBurnTheSameFileAgain) {
+  // Fails its first two runs of a file (the second by its exit code), then works.
+  AddProfile(Burner("flaky",
+                    "echo \"$1\" >> runs\n"
+                    "n=$(grep -c -x \"$1\" runs)\n"
+                    "[ \"$n\" -eq 1 ] && { echo 'Error: no target'; exit 0; }\n"
+                    "[ \"$n\" -eq 2 ] && exit 4\n"
+                    "exit 0\n"));
+  ASSERT_EQ(Cli({"set", skeleton, "BurnerFailText=^Error:"}).exitCode, 0);
+  struct Case {
+    const char* retries;
+    int exitCode;
+    const char* result;
+    int attempts;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"2", 0, "ok", 3, "3 attempts"},
+      {"1", 3, "burner failed", 2, "2 attempts"},
+      {"0", 3, "burner failed", 1, "The burner's output matched \"^Error:\": Error: no target"},
+  };
+  int serial = 1000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("retries ") + c.retries);
+    ASSERT_EQ(Cli({"set", skeleton, std::string("BurnerRetries=") + c.retries}).exitCode, 0);
+    const CliResult burn = Cli({"serialize", skeleton, "--yes", "--json"});
+    EXPECT_EQ(burn.exitCode, c.exitCode) << burn.err;
+    const auto lines = JsonLines(burn.out);
+    ASSERT_EQ(lines.size(), 1u) << burn.out;
+    EXPECT_EQ(lines[0]["result"], c.result);
+    EXPECT_EQ(lines[0]["attempts"], c.attempts);
+    EXPECT_EQ(lines[0]["message"], c.message);
+    const std::string file = dir.File("board_" + std::to_string(serial) + ".hex");
+    EXPECT_EQ(test::ReadFileBytes(dir.File("runs")), [&] {
+      std::string runs;
+      for (int k = 0; k < c.attempts; ++k) runs += file + "\n";
+      return runs;
+    }());
+    fs::remove(dir.File("runs"));
+    ++serial;
+    EXPECT_EQ(Stored("NextSeqNum"), std::to_string(serial));
+  }
+  const std::string record = test::ReadFileBytes(dir.File("record.csv"));
+  EXPECT_NE(record.find(",1000," + dir.File("board_1000.hex") + ",ok,0,3 attempts\r\n"),
+            std::string::npos)
+      << record;
+  EXPECT_NE(record.find(",1001," + dir.File("board_1001.hex") + ",burner failed,4,2 attempts\r\n"),
+            std::string::npos)
+      << record;
+}
+
+// Ctrl-C ends the retries with the burn under way.
+TEST_F(CliProcessTest, InterruptEndsTheRetriesToo) {
+  AddProfile(Burner("slow", "echo \"$1\" >> runs\nexec sleep 300\n"));
+  ASSERT_EQ(Cli({"set", skeleton, "BurnerRetries=3", "BurnerTimeout=100"}).exitCode, 0);
+  const int pid = test::StartCli(
+      {{"--ini", ini, "serialize", skeleton, "--yes", "--json"}, dir.Path().string(), ""},
+      dir.File("out"), dir.File("err"));
+  for (int i = 0; i < 500 && !fs::exists(dir.File("runs")); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(fs::exists(dir.File("runs")));
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(test::WaitCli(pid), 130);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("runs")), dir.File("board_1000.hex") + "\n");
+  const auto lines = JsonLines(test::ReadFileBytes(dir.File("out")));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["result"], "aborted");
+  EXPECT_EQ(lines[0]["attempts"], 1);
+}
+
+// A 50 MB line without an end, then an error line: judged failed in bounded
+// memory, in seconds.
+TEST_F(CliProcessTest, EndlessLineThenAnErrorLineFailsInBoundedMemory) {
+  AddProfile(Burner("flood",
+                    "head -c 50000000 /dev/zero | tr '\\0' a\necho\n"
+                    "echo 'Error: verify failed'\nexit 0\n"));
+  ASSERT_EQ(Cli({"set", skeleton, "BurnerFailText=^Error:", "HideBurner=1"}).exitCode, 0);
+  const auto started = std::chrono::steady_clock::now();
+  const CliResult burn = Cli({"serialize", skeleton, "--yes", "--json"});
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(burn.exitCode, 3) << burn.err;
+  ASSERT_EQ(JsonLines(burn.out).size(), 1u);
+  EXPECT_EQ(JsonLines(burn.out)[0]["message"],
+            "The burner's output matched \"^Error:\": Error: verify failed");
+  EXPECT_LT(took, std::chrono::seconds(10));
+  // The largest of our children was velmorin-cli (its burner is its own
+  // child, not ours): far below the line's size.
+  rusage usage{};
+  ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 40 * 1024) << usage.ru_maxrss << " KiB";
 }
 
 // stamp writes exactly the bytes srec_cat's -exclude/-generate writes.

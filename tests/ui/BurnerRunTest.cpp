@@ -241,6 +241,8 @@ class BurnerRunTest : public QObject {
   void abortEndsWhatTheBurnerDetached_data();
   void abortEndsWhatTheBurnerDetached();
   void burnerThatEndsLeavesItsDaemonAndNoZombie();
+  void judgedBurnTellsWhyAfterTheBurnersBox_data();
+  void judgedBurnTellsWhyAfterTheBurnersBox();
   void contextNamesTheImageAndItsSerial_data();
   void contextNamesTheImageAndItsSerial();
   void placementKeepsTheProgressBarInSight_data();
@@ -787,12 +789,116 @@ void BurnerRunTest::contextNamesTheImageAndItsSerial_data() {
   QTest::newRow("negative serial") << 1 << 1 << -5 << QString("Image 1 of 1, serial -5");
 }
 
+namespace {
+
+// Notes, for every box the serializer shows, whether a running-burner box
+// was open at the time.
+class BurnerBoxWatchingOperator : public ScriptedOperator {
+ public:
+  TModalResult ShowMessageBox(const std::string& text, BoxKind kind, BoxButtons buttons) override {
+    burnerBoxOpen.push_back(OpenBox() != nullptr);
+    return ScriptedOperator::ShowMessageBox(text, kind, buttons);
+  }
+  std::vector<bool> burnerBoxOpen;
+};
+
+}  // namespace
+
+void BurnerRunTest::judgedBurnTellsWhyAfterTheBurnersBox_data() {
+  QTest::addColumn<QString>("burner");
+  QTest::addColumn<QStringList>("keys");
+  QTest::addColumn<bool>("hidden");
+  // The boxes after "Prepare a chip in the burner, please.".
+  QTest::addColumn<QStringList>("boxes");
+  const QString matched =
+      QStringLiteral("The burner's output matched \"^Error:\": Error: Failed to download data!");
+#ifdef _WIN32
+  const QString failing = QString::fromStdString(Steps(
+      {"say:writing", "err:Error: Failed to download data!", "say:done successfully", "exit:0"}));
+  const QString saysDone = QString::fromStdString(Steps({"say:done", "exit:0"}));
+  const QString saysOk = QString::fromStdString(Steps({"say:Verify OK", "exit:0"}));
+  const QString hangs = QString::fromStdString(Steps({"forever"}));
+  const QString exits7 = QString::fromStdString(Steps({"exit:7"}));
+#else
+  const QString failing = QString::fromStdString(
+      Sh("echo writing; echo 'Error: Failed to download data!' >&2; echo done successfully"));
+  const QString saysDone = QString::fromStdString(Sh("echo done"));
+  const QString saysOk = QString::fromStdString(Sh("echo 'Verify OK'"));
+  const QString hangs = QString::fromStdString(Sh("exec sleep 1000"));
+  const QString exits7 = QString::fromStdString(Sh("exit 7"));
+#endif
+  const QStringList failText{"BurnerFailText=^Error:"};
+  const QStringList okText{"BurnerOkText=^Verify OK$"};
+  QTest::newRow("fail text") << failing << failText << false << QStringList{matched};
+  QTest::newRow("fail text, hidden") << failing << failText << true << QStringList{matched};
+  QTest::newRow("no ok line") << saysDone << okText << false
+                              << QStringList{
+                                     "The burner's output had no line matching \"^Verify OK$\"."};
+  QTest::newRow("ok line") << saysOk << okText << true << QStringList{"Image serialized OK."};
+  QTest::newRow("time limit") << hangs << QStringList{"BurnerTimeout=1"} << false
+                              << QStringList{"The burner took longer than 1 s and was stopped."};
+  QTest::newRow("retried") << failing << (failText + QStringList{"BurnerRetries=1"}) << true
+                           << QStringList{"2 attempts; " + matched};
+  // The exit code says it all, as it always has: no box of its own.
+  QTest::newRow("exit code, retried")
+      << exits7 << QStringList{"BurnerRetries=1"} << true << QStringList{};
+}
+
+// The window's Serialize 1 with a profile that judges its burns: the reason
+// of a failed burn is told in an error box once the running-burner box has
+// gone, shown or hidden.
+void BurnerRunTest::judgedBurnTellsWhyAfterTheBurnersBox() {
+  QFETCH(QString, burner);
+  QFETCH(QStringList, keys);
+  QFETCH(bool, hidden);
+  QFETCH(QStringList, boxes);
+  const std::string skeleton = FDir->File("board.hex");
+  WriteFileBytes(skeleton, ":0400000001020304F2\r\n:00000001FF\r\n");
+  std::string ini = "[" + skeleton + "]\r\nNextSeqNum=1000\r\nAutoIncSeq=1\r\nOutputFolder=" +
+                    FDir->Path().string() + "\r\nDontBurn=0\r\nHideBurner=" + (hidden ? "1" : "0") +
+                    "\r\nBurnerCmdLine=" + burner.toStdString() + " $image\r\n";
+  for (const QString& key : keys) ini += key.toStdString() + "\r\n";
+  WriteFileBytes(FDir->File("velmorin.ini"), ini + "[Options]\r\nDefaultImg=0\r\n");
+
+  BurnerBoxWatchingOperator op;
+  QueuedFileChooser chooser;
+  std::vector<std::string> errors;
+  const ErrorReporter oldReporter =
+      SetErrorReporter([&](const std::string& message) { errors.push_back(message); });
+  QElapsedTimer clock;
+  clock.start();
+  const BoxShowWatcher watcher(clock);
+  {
+    TFormPrincipal window({FDir->File("velmorin.ini"), &op, &chooser});
+    window.show();
+    QCOMPARE(window.FCbSkelFile->currentText(), QString::fromStdString(skeleton));
+    op.answers.assign(static_cast<std::size_t>(1 + boxes.size()), mrOk);
+    QTest::mouseClick(window.FBtnSerializeOne, Qt::LeftButton);
+    QCOMPARE(window.FEdNextSeqNum->text(), QString("1001"));
+    window.close();
+  }
+  SetErrorReporter(oldReporter);
+  QVERIFY2(errors.empty(), errors.empty() ? "" : errors.front().c_str());
+  QStringList shown;
+  for (const std::string& text : op.Texts()) shown << QString::fromStdString(text);
+  QCOMPARE(shown, QStringList{"Prepare a chip in the burner, please."} + boxes);
+  if (!boxes.isEmpty() && boxes.back() != "Image serialized OK.") {
+    QCOMPARE(op.boxes.back().kind, BoxKind::Error);
+  }
+  QCOMPARE(op.burnerBoxOpen, std::vector<bool>(op.boxes.size(), false));
+  // A burner stopped at its limit had its box up first.
+  if (keys.contains("BurnerTimeout=1")) QVERIFY(watcher.shownAt >= 0);
+}
+
 void BurnerRunTest::contextNamesTheImageAndItsSerial() {
   QFETCH(int, image);
   QFETCH(int, count);
   QFETCH(int, serial);
   QFETCH(QString, text);
   QCOMPARE(TBurnerRunDialog::ContextText(BurnContext{image, count, serial}), text);
+  // A profile that retries says which run this is.
+  QCOMPARE(TBurnerRunDialog::ContextText(BurnContext{image, count, serial, 2, 3}),
+           text + ", attempt 2 of 3");
 }
 
 void BurnerRunTest::placementKeepsTheProgressBarInSight_data() {
