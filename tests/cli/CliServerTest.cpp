@@ -482,6 +482,53 @@ TEST_F(CliServerTest, FourStationsDrawDistinctNumbersWithoutAGap) {
   EXPECT_EQ(Pool(Cli({"pool", "show", "line", "--json"}))["next_serial"], 2000);
 }
 
+// A burn judged by its output, and retried: the server keeps one row per
+// number with the last run's result and the message the record has.
+TEST_F(CliServerTest, JudgedBurnsKeepOneRowPerNumberWithTheirReason) {
+  ASSERT_EQ(Cli({"pool", "create", "judged", "--next", "500"}).exitCode, 0);
+  const Station s = MakeStation("judged", "judged", FCluster->ConnectionString());
+  // Fails the first run of each file with exit 0, works the second.
+  const std::string burner = s.folder + "/burn";
+  test::WriteFileBytes(burner,
+                       "#!/bin/sh\necho \"$1\" >> runs\n"
+                       "[ \"$(grep -c -x \"$1\" runs)\" -eq 1 ] && echo 'Error: no target'\n"
+                       "exit 0\n");
+  fs::permissions(burner, fs::perms::owner_all);
+  const auto set = [&](std::vector<std::string> keys) {
+    keys.insert(keys.begin(), {"--ini", s.ini, "set", s.skeleton});
+    const CliResult changed = test::RunCli({keys, s.folder, ""});
+    ASSERT_EQ(changed.exitCode, 0) << changed.err;
+  };
+  set({"DontBurn=0", "BurnerCmdLine=" + burner + " $image",
+       "BurnerFailText=^Error:", "BurnerRetries=1"});
+  const auto serialize = [&](int count) {
+    return test::RunCli({{"--ini", s.ini, "serialize", s.skeleton, "--count", std::to_string(count),
+                          "--yes", "--json"},
+                         s.folder,
+                         ""});
+  };
+  const CliResult retried = serialize(2);
+  EXPECT_EQ(retried.exitCode, 0) << retried.err;
+  set({"BurnerRetries=0"});
+  const CliResult failed = serialize(2);
+  EXPECT_EQ(failed.exitCode, 3) << failed.err;
+
+  const PgResult rows =
+      Sql("SELECT serial, result, exit_code, message FROM velmorin_serial "
+          "WHERE pool = 'judged' ORDER BY serial");
+  ASSERT_EQ(rows.Rows(), 3);
+  const std::string matched = "The burner's output matched \"^Error:\": Error: no target";
+  const std::vector<std::array<std::string, 4>> expected = {{"500", "ok", "0", "2 attempts"},
+                                                            {"501", "ok", "0", "2 attempts"},
+                                                            {"502", "burner failed", "0", matched}};
+  for (int r = 0; r < rows.Rows(); ++r) {
+    for (int c = 0; c < 4; ++c) {
+      EXPECT_EQ(rows.Text(r, c), expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)])
+          << "row " << r << ", column " << c;
+    }
+  }
+}
+
 // A station that used 400..499 on its own counter (Next SN 500) is pointed
 // at pool board, which stands at 450: it goes on at 500, and its own images
 // and record lines of 450 and 451 stay its only ones.
