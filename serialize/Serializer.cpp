@@ -7,9 +7,8 @@
 
 #include "platform/files/FileExists.h"
 #include "platform/files/PathNames.h"
-#include "serialize/BurnVerdict.h"
+#include "serialize/BurnAttempts.h"
 #include "serialize/BurnerCommand.h"
-#include "serialize/BurnerOutputJudge.h"
 #include "serialize/Messages.h"
 #include "serialize/SeqNumForm.h"
 #include "serialize/SeqNumStamp.h"
@@ -128,35 +127,22 @@ bool Serializer::BurnImage(const ImageSettings& image, const TObjImage& /*target
   request.CommandLine = BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
   request.Show = settings.HideBurner ? WindowShow::Hidden : WindowShow::Normal;
   request.Context = FContext;
-  request.Context.MaxAttempts = judgement.MaxAttempts();
-  if (const auto limit = judgement.TimeLimit()) request.TimeLimit = *limit;
-  BurnVerdict verdict;
-  int attempts = 0;
-  while (true) {
-    // A judge of its own for each run: what one run said tells nothing of
-    // the next.
-    BurnerOutputJudge output(judgement);
-    request.Judge = judgement.ReadsOutput() ? &output : nullptr;
-    request.Context.Attempt = ++attempts;
+  BurnAttempts attempts(judgement);
+  do {
+    attempts.Prepare(request);
     FLastBurn = FBurner->Run(request);
-    // The operator's Abort (or Ctrl-C) ends the retries with the burn.
-    if (FLastBurn.Aborted) break;
-    verdict =
-        JudgeBurn({FLastBurn.Started, FLastBurn.ExitCode, FLastBurn.TimedOut}, output, judgement);
-    if (verdict.Done || attempts >= request.Context.MaxAttempts || StopRequested()) break;
-  }
-  if (FBurnAttempts) FBurnAttempts = attempts;
+  } while (attempts.Weigh(FLastBurn, StopRequested()));
+  FBurnAttempts = attempts.Attempts();
   if (FLastBurn.Started) FBurnExitCode = FLastBurn.ExitCode;
-  if (FLastBurn.Aborted) {
+  FBurnMessage = attempts.Message();
+  if (attempts.Aborted()) {
     FBurnFate = SerialFate::Aborted;
-    FBurnMessage = AttemptsMessage(attempts, {});
     return false;
   }
-  FBurnMessage = AttemptsMessage(attempts, verdict.Message);
-  if (verdict.Done) return true;
+  if (attempts.Done()) return true;
   FBurnFate = SerialFate::BurnerFailed;
   // A reason the exit code alone would not give is told to the operator.
-  if (!verdict.Message.empty()) FBurnReason = FBurnMessage;
+  FBurnReason = attempts.Reason();
   return false;
 }
 
