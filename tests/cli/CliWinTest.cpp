@@ -9,9 +9,12 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "profiles/LinePattern.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/ProcessGoneWin.h"
 
@@ -69,6 +72,62 @@ TEST_F(CliWinTest, KilledCliEndsItsBurnerAndWhatTheBurnerStarted) {
   EXPECT_TRUE(WaitUntil([&] { return ProcessGone(childId); })) << "the burner's child outlived us";
   EndIfRunning(burnerId);
   EndIfRunning(childId);
+}
+
+// The same judgement as on Linux through Windows' pipes and job: the burner's
+// output read from both pipes, shown or hidden, and a burner stopped at its
+// time limit with the child it started.
+TEST_F(CliWinTest, JudgedBurnsFailByTheirOutputAndTheirTimeLimit) {
+  if (!LinePattern::Supported()) GTEST_SKIP() << "this build has no RE2";
+  const std::string burner = VELMORIN_STEP_BURNER;
+  const std::string says = burner + " say:writing \"err:Error: Failed to download data!\" exit:0";
+  const std::string matched =
+      "The burner's output matched \"^Error:\": Error: Failed to download data!";
+  struct Case {
+    const char* name;
+    std::string commandLine;
+    std::vector<std::string> keys;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"fail text", says, {"BurnerFailText=^Error:", "HideBurner=0"}, matched},
+      {"fail text, hidden", says, {"BurnerFailText=^Error:", "HideBurner=1"}, matched},
+      {"no ok line",
+       says,
+       {"BurnerOkText=^Verify OK$", "HideBurner=1"},
+       "The burner's output had no line matching \"^Verify OK$\"."},
+      {"time limit",
+       burner + " pid:" + dir.File("burner.pid") + " childto:" + dir.File("child.pid") + " forever",
+       {"BurnerTimeout=1", "HideBurner=1"},
+       "The burner took longer than 1 s and was stopped."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Cli({"remove", skeleton});
+    std::vector<std::string> add = {"add", skeleton, "DontBurn=0",
+                                    "BurnerCmdLine=" + c.commandLine + " $image"};
+    add.insert(add.end(), c.keys.begin(), c.keys.end());
+    ASSERT_EQ(Cli(add).exitCode, 0);
+    const auto started = std::chrono::steady_clock::now();
+    const test::CliResult burn = Cli({"serialize", skeleton, "--yes", "--json"});
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(burn.exitCode, 3) << burn.err;
+    const nlohmann::json line = nlohmann::json::parse(burn.out);
+    EXPECT_EQ(line["result"], "burner failed");
+    EXPECT_EQ(line["message"], c.message);
+    EXPECT_EQ(line["attempts"], 1);
+    // Shown, the burner's output reaches standard error beside the JSON line.
+    EXPECT_EQ(burn.err.find("writing") != std::string::npos, c.keys.back() == "HideBurner=0")
+        << burn.err;
+    if (c.keys.front() == "BurnerTimeout=1") {
+      EXPECT_LT(took, std::chrono::seconds(6));
+      const std::int64_t burnerId = IdIn("burner.pid"), childId = IdIn("child.pid");
+      EXPECT_TRUE(WaitUntil([&] { return ProcessGone(burnerId); })) << "the burner still runs";
+      EXPECT_TRUE(WaitUntil([&] { return ProcessGone(childId); })) << "its child still runs";
+      EndIfRunning(burnerId);
+      EndIfRunning(childId);
+    }
+  }
 }
 
 }  // namespace
