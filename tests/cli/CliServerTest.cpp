@@ -24,7 +24,7 @@
 #include "platform/ini/IniFileLock.h"
 #include "server/PgConnection.h"
 #include "server/ServerSerialSource.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerPosix.h"
 #include "tests/support/CrashSeed.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TempDir.h"
