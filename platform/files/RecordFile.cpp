@@ -2,6 +2,7 @@
 // writes and hands it to its system's RecordFileHandle.
 #include "platform/files/RecordFile.h"
 
+#include "platform/files/FileErrors.h"
 #include "platform/files/RecordFileHandle.h"
 
 namespace velmorin {
@@ -24,6 +25,15 @@ std::string Block(bool empty, bool torn, std::string_view header, std::string_vi
 }
 
 }  // namespace
+
+RecordFileHandle::~RecordFileHandle() {
+  Release();
+}
+
+void RecordFileHandle::Fail(int err) {
+  Release();
+  RaiseInOutError(err, FFileName);
+}
 
 void AppendRecordLine(const std::string& fileName, std::string_view header, std::string_view line,
                       std::string_view lineEnd) {

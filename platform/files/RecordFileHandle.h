@@ -1,7 +1,7 @@
 // The record file as each system holds it open for one append. The POSIX
 // half (RecordFilePosix.cpp) and the Windows half (RecordFileWin.cpp) define
-// its members; RecordFile.cpp, the part both share, decides what the append
-// writes.
+// what touches the system; RecordFile.cpp, the part both share, decides what
+// the append writes and closes the file on failure.
 #pragma once
 
 #include <cstdint>

@@ -26,20 +26,11 @@ RecordFileHandle::RecordFileHandle(const std::string& fileName) : FFileName(file
   FSize = static_cast<std::uint64_t>(st.st_size);
 }
 
-RecordFileHandle::~RecordFileHandle() {
-  Release();
-}
-
 void RecordFileHandle::Release() noexcept {
   if (FFd >= 0) {
     ::close(FFd);
     FFd = -1;
   }
-}
-
-void RecordFileHandle::Fail(int err) {
-  Release();
-  RaiseInOutError(err, FFileName);
 }
 
 char RecordFileHandle::LastByte() {

@@ -19,20 +19,11 @@ RecordFileHandle::RecordFileHandle(const std::string& fileName) : FFileName(file
   FSize = static_cast<std::uint64_t>(size.QuadPart);
 }
 
-RecordFileHandle::~RecordFileHandle() {
-  Release();
-}
-
 void RecordFileHandle::Release() noexcept {
   if (FHandle != nullptr) {
     ::CloseHandle(static_cast<HANDLE>(FHandle));
     FHandle = nullptr;
   }
-}
-
-void RecordFileHandle::Fail(int err) {
-  Release();
-  RaiseInOutError(err, FFileName);
 }
 
 char RecordFileHandle::LastByte() {
