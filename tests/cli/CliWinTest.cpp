@@ -2,7 +2,6 @@
 // velmorin-cli that dies while its burner runs (ended from the task manager,
 // crashed) takes the burner and what the burner started with it, through the
 // burner's job.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,7 +14,7 @@
 #include <vector>
 
 #include "profiles/LinePattern.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerWin.h"
 #include "tests/support/ProcessGoneWin.h"
 
 namespace velmorin {
@@ -132,4 +131,3 @@ TEST_F(CliWinTest, JudgedBurnsFailByTheirOutputAndTheirTimeLimit) {
 
 }  // namespace
 }  // namespace velmorin
-#endif
