@@ -112,7 +112,6 @@ void ToNullDevice(int fd) {
   // An owner that dies without a word (SIGKILL, a crash) leaves no burner behind.
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
 #endif
-  bool stop = ::getppid() != owner;  // it died before the line above
 
   const int news = ::fcntl(newsFd, F_DUPFD, kNewsFd + 8);
   if (news < 0) ::_exit(0);
@@ -123,6 +122,9 @@ void ToNullDevice(int fd) {
   ::dup2(news, kNewsFd);
   ::fcntl(kNewsFd, F_SETFD, FD_CLOEXEC);
   CloseDescriptorsFrom(kNewsFd + 1);
+  // An owner that has gone already (before the death signal was asked for,
+  // even) has no chip to burn.
+  if (::getppid() != owner) ::_exit(0);
 
   WatchedProcess burner;
   const bool started =
@@ -137,6 +139,7 @@ void ToNullDevice(int fd) {
   told.Value = started ? burner.Id() : -1;
   Tell(told);
   if (!started) ::_exit(0);
+  bool stop = false;
   while (true) {
     if (stop) {
       ProcessTreeStopper(burner).Run();
