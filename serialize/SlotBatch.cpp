@@ -175,8 +175,11 @@ void SlotBatch::Advance(Slot& slot, bool aborting) {
   // Everything the burner wrote is in the pipe by now; what a child it left
   // running writes later is no longer this image's.
   ReadOutput(slot);
-  const std::uint32_t result = slot.Process->Result();
-  EndImage(slot, result == 0 ? SerialFate::Ok : SerialFate::BurnerFailed, result);
+  BurnEnded(slot, slot.Process->Result());
+}
+
+void SlotBatch::BurnEnded(Slot& slot, std::uint32_t exitCode) {
+  EndImage(slot, exitCode == 0 ? SerialFate::Ok : SerialFate::BurnerFailed, exitCode);
 }
 
 void SlotBatch::ReadOutput(Slot& slot) {

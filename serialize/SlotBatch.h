@@ -96,6 +96,9 @@ class SlotBatch {
   // One look at a burning slot: its output, its end, a stop.
   void Advance(Slot& slot, bool aborting);
   void ReadOutput(Slot& slot);
+  // The one place where a burn that ran to its end (not stopped) is judged:
+  // the image ends done or failed, and a failed one stops its slot.
+  void BurnEnded(Slot& slot, std::uint32_t exitCode);
   void EndImage(Slot& slot, SerialFate fate, std::optional<std::uint32_t> exitCode);
   void Show(const Slot& slot);
   bool AnyBusy() const;
