@@ -2,12 +2,9 @@
 // when each burn starts and ends, in which slot, on which image. POSIX only
 // (shell scripts, signals, setsid).
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -18,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerPosix.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -26,8 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CliResult;
-
-#ifndef _WIN32
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {
   std::vector<nlohmann::json> lines;
@@ -233,15 +228,6 @@ TEST_F(CliSlotsTest, RefusalsTakeNothing) {
   EXPECT_FALSE(fs::exists(dir.File("board_1000.hex")));
   EXPECT_FALSE(fs::exists(dir.File("burns.log")));
 }
-
-#else
-
-TEST(CliSlotsTest, PosixOnly) {
-  GTEST_SKIP() << "shell-script burners, signals and setsid are POSIX tools; CliWinTest runs "
-                  "slots with the step burner";
-}
-
-#endif
 
 }  // namespace
 }  // namespace velmorin
