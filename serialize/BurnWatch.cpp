@@ -7,8 +7,9 @@
 
 namespace velmorin {
 
-BurnWatch::BurnWatch(const BurnRequest& request, ChildOutput shown, Forward forward)
-    : FRequest(request), FShown(shown), FForward(std::move(forward)) {}
+BurnWatch::BurnWatch(const BurnRequest& request, ChildOutput shown, Forward forward,
+                     TreeKeeper keeper)
+    : FRequest(request), FShown(shown), FForward(std::move(forward)), FProcess(keeper) {}
 
 bool BurnWatch::Start() {
   if (FProcess.Started() || FFinished) return false;

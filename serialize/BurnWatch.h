@@ -51,8 +51,11 @@ class BurnWatch {
   // may go on writing.
   static constexpr std::size_t kMaxDrain = 4 * 1024 * 1024;
 
-  // The request's judge, when it has one, must outlive the watch.
-  BurnWatch(const BurnRequest& request, ChildOutput shown, Forward forward = {});
+  // The request's judge, when it has one, must outlive the watch. `keeper`
+  // gathers what the burner detaches: this program for one burner at a time,
+  // a reaper of its own for each of several at once.
+  BurnWatch(const BurnRequest& request, ChildOutput shown, Forward forward = {},
+            TreeKeeper keeper = TreeKeeper::ThisProgram);
   BurnWatch(const BurnWatch&) = delete;
   BurnWatch& operator=(const BurnWatch&) = delete;
 
@@ -86,6 +89,9 @@ class BurnWatch {
   // When the time limit runs out; nothing without one, or before Start.
   std::optional<Clock::time_point> Deadline() const { return FDeadline; }
   ProcessId BurnerId() const { return FProcess.Id(); }
+  // The burner's process, for a loop that waits on several
+  // (WatchedProcess::WaitForAny).
+  const WatchedProcess& Process() const { return FProcess; }
 
   // What became of the burn; meaningful once Finished.
   BurnOutcome Outcome() const;

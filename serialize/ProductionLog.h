@@ -30,6 +30,9 @@ struct ProductionEntry {
   // (BurnerJudgement); empty for one that does not. The record's line has no
   // column for it: its message says it.
   std::optional<int> Attempts;
+  // The burner slot of a run with several at once (serialize --slots), 1 to
+  // 64; 0 otherwise. The record has no column for it: its Station does.
+  int Slot = 0;
 };
 
 // A record that cannot be written; production must not go on without it.
