@@ -170,6 +170,47 @@ TEST_F(CliSlotsTest, AFailingSlotStopsAloneAndTheOthersFinishTheCount) {
   EXPECT_NE(batch.err.find("[2] no target\n"), std::string::npos) << batch.err;
 }
 
+// Each slot's burn is judged as any burn is: an error line with exit 0, or
+// the time limit (which stops that slot's burner and its detached child
+// alone), fails that slot's image and stops that slot; the other finishes
+// the count.
+TEST_F(CliSlotsTest, AJudgedSlotFailsAloneByItsOutputOrItsTimeLimit) {
+  AddProfile(
+      "sleep 0.1\n[ \"$2\" = 2 ] || exit 0\n"
+      "[ -f hang ] && { setsid sleep 300 & echo $! > child.pid; sleep 300; }\n"
+      "echo 'Error: no target' >&2\nexit 0\n");
+  for (const bool hang : {false, true}) {
+    SCOPED_TRACE(hang ? "time limit" : "fail text");
+    if (hang) test::WriteFileBytes(dir.File("hang"), "");
+    ASSERT_EQ(Cli({"set", skeleton, "BurnerFailText=^Error:", "BurnerTimeout=1"}).exitCode, 0);
+    const CliResult batch =
+        Cli({"serialize", skeleton, "--count", "6", "--slots", "2", "--yes", "--json"});
+    EXPECT_EQ(batch.exitCode, 3) << batch.err;
+    const auto lines = JsonLines(batch.out);
+    ASSERT_EQ(lines.size(), 6u) << batch.out;
+    int failed = 0;
+    for (const auto& line : lines) {
+      EXPECT_EQ(line["attempts"], 1) << line;
+      if (line["slot"] != 2) {
+        EXPECT_EQ(line["result"], "ok") << line;
+        continue;
+      }
+      ++failed;
+      EXPECT_EQ(line["result"], "burner failed");
+      EXPECT_EQ(line["message"], hang
+                                     ? "The burner took longer than 1 s and was stopped."
+                                     : "The burner's output matched \"^Error:\": Error: no target");
+    }
+    EXPECT_EQ(failed, 1);
+    if (hang) {
+      const int child = std::stoi(test::ReadFileBytes(dir.File("child.pid")));
+      EXPECT_NE(::kill(child, 0), 0) << "the slot's detached child still runs";
+    } else {
+      EXPECT_NE(batch.err.find("[2] Error: no target\n"), std::string::npos) << batch.err;
+    }
+  }
+}
+
 // Ctrl-C with three hanging burners, each with a child in a session of its
 // own: every burner and child is gone, each number under way is aborted,
 // and the command ends with 130.
