@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "ChecksumCommand.h"
 #include "ChecksumKind.h"
@@ -45,17 +46,15 @@ TEST(ChecksumCommand, ListsTheCatalogue) {
   request.Json = true;
   const nlohmann::json list = nlohmann::json::parse(RunChecksum(request).out);
   ASSERT_EQ(list.size(), ChecksumCatalogue().size());
-  EXPECT_EQ(list[0]["name"], "crc32");
-  EXPECT_EQ(list[0]["width"], 4);
-  EXPECT_EQ(list[0]["polynomial"], "0x04C11DB7");
-  EXPECT_EQ(list[0]["check"], "0xCBF43926");
-  EXPECT_EQ(list[0]["reflect_in"], true);
+  const auto crc32 = list[0];
+  EXPECT_EQ(std::make_tuple(crc32["name"], crc32["width"], crc32["polynomial"], crc32["check"],
+                            crc32["reflect_in"]),
+            std::make_tuple("crc32", 4, "0x04C11DB7", "0xCBF43926", true));
   EXPECT_EQ(list[3]["name"], "crc32-stm32");
   EXPECT_TRUE(list[3]["check"].is_null());
   EXPECT_EQ(list[3]["little_endian_words"], true);
-  EXPECT_EQ(list[9]["name"], "crc8");
-  EXPECT_EQ(list[9]["polynomial"], "0x07");
-  EXPECT_EQ(list[9]["check"], "0xF4");
+  EXPECT_EQ(std::make_tuple(list[9]["name"], list[9]["polynomial"], list[9]["check"]),
+            std::make_tuple("crc8", "0x07", "0xF4"));
   EXPECT_FALSE(list[10].contains("polynomial"));  // sum8
 }
 

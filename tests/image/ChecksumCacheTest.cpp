@@ -3,6 +3,8 @@
 // the skeleton changes between images, in its bytes or in its holes.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ChecksumCache.h"
 #include "ChecksumTestSupport.h"
 #include "ImageChecksum.h"
@@ -13,12 +15,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A skeleton of 64 KiB at 0x08000000 with a hole in it.
+// A skeleton of 64 KiB at 0x08000000 with a hole in it; made once a seed.
 TIntelImage Skeleton(unsigned seed = 1) {
-  TIntelImage image;
-  image.Segments.push_back({0x08000000, test::RandomBytes(0x8000, seed)});
-  image.Segments.push_back({0x08009000, test::RandomBytes(0x7000, seed + 1)});
-  return image;
+  static std::map<unsigned, TIntelImage> made;
+  auto [it, added] = made.try_emplace(seed);
+  if (added) {
+    it->second.Segments.push_back({0x08000000, test::RandomBytes(0x8000, seed)});
+    it->second.Segments.push_back({0x08009000, test::RandomBytes(0x7000, seed + 1)});
+  }
+  return it->second;
 }
 
 constexpr std::uint32_t kFrom = 0x08000000;

@@ -3,7 +3,9 @@
 // bytes against the same bytes fed one by one.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "ChecksumAccumulator.h"
 #include "ChecksumKind.h"
@@ -22,62 +24,50 @@ std::uint32_t Accumulate(ChecksumKind kind, const Bytes& bytes) {
 
 const Bytes kCheckInput = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
 
-// The catalogue as the CRC RevEng catalogue's check values give it: the
-// value over "123456789", and the result width.
-struct CatalogueCase {
-  const char* name;
-  std::uint32_t width;
-  std::uint32_t check;
-};
-const CatalogueCase kCatalogue[] = {
-    {"crc32", 4, 0xCBF43926},         {"crc32c", 4, 0xE3069283},   {"crc32-mpeg2", 4, 0x0376E6E7},
-    {"crc16-ccitt-false", 2, 0x29B1}, {"crc16-xmodem", 2, 0x31C3}, {"crc16-kermit", 2, 0x2189},
-    {"crc16-arc", 2, 0xBB3D},         {"crc16-modbus", 2, 0x4B37}, {"crc8", 1, 0xF4},
-};
-
-TEST(ChecksumCatalogue, EachCrcGivesItsCheckValue) {
-  for (const CatalogueCase& c : kCatalogue) {
-    const std::optional<ChecksumKind> kind = FindChecksumKind(c.name);
-    ASSERT_TRUE(kind) << c.name;
-    const ChecksumKindInfo& info = ChecksumKindInfoOf(*kind);
-    EXPECT_EQ(info.Width, c.width) << c.name;
-    ASSERT_TRUE(info.Crc && info.Crc->Check) << c.name;
-    EXPECT_EQ(*info.Crc->Check, c.check) << c.name;
-    EXPECT_EQ(Accumulate(*kind, kCheckInput), c.check) << c.name;
-    // The bit-by-bit definition from the listed parameters agrees too.
-    EXPECT_EQ(test::BitwiseCrc(*info.Crc, kCheckInput), c.check) << c.name;
-  }
-}
-
-TEST(ChecksumCatalogue, SumsAndStm32OverTheCheckInput) {
-  // "123456789" sums to 477 (0x1DD); its XOR is 0x31.
-  const std::pair<const char*, std::uint32_t> cases[] = {
-      {"sum8", 0xDD},     {"sum16", 0x01DD},     {"sum32", 0x000001DD},
-      {"sum8-neg", 0x23}, {"sum16-neg", 0xFE23}, {"xor8", 0x31},
+// Each kind's value over "123456789": for the CRCs the CRC RevEng catalogue's
+// check values; "123456789" sums to 477 (0x1DD) and XORs to 0x31.
+TEST(ChecksumCatalogue, EachKindOverTheCheckInput) {
+  const std::tuple<const char*, std::uint32_t, std::uint32_t> cases[] = {
+      {"crc32", 4, 0xCBF43926},
+      {"crc32c", 4, 0xE3069283},
+      {"crc32-mpeg2", 4, 0x0376E6E7},
+      {"crc16-ccitt-false", 2, 0x29B1},
+      {"crc16-xmodem", 2, 0x31C3},
+      {"crc16-kermit", 2, 0x2189},
+      {"crc16-arc", 2, 0xBB3D},
+      {"crc16-modbus", 2, 0x4B37},
+      {"crc8", 1, 0xF4},
+      {"sum8", 1, 0xDD},
+      {"sum16", 2, 0x01DD},
+      {"sum32", 4, 0x000001DD},
+      {"sum8-neg", 1, 0x23},
+      {"sum16-neg", 2, 0xFE23},
+      {"xor8", 1, 0x31},
   };
-  for (const auto& [name, expected] : cases) {
-    EXPECT_EQ(Accumulate(*FindChecksumKind(name), kCheckInput), expected) << name;
+  for (const auto& [name, width, check] : cases) {
+    const std::optional<ChecksumKind> kind = FindChecksumKind(name);
+    ASSERT_TRUE(kind) << name;
+    const ChecksumKindInfo& info = ChecksumKindInfoOf(*kind);
+    EXPECT_EQ(info.Width, width) << name;
+    EXPECT_EQ(Accumulate(*kind, kCheckInput), check) << name;
+    if (!info.Crc) continue;
+    EXPECT_EQ(info.Crc->Check, check) << name;
+    // The bit-by-bit definition from the listed parameters agrees too.
+    EXPECT_EQ(test::BitwiseCrc(*info.Crc, kCheckInput), check) << name;
   }
   // The STM32 unit over the words "1234" "5678": CRC-32/MPEG-2 of "43218765".
-  const Bytes words = {'1', '2', '3', '4', '5', '6', '7', '8'};
-  const Bytes reversed = {'4', '3', '2', '1', '8', '7', '6', '5'};
-  EXPECT_EQ(Accumulate(ChecksumKind::Crc32Stm32, words),
-            Accumulate(ChecksumKind::Crc32Mpeg2, reversed));
-  EXPECT_EQ(ChecksumWidth(ChecksumKind::Crc32Stm32), 4u);
+  EXPECT_EQ(Accumulate(ChecksumKind::Crc32Stm32, {'1', '2', '3', '4', '5', '6', '7', '8'}),
+            Accumulate(ChecksumKind::Crc32Mpeg2, {'4', '3', '2', '1', '8', '7', '6', '5'}));
 }
 
 TEST(ChecksumCatalogue, NamesMatchInAnyLetterCase) {
   EXPECT_EQ(FindChecksumKind("CRC32-STM32"), ChecksumKind::Crc32Stm32);
   EXPECT_EQ(FindChecksumKind("Sum16-Neg"), ChecksumKind::Sum16Neg);
-  EXPECT_EQ(FindChecksumKind("crc32"), ChecksumKind::Crc32);
-  for (const char* unknown : {"crc33", "crc32 ", "", "sum", "crc16"}) {
+  for (const char* unknown : {"crc33", "crc32 ", "", "crc16"}) {
     EXPECT_FALSE(FindChecksumKind(unknown)) << unknown;
   }
-  // Every kind is found by its own name, and the list names all of them.
-  const std::string names = ChecksumKindNames();
   for (const ChecksumKindInfo& info : ChecksumCatalogue()) {
     EXPECT_EQ(FindChecksumKind(info.Name), info.Kind);
-    EXPECT_NE(names.find(info.Name), std::string::npos) << info.Name;
   }
   EXPECT_EQ(ChecksumCatalogue().size(), 16u);
 }
@@ -108,18 +98,15 @@ TEST(ChecksumAccumulator, PiecesAndRunsAgreeWithTheDefinition) {
         flat.push_back(data[0]);
       }
       EXPECT_EQ(accumulator.Length(), flat.size());
+      if (info.LittleEndianWords) {  // an unfinished word has no value
+        ChecksumAccumulator unfinished = accumulator;
+        unfinished.UpdateRun(fill, 3);
+        EXPECT_THROW(unfinished.Value(), std::logic_error);
+      }
       EXPECT_EQ(accumulator.Value(), test::ReferenceChecksum(info.Kind, flat))
           << info.Name << " fill " << int{fill};
     }
   }
-}
-
-TEST(ChecksumAccumulator, WordKindRefusesAnUnfinishedWord) {
-  ChecksumAccumulator accumulator(ChecksumKind::Crc32Stm32);
-  accumulator.UpdateRun(0xFF, 6);
-  EXPECT_THROW(accumulator.Value(), std::logic_error);
-  accumulator.UpdateRun(0xFF, 2);
-  EXPECT_EQ(accumulator.Value(), test::ReferenceChecksum(ChecksumKind::Crc32Stm32, Bytes(8, 0xFF)));
 }
 
 // A few changed bytes adjust the old value to the new one, wherever they lie.

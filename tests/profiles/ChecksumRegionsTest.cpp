@@ -34,14 +34,10 @@ class ChecksumRegionsTest : public testing::Test {
   std::string FPath = FDir.File("velmorin.ini");
 };
 
-TEST_F(ChecksumRegionsTest, AProfileWithoutTheKeysHasNoRegionAndWritesNone) {
-  const ChecksumRegions regions = DecodeChecksumRegions(Ini(""), kSection);
-  EXPECT_EQ(regions, ChecksumRegions{});
-  EXPECT_TRUE(regions.InForce().empty());
-  EXPECT_TRUE(EncodeChecksumRegions(regions).empty());
-}
-
 TEST_F(ChecksumRegionsTest, KeysReadBackAsTheyWereWritten) {
+  // Without the keys: no region, and nothing to write.
+  EXPECT_EQ(DecodeChecksumRegions(Ini(""), kSection), ChecksumRegions{});
+  EXPECT_TRUE(EncodeChecksumRegions(ChecksumRegions{}).empty());
   // The stored spelling, as Encode writes it: storing it again changes no byte.
   const std::string lines =
       "ChecksumKind1=crc32\r\nChecksumFrom1=0x08000000\r\nChecksumTo1=0x0801FFFB\r\n"
@@ -89,31 +85,23 @@ TEST_F(ChecksumRegionsTest, NumbersAndNamesAsSetTakesThem) {
 }
 
 TEST_F(ChecksumRegionsTest, ValuesAKeyCannotHold) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"ChecksumKind1=crc33",
-       "Value \"crc33\" for ChecksumKind1 in the profile of /fw/board.hex is no checksum kind; "
-       "the kinds are crc32, crc32c, crc32-mpeg2, crc32-stm32, crc16-ccitt-false, crc16-xmodem, "
-       "crc16-kermit, crc16-arc, crc16-modbus, crc8, sum8, sum16, sum32, sum8-neg, sum16-neg, "
-       "xor8"},
-      {"ChecksumByteOrder2=big",
-       "Value \"big\" for ChecksumByteOrder2 in the profile of /fw/board.hex is neither lsb nor "
-       "msb"},
-      {"ChecksumFill3=0x100",
-       "Value \"0x100\" for ChecksumFill3 in the profile of /fw/board.hex is no byte value from 0 "
-       "to 0xFF"},
-      {"ChecksumFill3=-1",
-       "Value \"-1\" for ChecksumFill3 in the profile of /fw/board.hex is no byte value from 0 to "
-       "0xFF"},
-      {"ChecksumFrom4=0x100000000",
-       "Value \"0x100000000\" for ChecksumFrom4 in the profile of /fw/board.hex is no 32-bit "
-       "address"},
-      {"ChecksumAt1=-4",
-       "Value \"-4\" for ChecksumAt1 in the profile of /fw/board.hex is no 32-bit address"},
-      {"ChecksumTo1=",
-       "Value \"\" for ChecksumTo1 in the profile of /fw/board.hex is no 32-bit address"},
+  // Key, value, and why, after "Value "<value>" for <key> in the profile of ...".
+  const char* const cases[][3] = {
+      {"ChecksumKind1", "crc33",
+       "is no checksum kind; the kinds are crc32, crc32c, crc32-mpeg2, crc32-stm32, "
+       "crc16-ccitt-false, crc16-xmodem, crc16-kermit, crc16-arc, crc16-modbus, crc8, sum8, "
+       "sum16, sum32, sum8-neg, sum16-neg, xor8"},
+      {"ChecksumByteOrder2", "big", "is neither lsb nor msb"},
+      {"ChecksumFill3", "0x100", "is no byte value from 0 to 0xFF"},
+      {"ChecksumFill3", "-1", "is no byte value from 0 to 0xFF"},
+      {"ChecksumFrom4", "0x100000000", "is no 32-bit address"},
+      {"ChecksumAt1", "-4", "is no 32-bit address"},
+      {"ChecksumTo1", "", "is no 32-bit address"},
   };
-  for (const auto& [line, message] : cases) {
-    EXPECT_EQ(DecodeRefusal(std::string(line) + "\r\n"), message) << line;
+  for (const auto& [key, value, why] : cases) {
+    EXPECT_EQ(DecodeRefusal(std::string(key) + "=" + value + "\r\n"),
+              "Value \"" + std::string(value) + "\" for " + key + " in the profile of " + kSection +
+                  " " + why);
   }
 }
 
