@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "ChecksumStamping.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "serialize/ChecksumStamping.h"
 
 using namespace velmorin;
 namespace fs = std::filesystem;

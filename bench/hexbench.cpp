@@ -19,9 +19,9 @@
 #include <optional>
 #include <string>
 
-#include "ChecksumKind.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
+#include "image/ChecksumKind.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "AnswerOperator.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "ProfileStore.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileStore.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/Messages.h"
 
 namespace {
 
@@ -97,10 +97,9 @@ int main(int argc, char** argv) {
       std::ofstream(ini, std::ios::binary) << text;
     }
     const auto bytes = fs::file_size(ini);
-
-    MemoryProfileView view;
     // No to "modified, save?": the timed loads write nothing.
     AnswerOperator op(mrNo);
+    WorkingProfile profile;
     const IniFile file(ini);
     const double parse = Time(rounds, [&] { (void)file.ReadString("Options", "DefaultImg", ""); });
 
@@ -108,7 +107,7 @@ int main(int argc, char** argv) {
     {
       std::vector<double> times;
       for (int i = 0; i < rounds; ++i) {
-        ProfileStore store(ini, view, op);
+        ProfileStore store(ini, profile, [&op] { return message::AskToSaveChanges(op); });
         const auto start = std::chrono::steady_clock::now();
         store.Open();
         const std::chrono::duration<double, std::milli> elapsed =
@@ -119,20 +118,20 @@ int main(int argc, char** argv) {
       open = Median(times);
     }
 
-    ProfileStore store(ini, view, op);
+    ProfileStore store(ini, profile, [&op] { return message::AskToSaveChanges(op); });
     store.Open();
-    if (view.index != 1 || view.settings.NextSeqNum != 100001) {
+    if (profile.SelectedIndex() != 1 || profile.EditableSettings().NextSeqNum != 100001) {
       std::fprintf(stderr, "inibench: the start-up did not load entry 1\n");
       return 1;
     }
     // Switching between two unchanged profiles: the comparison, then the load.
     int next = deep;
     const double load = Time(rounds, [&] {
-      view.text = SectionName(next);
+      profile.EditSkeletonText(SectionName(next));
       store.LoadProfile();
       next = next == deep ? deep + 1 : deep;
     });
-    if (view.settings.NextSeqNum != 100000 + (next == deep ? deep + 1 : deep)) {
+    if (profile.EditableSettings().NextSeqNum != 100000 + (next == deep ? deep + 1 : deep)) {
       std::fprintf(stderr, "inibench: LoadProfile did not load the deep profile\n");
       return 1;
     }
@@ -143,7 +142,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     const double storeTime = Time(rounds, [&] {
-      view.settings.NextSeqNum += 1;
+      profile.EditableSettings().NextSeqNum += 1;
       store.StoreProfile();
     });
 

@@ -11,11 +11,10 @@
 #include <exception>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "Session.h"
+#include "base/ParseInteger.h"
+#include "platform/ini/IniFile.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/Session.h"
 
 using namespace velmorin;
 
@@ -28,21 +27,21 @@ int main(int argc, char** argv) {
     // With RECORD, the production record is switched on as an operator would.
     if (argc == 6) IniFile(argv[3]).WriteString("Options", "ProductionLog", argv[5]);
     const std::int32_t count = ParseInteger(argv[4]);
-    MemoryProfileView view;
     AnswerOperator op;
     // Opened as the window opens it, so the batch holds the INI file's lock.
-    Session session(argv[3], view, op);
+    Session session(velmorin::IniLocation{argv[3], false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
     session.Open();
-    view.text = argv[1];
-    view.settings.NextSeqNum = 1;
-    view.settings.AutoIncSeq = true;
-    view.settings.SeqNumSize = 2;
-    view.settings.SeqNumOfs = {0x100, 0, 0, 0};
-    view.settings.SetSeqNumOfs = {true, false, false, false};
-    view.settings.ByteOrder = 0;
-    view.settings.DontBurn = true;
-    view.settings.DontSave = false;
-    view.settings.OutputFolder = argv[2];
+    profile.EditSkeletonText(argv[1]);
+    profile.EditableSettings().NextSeqNum = 1;
+    profile.EditableSettings().AutoIncSeq = true;
+    profile.EditableSettings().SeqNumSize = 2;
+    profile.EditableSettings().SeqNumOfs = {0x100, 0, 0, 0};
+    profile.EditableSettings().SetSeqNumOfs = {true, false, false, false};
+    profile.EditableSettings().ByteOrder = SerialByteOrder::MsbFirst;
+    profile.EditableSettings().DontBurn = true;
+    profile.EditableSettings().DontSave = false;
+    profile.EditableSettings().OutputFolder = argv[2];
 
     const auto start = std::chrono::steady_clock::now();
     const BatchOutcome outcome = session.SerializeBatch(count);

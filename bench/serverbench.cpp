@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "IniFile.h"
-#include "PgCluster.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/PgCluster.h"
 
 namespace fs = std::filesystem;
 using velmorin::test::PgCluster;
@@ -111,8 +111,8 @@ double Batch(const fs::path& work, const std::string& name, int stations, int co
 
   std::vector<pid_t> pids;
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < stations; ++i) {
-    const int share = count / stations + (i < count % stations ? 1 : 0);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const int share = count / stations + (static_cast<int>(i) < count % stations ? 1 : 0);
     pids.push_back(Spawn({gCli, "--ini", all[i].ini, "serialize", gSkeleton, "--count",
                           std::to_string(share), "--yes"},
                          all[i].folder + "/batch.log"));
@@ -125,7 +125,7 @@ double Batch(const fs::path& work, const std::string& name, int stations, int co
   static const std::regex image(R"(.*_(\d+)\.hex)");
   std::set<long long> serials;
   std::size_t files = 0;
-  for (int i = 0; i < stations; ++i) {
+  for (std::size_t i = 0; i < all.size(); ++i) {
     if (codes[i] != 0) {
       throw std::runtime_error(name + " station " + std::to_string(i) + " ended with " +
                                std::to_string(codes[i]) + ":\n" +

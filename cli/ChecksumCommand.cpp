@@ -1,17 +1,17 @@
-#include "ChecksumCommand.h"
+#include "cli/ChecksumCommand.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "ChecksumKind.h"
-#include "ChecksumRegions.h"
-#include "ExitCode.h"
-#include "FileExists.h"
-#include "ImageChecksum.h"
-#include "JsonText.h"
-#include "ObjImage.h"
-#include "UsageError.h"
+#include "cli/ExitCode.h"
+#include "cli/JsonText.h"
+#include "cli/UsageError.h"
+#include "image/ChecksumKind.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "platform/files/FileExists.h"
+#include "profiles/ChecksumRegions.h"
 
 namespace velmorin::cli {
 

@@ -1,15 +1,15 @@
-#include "ErrorExit.h"
+#include "cli/ErrorExit.h"
 
 #include <cstdio>
 #include <new>
 #include <string>
 
-#include "Exceptions.h"
-#include "ExitCode.h"
-#include "MessageText.h"
-#include "ProfileKeys.h"
-#include "SerialSource.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "cli/ExitCode.h"
+#include "cli/UsageError.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/SerialSource.h"
+#include "serialize/ErrorBoxText.h"
 
 namespace velmorin::cli {
 
@@ -32,11 +32,6 @@ int RunReportingErrors(const std::function<int()>& command) {
   } catch (const EIniFileInUse& e) {
     PrintError(ErrorBoxText(e.Message()));
     return kExitInUse;
-  } catch (const ESerialServerError& e) {
-    // Scripts at the line look for this beginning, whoever raised it.
-    const std::string prefix = "Unable to reach the serial server: ";
-    const std::string& message = e.Message();
-    PrintError(ErrorBoxText(message.rfind(prefix, 0) == 0 ? message : prefix + message));
   } catch (const EAbort&) {
     // The window drops a silent stop without a box; here it still is no success.
     return kExitError;

@@ -1,15 +1,17 @@
-#include "PoolCommands.h"
+#include "cli/PoolCommands.h"
 
+#include <climits>
 #include <nlohmann/json.hpp>
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "JsonText.h"
-#include "ProfileKeys.h"
-#include "UsageError.h"
+#include "base/Exceptions.h"
+#include "cli/EscapedText.h"
+#include "cli/JsonText.h"
+#include "cli/StandardOutput.h"
+#include "cli/UsageError.h"
+#include "profiles/SerialSource.h"
 
 #if VELMORIN_SERIAL_SERVER
-#include "SerialPools.h"
+#include "server/SerialPools.h"
 #endif
 
 namespace velmorin::cli {
@@ -17,16 +19,6 @@ namespace velmorin::cli {
 namespace {
 
 #if VELMORIN_SERIAL_SERVER
-
-// A pool's name is what a profile's SerialPool key or its skeleton's stem
-// gives: one line of an INI file, never empty.
-void RequirePoolName(const std::string& name) {
-  if (name.empty()) throw EUsageError("The pool name is empty");
-  if (name.find_first_of("\r\n") != std::string::npos) {
-    throw EUsageError("The pool name \"" + name +
-                      "\" holds a line break, which no profile could name");
-  }
-}
 
 nlohmann::ordered_json PoolJson(const SerialPoolState& pool) {
   nlohmann::ordered_json j;
@@ -56,30 +48,21 @@ nlohmann::ordered_json PoolJson(const SerialPoolState& pool) {
 PoolCommands::PoolCommands(IniLocation location, bool json, std::FILE* out)
     : FLocation(std::move(location)), FJson(json), FOut(out) {}
 
-std::string PoolCommands::SerialServerOf(const std::string& iniPath) {
-  const IniFile file(iniPath);
-  const std::string connection = file.ReadString(kOptionsSection, kSerialServerKey, "");
-  if (connection.empty()) {
-    throw Exception("No serial server is set in " + file.FileName() + ": its section [" +
-                    kOptionsSection + "] has no " + kSerialServerKey +
-                    "=<libpq connection string>");
-  }
-  return connection;
-}
-
 std::string PoolCommands::Connection() const {
-  return SerialServerOf(FLocation.Path);
+  return NamedSerialServer(FLocation.Path);
 }
 
 void PoolCommands::Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), FOut);
-  std::fflush(FOut);
+  WriteOutput(FOut, text);
 }
 
 #if VELMORIN_SERIAL_SERVER
 
-int PoolCommands::InitServer() {
-  SerialPools(Connection()).InitSchema();
+int PoolCommands::InitServer(const std::optional<std::string>& stationRole) {
+  if (stationRole && stationRole->empty()) throw EUsageError("The role name is empty");
+  SerialPools pools(Connection());
+  pools.InitSchema();
+  if (stationRole) pools.GrantStation(*stationRole);
   return 0;
 }
 
@@ -91,10 +74,11 @@ int PoolCommands::List() {
     Print(JsonText(list, 2) + "\n");
     return 0;
   }
-  // One pool a line: name, next and last ("-" for none), tab-separated.
+  // One pool a line: name, next and last ("-" for none), tab-separated; a
+  // tab or a control character in a name is shown escaped.
   std::string text;
   for (const SerialPoolState& pool : pools) {
-    text += pool.Name + "\t" + std::to_string(pool.Next) + "\t" +
+    text += EscapedText(pool.Name) + "\t" + std::to_string(pool.Next) + "\t" +
             (pool.Last ? std::to_string(*pool.Last) : "-") + "\n";
   }
   Print(text);
@@ -111,7 +95,8 @@ int PoolCommands::Show(const std::string& name) {
     return 0;
   }
   // The schema's own names, as a quality system querying it sees them.
-  std::string text = "name=" + pool->Name + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
+  std::string text =
+      "name=" + EscapedText(pool->Name) + "\nnext_serial=" + std::to_string(pool->Next) + "\n";
   if (pool->Last) text += "last_serial=" + std::to_string(*pool->Last) + "\n";
   text += "created_at=" + pool->CreatedAt + "\n";
   Print(text);
@@ -135,7 +120,7 @@ int PoolCommands::Set(const std::string& name, std::optional<std::int64_t> next,
 
 #else
 
-int PoolCommands::InitServer() {
+int PoolCommands::InitServer(const std::optional<std::string>&) {
   NoServerSupport();
 }
 
@@ -157,5 +142,65 @@ int PoolCommands::Set(const std::string&, std::optional<std::int64_t>,
 }
 
 #endif
+
+void ServerCommand::Declare(CLI::App& app) {
+  // The serial server that several stations share, named by
+  // "[Options] SerialServer" of the INI file.
+  FCommand = app.add_subcommand(
+      "server", "Set up the serial server named by [Options] SerialServer of the INI file");
+  FCommand->require_subcommand(1);
+  FCommand->fallthrough();
+  FInit = FCommand->add_subcommand(
+      "init", "Create the tables of the serial pools; run by the schema's owner, again harmless");
+  FInit
+      ->add_option("--grant-station", FStationRole,
+                   "Give this existing role exactly the rights a station needs, and no other")
+      ->type_name("ROLE");
+}
+
+int ServerCommand::Run(const CommandContext& context) {
+  return PoolCommands(context.Location(), false, context.Out).InitServer(FStationRole);
+}
+
+void PoolCommand::Declare(CLI::App& app) {
+  // A pool's numbers: a value outside is a usage error, and the help shows
+  // the range.
+  const CLI::Range kSerialRange(std::int64_t{0}, std::int64_t{INT32_MAX});
+  FCommand = app.add_subcommand(
+      "pool", "Read and change the serial server's pools, which profiles draw numbers from");
+  FCommand->require_subcommand(1);
+  FCommand->fallthrough();
+  FList = FCommand->add_subcommand("list", "List the pools: name, next and last number");
+  FList->add_flag("--json", FJson, "Print JSON");
+  FShow = FCommand->add_subcommand("show", "Print one pool");
+  FShow->add_option("NAME", FName, "The pool's name")->required();
+  FShow->add_flag("--json", FJson, "Print JSON");
+  FCreate = FCommand->add_subcommand("create", "Make a pool");
+  FCreate->add_option("NAME", FName, "The pool's name")->required();
+  FCreate->add_option("--next", FNext, "The first number it hands out")
+      ->type_name("N")
+      ->check(kSerialRange)
+      ->required();
+  FCreate->add_option("--last", FLast, "The last number it may hand out (default: none)")
+      ->type_name("M")
+      ->check(kSerialRange);
+  CLI::App* set = FCommand->add_subcommand(
+      "set", "Move a pool's next number forward, or change its last number");
+  set->add_option("NAME", FName, "The pool's name")->required();
+  set->add_option("--next", FNext, "The next number; never below the pool's next")
+      ->type_name("N")
+      ->check(kSerialRange);
+  set->add_option("--last", FLast, "The last number it may hand out")
+      ->type_name("M")
+      ->check(kSerialRange);
+}
+
+int PoolCommand::Run(const CommandContext& context) {
+  PoolCommands pools(context.Location(), FJson, context.Out);
+  if (FList->parsed()) return pools.List();
+  if (FShow->parsed()) return pools.Show(FName);
+  if (FCreate->parsed()) return pools.Create(FName, *FNext, FLast);
+  return pools.Set(FName, FNext, FLast);
+}
 
 }  // namespace velmorin::cli

@@ -10,7 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "IniLocation.h"
+#include "cli/Command.h"
+#include "platform/ini/IniLocation.h"
 
 namespace velmorin::cli {
 
@@ -22,17 +23,15 @@ class PoolCommands {
   // Each returns the exit code; errors are raised. A server that can't be
   // reached raises ESerialServerError, a pool's own refusal
   // ESerialPoolRefused.
-  int InitServer();
+  // Sets up the schema; with `stationRole`, also gives that role exactly a
+  // station's rights (SerialPools::GrantStation).
+  int InitServer(const std::optional<std::string>& stationRole);
   int List();
   int Show(const std::string& name);
   int Create(const std::string& name, std::int64_t next, std::optional<std::int64_t> last);
   // At least one of `next` and `last`; `next` only moves forward.
   int Set(const std::string& name, std::optional<std::int64_t> next,
           std::optional<std::int64_t> last);
-
-  // The connection string of "[Options] SerialServer" in `iniPath`. Raises,
-  // naming the file and the key, when it is missing or empty.
-  static std::string SerialServerOf(const std::string& iniPath);
 
  private:
   std::string Connection() const;
@@ -41,6 +40,32 @@ class PoolCommands {
   IniLocation FLocation;
   bool FJson;
   std::FILE* FOut;
+};
+
+// "server init".
+class ServerCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  CLI::App* FInit = nullptr;
+  std::optional<std::string> FStationRole;
+};
+
+// "pool list|show|create|set".
+class PoolCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  bool FJson = false;
+  std::string FName;
+  std::optional<std::int64_t> FNext, FLast;
+  CLI::App* FList = nullptr;
+  CLI::App* FShow = nullptr;
+  CLI::App* FCreate = nullptr;
 };
 
 }  // namespace velmorin::cli

@@ -1,24 +1,22 @@
 // The profile commands of velmorin-cli: list, show, add, set and remove the
-// profiles of one INI file. Each holds the same lock on the file as the
-// window from before its first read to its end, so that a window open on the
-// file makes it refuse, and the other way round.
+// profiles of one INI file, over the same session as the window. Each holds
+// the same lock on the file as the window from before its first read to its
+// end, so that a window open on the file makes it refuse, and the other way
+// round.
 #pragma once
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "IniFile.h"
-#include "IniLocation.h"
-#include "ProfileSettings.h"
-#include "SeqNumRules.h"
+#include "cli/Command.h"
+#include "platform/ini/IniLocation.h"
 
 namespace velmorin {
-class IniFileLock;
-}
+class AnswerOperator;
+class Session;
+}  // namespace velmorin
 
 namespace velmorin::cli {
 
@@ -37,40 +35,66 @@ class ProfileCommands {
   int Set(const std::string& skeleton, const std::vector<std::string>& assignments);
   int Remove(const std::string& skeleton);
 
-  // "KEY=VALUE" split at its first "="; raises EUsageError without one.
-  static std::pair<std::string, std::string> SplitAssignment(const std::string& assignment);
-  // `assignments` applied in order to `settings`; raises EProfileValueError
-  // (leaving `settings` as it may be half done) at the first one refused.
-  // Returns the stored spelling of every key given, each once.
-  static std::vector<std::string> ApplyAssignments(ProfileSettings& settings,
-                                                   const std::vector<std::string>& assignments);
-  // The same with the three optional keys (SeqNumFormat, SeqNumStep,
-  // LastSeqNum) going to `rules`.
-  static std::vector<std::string> ApplyAssignments(ProfileSettings& settings, SeqNumRules& rules,
-                                                   const std::vector<std::string>& assignments);
-
  private:
-  // Takes the hold on the INI file; EIniFileInUse when another copy has it.
-  void Hold();
-  // Before profile `name` is written with `next` as its Next SN: when the
-  // file names a serial server, the profile's pool (SerialPool in `given`,
-  // else as stored, else the skeleton's stem) is made at `next` or moved up
-  // to it, and a `next` below it is refused (ESerialPoolRefused).
-  void KeepPool(const IniFile::Contents& contents, const std::string& name,
-                const SeqNumRules& given, std::int32_t next);
-  // The position among the profiles (section Options left out) and the
-  // stored name of the profile `skeleton`, if there is one.
-  static std::optional<std::pair<int, std::string>> FindProfile(const IniFile::Contents& contents,
-                                                                const std::string& skeleton);
-  std::pair<int, std::string> RequireProfile(const IniFile::Contents& contents,
-                                             const std::string& skeleton) const;
+  // Opens the session on the INI file, taking the hold on it; EIniFileInUse
+  // when another copy has it.
+  Session& Open();
   void Print(const std::string& text);
 
   IniLocation FLocation;
-  IniFile FIniFile;
-  std::unique_ptr<IniFileLock> FLock;
   bool FJson;
   std::FILE* FOut;
+  std::unique_ptr<AnswerOperator> FOperator;
+  std::unique_ptr<Session> FSession;
+};
+
+// "profiles [--json]": the profiles with their Next SN.
+class ProfilesCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+
+ private:
+  bool FJson = false;
+};
+
+// A command on one profile, named by its skeleton file.
+class OneProfileCommand : public Command {
+ protected:
+  // Adds the SKELETON argument to the subcommand made.
+  void DeclareSkeleton();
+
+  std::string FSkeleton;
+  std::vector<std::string> FAssignments;  // add and set: KEY=VALUE ...
+  bool FJson = false;                     // show: --json
+};
+
+// "show SKELETON [--json]": one profile's settings.
+class ShowCommand : public OneProfileCommand {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+};
+
+// "add SKELETON [KEY=VALUE ...]": a new profile.
+class AddCommand : public OneProfileCommand {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+};
+
+// "set SKELETON KEY=VALUE ...": stored values changed.
+class SetCommand : public OneProfileCommand {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
+};
+
+// "remove SKELETON": a profile erased.
+class RemoveCommand : public OneProfileCommand {
+ public:
+  void Declare(CLI::App& app) override;
+  int Run(const CommandContext& context) override;
 };
 
 }  // namespace velmorin::cli

@@ -1,30 +1,18 @@
-#include "ProgressLine.h"
+#include "cli/ProgressLine.h"
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/system/Console.h"
 
 namespace velmorin::cli {
 
 namespace {
 
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-  return ::_isatty(2) != 0;
-#else
-  return ::isatty(2) != 0;
-#endif
-}
-
 constexpr int kBarWidth = 30;
 
 }  // namespace
 
-ProgressLine::ProgressLine() : FEnabled(StandardErrorIsTerminal()) {}
+ProgressLine::ProgressLine() : FEnabled(IsTerminal(2)) {}
 
 std::string ProgressLine::Text(int image, int count, std::int32_t serial, int finished, int width) {
   const int total = count > 0 ? count : 1;

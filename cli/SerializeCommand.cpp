@@ -1,33 +1,25 @@
-#include "SerializeCommand.h"
+#include "cli/SerializeCommand.h"
 
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "Exceptions.h"
-#include "ExitCode.h"
-#include "JsonText.h"
-#include "MemoryProfileView.h"
-#include "ProductionLog.h"
-#include "ProfileKeys.h"
-#include "ProgressLine.h"
-#include "Session.h"
-#include "StoppableBurnerRunner.h"
-#include "TerminalOperator.h"
-#include "UsageError.h"
-
-#if VELMORIN_SERIAL_SERVER
-#include "ServerSerialSource.h"
-#endif
+#include "base/Exceptions.h"
+#include "cli/ExitCode.h"
+#include "cli/JsonText.h"
+#include "cli/ProgressLine.h"
+#include "cli/StandardOutput.h"
+#include "cli/TerminalOperator.h"
+#include "cli/UsageError.h"
+#include "platform/system/Console.h"
+#include "profiles/ProfileKeys.h"
+#include "serialize/ProductionLog.h"
+#include "serialize/Session.h"
+#include "serialize/StoppableBurnerRunner.h"
 
 namespace velmorin::cli {
 
@@ -40,47 +32,6 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int) {
   gStop.store(true);
-}
-
-void CatchStopSignals() {
-#ifdef _WIN32
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
-#else
-  // No SA_RESTART: a read of the chip prompt's answer must return at once.
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-#endif
-}
-
-bool IsTerminal(int fd) {
-#ifdef _WIN32
-  return ::_isatty(fd) != 0;
-#else
-  return ::isatty(fd) != 0;
-#endif
-}
-
-// With --json standard output holds only JSON: the JSON goes to a copy of
-// standard output, and standard output itself becomes standard error, so
-// that the burner (which inherits ours) writes its output there.
-std::FILE* SetAsideStandardOutput() {
-  std::fflush(stdout);
-#ifdef _WIN32
-  const int copy = ::_dup(1);
-  if (copy < 0 || ::_dup2(2, 1) != 0) throw Exception("Unable to set standard output aside");
-  std::FILE* json = ::_fdopen(copy, "w");
-#else
-  const int copy = ::dup(1);
-  if (copy < 0 || ::dup2(2, 1) < 0) throw Exception("Unable to set standard output aside");
-  std::FILE* json = ::fdopen(copy, "w");
-#endif
-  if (json == nullptr) throw Exception("Unable to set standard output aside");
-  return json;
 }
 
 std::string JsonLine(const ProductionEntry& entry) {
@@ -105,9 +56,10 @@ class ProgressBurnerRunner : public BurnerRunner {
   ProgressBurnerRunner(BurnerRunner& runner, ProgressLine& progress)
       : FRunner(runner), FProgress(progress) {}
 
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override {
+  BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                  const BurnContext& context) override {
     FProgress.Show(context.Image, context.Count, context.Serial, context.Image - 1);
-    if (show != kShowHide) FProgress.EndLine();
+    if (show != WindowShow::Hidden) FProgress.EndLine();
     return FRunner.Run(commandLine, show, context);
   }
 
@@ -118,38 +70,41 @@ class ProgressBurnerRunner : public BurnerRunner {
 
 }  // namespace
 
-int SerializeCommand::Run() {
-  CatchStopSignals();
+void SerializeCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "serialize", "Serialize one image, or a batch, exactly as the window's Serialize 1 does");
+  FCommand->add_option("SKELETON", FRequest.Skeleton, "The profile's skeleton file path")
+      ->required();
+  FCommand->add_option("--count", FRequest.Count, "Serialize a batch of N images")
+      ->type_name("N")
+      ->check(CLI::Range(1, INT_MAX));
+  FCommand->add_flag("--yes", FRequest.Yes,
+                     "Answer OK to \"Prepare a chip in the burner, please.\" without asking");
+  FCommand->add_flag("--json", FRequest.Json,
+                     "Print one JSON object per number taken; the burner's output goes to "
+                     "standard error");
+}
+
+int SerializeCommand::Run(const CommandContext& context) {
+  CatchStopSignals(&OnStopSignal);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> jsonFile(
       FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
   std::FILE* const json = jsonFile.get();
 
-  MemoryProfileView view;
   TerminalOperator op(FRequest.Yes, gStop);
   ProgressLine progress;
   // A question starts on a line of its own.
   op.SetBeforeQuestion([&progress] { progress.EndLine(); });
-  Session session(FLocation.Path, view, op);
-#if VELMORIN_SERIAL_SERVER
-  // Numbers from the serial server when the INI file names one.
-  session.SetSerialSourceConnector(&ConnectSerialServer);
-#endif
-  // As the window does at start: the per-user folder first, since the lock
-  // file lies beside the INI file.
-  MakeIniFolder(FLocation);
-  try {
-    session.Open();
-  } catch (const EProfileValueError&) {
-    // The window's last selection holds a refused serial number rule. That
-    // is no matter here unless it is the profile asked for, whose load
-    // below refuses it again.
-  }
+  Session session(context.Location(), op);
+  // The profile asked for, not the window's last selection, is the one to
+  // load; its load refuses what the window's would.
+  session.Open(Session::Start::Nothing);
   if (!session.LoadProfile(FRequest.Skeleton)) {
     throw Exception("There is no profile for " + FRequest.Skeleton + " in " +
-                    session.Store().Ini().FileName());
+                    session.IniFileName());
   }
   // Nobody could answer the chip prompt: refused before a number is taken.
-  if (!view.settings.DontBurn && !FRequest.Yes && !IsTerminal(0)) {
+  if (!session.Profile().Settings().DontBurn && !FRequest.Yes && !IsTerminal(0)) {
     throw EUsageError("The profile burns and there is no terminal to ask for a chip; give --yes");
   }
 
@@ -161,14 +116,19 @@ int SerializeCommand::Run() {
   const int count = FRequest.Count > 0 ? FRequest.Count : 1;
   int image = 0;
   std::optional<SerialFate> lastFate;
+  // A JSON line that could not be written (a reader that closed the pipe):
+  // the number it tells of ends as it would, and no further one is taken.
+  std::optional<std::string> lostLine;
   session.SetSerialObserver([&](const ProductionEntry& entry) {
     ++image;
     lastFate = entry.Fate;
     progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
-    if (json != nullptr) {
-      const std::string line = JsonLine(entry);
-      std::fwrite(line.data(), 1, line.size(), json);
-      std::fflush(json);
+    if (json != nullptr && !lostLine) {
+      if (const auto failure = TryWriteOutput(json, JsonLine(entry))) {
+        lostLine = "Unable to write the JSON line of serial " + std::to_string(entry.Serial) +
+                   " to standard output: " + *failure + "; no number was taken after it";
+        session.RequestStop();
+      }
     }
   });
 
@@ -185,8 +145,13 @@ int SerializeCommand::Run() {
   }
   progress.EndLine();
 
-  if (done) return kExitDone;
+  // A line lost is no success, even for an image that was done.
+  if (lostLine) throw Exception(*lostLine);
+  // Nor is a command that Ctrl-C stopped, even when the stop came while the
+  // last image (or the only one) was under way and it was done all the same:
+  // the operator asked for it to end early and must see that it did.
   if (gStop.load()) return kExitStopped;
+  if (done) return kExitDone;
   // An error box of the road ("Skeleton file not found.") is an error.
   if (op.LastError()) throw Exception(*op.LastError());
   return lastFate ? kExitNotDone : kExitError;

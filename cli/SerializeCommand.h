@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "IniLocation.h"
+#include "cli/Command.h"
 
 namespace velmorin::cli {
 
@@ -15,16 +15,14 @@ struct SerializeRequest {
   bool Json = false;
 };
 
-class SerializeCommand {
+// "serialize SKELETON [--count N] [--yes] [--json]".
+class SerializeCommand : public Command {
  public:
-  SerializeCommand(IniLocation location, SerializeRequest request)
-      : FLocation(std::move(location)), FRequest(std::move(request)) {}
-
+  void Declare(CLI::App& app) override;
   // Returns the exit code; errors are raised.
-  int Run();
+  int Run(const CommandContext& context) override;
 
  private:
-  IniLocation FLocation;
   SerializeRequest FRequest;
 };
 

@@ -1,15 +1,15 @@
-#include "StampCommand.h"
+#include "cli/StampCommand.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "ExitCode.h"
-#include "FileExists.h"
-#include "ObjImage.h"
-#include "ParseInteger.h"
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "UsageError.h"
+#include "base/ParseInteger.h"
+#include "cli/ExitCode.h"
+#include "cli/UsageError.h"
+#include "image/IntelImage.h"
+#include "platform/files/FileExists.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
 
 namespace velmorin::cli {
 
@@ -34,7 +34,24 @@ std::uint32_t StampCommand::ParseAddress(const std::string& text) {
   return address;
 }
 
-int StampCommand::Run() {
+void StampCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "stamp", "Stamp one number into one image, with no profile, no INI file and no counter");
+  FCommand->add_option("SKELETON", FRequest.Skeleton, "The Intel HEX image to read")->required();
+  FCommand->add_option("OUTPUT", FRequest.Output, "The Intel HEX file to write")->required();
+  FCommand->add_option("--serial", FRequest.Serial, "The number (decimal, or hexadecimal after 0x)")
+      ->type_name("N")
+      ->required();
+  FCommand->add_option("--size", FRequest.Size, "Bytes to write (default 2)")->type_name("BYTES");
+  FCommand->add_flag("--lsb", FRequest.LsbFirst, "LSB first (default MSB first)");
+  FCommand->add_option("--at", FRequest.At, "Address in hexadecimal; one to four of them")
+      ->type_name("ADDR")
+      ->allow_extra_args(false)
+      ->required();
+}
+
+int StampCommand::Run(const CommandContext& context) {
+  if (context.Ini) throw EUsageError("stamp uses no INI file; --ini is not for it");
   const std::optional<std::int32_t> serial = TryParseInteger(FRequest.Serial);
   if (!serial) {
     throw EUsageError("--serial \"" + FRequest.Serial +
@@ -51,6 +68,13 @@ int StampCommand::Run() {
   }
   std::vector<std::uint32_t> addresses;
   for (const std::string& at : FRequest.At) addresses.push_back(ParseAddress(at));
+  // Bytes past 0xFFFFFFFF would wrap to address 0, as the window's road refuses.
+  for (std::size_t k = 0; k < addresses.size(); ++k) {
+    const auto bytes = static_cast<std::uint64_t>(*size);
+    if (const auto past = PastTopAddress("Slot " + std::to_string(k + 1), addresses[k], bytes)) {
+      throw EUsageError(*past);
+    }
+  }
   // A number too wide for its bytes would be cut to bytes that another number
   // also has, so it is refused as the window's road refuses it.
   if (const auto misfit = SeqNumMisfit(*serial, SeqNumFormat::Binary, *size)) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/Command.h"
+
 namespace velmorin::cli {
 
 struct StampRequest {
@@ -17,13 +19,13 @@ struct StampRequest {
   std::vector<std::string> At;  // one to four addresses in hexadecimal
 };
 
-class StampCommand {
+// "stamp SKELETON OUTPUT --serial N [--size BYTES] [--lsb] --at ADDR ...".
+class StampCommand : public Command {
  public:
-  explicit StampCommand(StampRequest request) : FRequest(std::move(request)) {}
-
+  void Declare(CLI::App& app) override;
   // Checks every argument first (EUsageError), then reads, stamps and writes
   // OUTPUT durably; returns the exit code.
-  int Run();
+  int Run(const CommandContext& context) override;
 
   // An address in hexadecimal, with or without "0x"; EUsageError otherwise.
   static std::uint32_t ParseAddress(const std::string& text);

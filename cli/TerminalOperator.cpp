@@ -1,13 +1,9 @@
-#include "TerminalOperator.h"
+#include "cli/TerminalOperator.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/system/Console.h"
 
 namespace velmorin::cli {
 
@@ -35,11 +31,7 @@ std::optional<std::string> TerminalOperator::ReadAnswer() {
   std::string line;
   for (;;) {
     char c = 0;
-#ifdef _WIN32
-    const int got = ::_read(0, &c, 1);
-#else
-    const ssize_t got = ::read(0, &c, 1);
-#endif
+    const int got = ReadStandardInputByte(c);
     if (got < 0 && errno == EINTR && !FStop.load()) continue;
     if (got <= 0) return std::nullopt;  // end of input, an error, or a stop
     if (c == '\n') break;

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "Operator.h"
+#include "serialize/Operator.h"
 
 namespace velmorin::cli {
 

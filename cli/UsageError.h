@@ -2,7 +2,7 @@
 // take: it ends with exit code 2 before anything is touched.
 #pragma once
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace velmorin::cli {
 

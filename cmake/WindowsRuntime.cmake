@@ -51,3 +51,17 @@ function(velmorin_windows_runtime name)
   endif()
   add_custom_target(${name} ${commands} VERBATIM)
 endfunction()
+
+# The DLLs a program linked with libpq needs beside it on Windows: libpq.dll
+# and, for TLS, OpenSSL's libssl and libcrypto. They lie in the bin/ folder
+# beside the lib/ folder of the import library that find_package(PostgreSQL)
+# found, as in the shared MinGW build of libpq and in PostgreSQL's installers.
+function(velmorin_libpq_dlls out)
+  get_filename_component(prefix "${PostgreSQL_LIBRARY}" DIRECTORY)
+  get_filename_component(bin "${prefix}/../bin" ABSOLUTE)
+  file(GLOB dlls "${bin}/libpq.dll" "${bin}/libssl-*.dll" "${bin}/libcrypto-*.dll")
+  if(NOT "${bin}/libpq.dll" IN_LIST dlls)
+    message(FATAL_ERROR "No libpq.dll in ${bin}, beside the import library ${PostgreSQL_LIBRARY}")
+  endif()
+  set(${out} ${dlls} PARENT_SCOPE)
+endfunction()

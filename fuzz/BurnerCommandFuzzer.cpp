@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "BurnerCommand.h"
-#include "CommandLine.h"
-#include "FuzzCheck.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/process/CommandLine.h"
+#include "serialize/BurnerCommand.h"
 
 namespace {
 

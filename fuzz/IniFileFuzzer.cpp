@@ -21,9 +21,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Exceptions.h"
-#include "FuzzCheck.h"
-#include "IniFile.h"
+#include "base/Exceptions.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/ini/IniFile.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reads any text as an Intel HEX file from memory. A text the reader refuses
-// must be refused with a TIntelImageError; one it accepts is stamped the way a
+// must be refused with a EIntelImageError; one it accepts is stamped the way a
 // serialization stamps it, written, read back, and must come back with the
 // same byte at every address (the later of two overlapping segments wins, as
 // it does for the image's own byte access).
@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzCheck.h"
-#include "ObjImage.h"
-#include "SeqNumStamp.h"
+#include "fuzz/FuzzCheck.h"
+#include "image/IntelImage.h"
+#include "serialize/SeqNumStamp.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TIntelImage image;
   try {
     image.LoadFromText(text);
-  } catch (const velmorin::TIntelImageError&) {
+  } catch (const velmorin::EIntelImageError&) {
     return 0;  // a format error, reported with its message: fine
   }
 
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
       image.SetByte(0, 0);
       FUZZ_CHECK(!"an empty image accepted a byte");
-    } catch (const velmorin::TObjImageError& e) {
+    } catch (const velmorin::EObjImageError& e) {
       FUZZ_CHECK(e.Message() == "Image is empty");
     }
     return 0;
@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string written;
   try {
     written = image.SaveToText();
-  } catch (const velmorin::TIntelImageError& e) {
+  } catch (const velmorin::EIntelImageError& e) {
     // Only an image that can't be addressed in its mode is refused.
     FUZZ_CHECK(e.Message() == "Invalid image format");
     FUZZ_CHECK(image.AddrMode != velmorin::amLinear);
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TIntelImage reread;
   try {
     reread.LoadFromText(written);
-  } catch (const velmorin::TIntelImageError&) {
+  } catch (const velmorin::EIntelImageError&) {
     FUZZ_CHECK(!"the writer's output is not readable");
   }
   FUZZ_CHECK(BytesOf(reread) == expected);

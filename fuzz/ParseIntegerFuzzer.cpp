@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "Exceptions.h"
-#include "FuzzCheck.h"
-#include "ParseInteger.h"
+#include "base/Exceptions.h"
+#include "base/ParseInteger.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
 

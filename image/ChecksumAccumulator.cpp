@@ -1,4 +1,4 @@
-#include "ChecksumAccumulator.h"
+#include "image/ChecksumAccumulator.h"
 
 #include <zlib.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "ChecksumCatalogueTable.h"
+#include "image/ChecksumCatalogueTable.h"
 
 namespace velmorin {
 

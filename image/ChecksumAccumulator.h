@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ChecksumKind.h"
+#include "image/ChecksumKind.h"
 
 namespace velmorin {
 

@@ -1,9 +1,9 @@
-#include "ChecksumCache.h"
+#include "image/ChecksumCache.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "ChecksumAccumulator.h"
+#include "image/ChecksumAccumulator.h"
 
 namespace velmorin {
 

@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-#include "ImageChecksum.h"
+#include "image/ImageChecksum.h"
 
 namespace velmorin {
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-#include "ChecksumKind.h"
+#include "image/ChecksumKind.h"
 
 namespace velmorin::detail {
 

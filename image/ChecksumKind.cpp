@@ -1,7 +1,7 @@
-#include "ChecksumKind.h"
+#include "image/ChecksumKind.h"
 
-#include "ChecksumCatalogueTable.h"
-#include "IniFile.h"
+#include "image/ChecksumCatalogueTable.h"
+#include "platform/ini/IniFile.h"
 
 namespace velmorin {
 

@@ -1,4 +1,4 @@
-#include "HeldRuns.h"
+#include "image/HeldRuns.h"
 
 #include <algorithm>
 #include <iterator>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ObjImage.h"
+#include "image/ObjImage.h"
 
 namespace velmorin {
 

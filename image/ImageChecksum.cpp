@@ -1,8 +1,8 @@
-#include "ImageChecksum.h"
+#include "image/ImageChecksum.h"
 
 #include <cstdio>
 
-#include "ChecksumAccumulator.h"
+#include "image/ChecksumAccumulator.h"
 
 namespace velmorin {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "ChecksumKind.h"
-#include "Exceptions.h"
-#include "HeldRuns.h"
-#include "ObjImage.h"
+#include "base/Exceptions.h"
+#include "image/ChecksumKind.h"
+#include "image/HeldRuns.h"
+#include "image/ObjImage.h"
 
 namespace velmorin {
 

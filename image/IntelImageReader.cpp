@@ -9,9 +9,9 @@
 #include <new>
 #include <typeinfo>
 
-#include "HexDigits.h"
-#include "ObjImage.h"
-#include "TextFileReader.h"
+#include "image/HexDigits.h"
+#include "image/IntelImage.h"
+#include "platform/files/TextFileReader.h"
 
 namespace velmorin {
 
@@ -114,7 +114,7 @@ void GiveBackRoom(std::vector<std::uint8_t>& bytes) {
 }
 
 [[noreturn]] void Fail(const char* message) {
-  throw TIntelImageError(message);
+  throw EIntelImageError(message);
 }
 
 // Characters kept of a line: one more than the longest record, so that any
@@ -155,11 +155,11 @@ class LongLineJudge {
   // Whether the outcome can't change, whatever follows.
   bool Settled() const { return FLength > 0 && !FColon; }
   [[noreturn]] void Fail() const {
-    if (!FColon || FLength % 2 == 0) throw TIntelImageError("Invalid file format");
-    if (!FAllDigits) throw TIntelImageError("File is corrupt");
+    if (!FColon || FLength % 2 == 0) throw EIntelImageError("Invalid file format");
+    if (!FAllDigits) throw EIntelImageError("File is corrupt");
     // All pairs, the checksum's included, sum to 0 in a valid record.
-    if (FSum & 0xFF) throw TIntelImageError("Invalid checksum");
-    throw TIntelImageError("Invalid record");
+    if (FSum & 0xFF) throw EIntelImageError("Invalid checksum");
+    throw EIntelImageError("Invalid record");
   }
 
  private:

@@ -13,9 +13,9 @@
 #include <memory>
 #include <typeinfo>
 
-#include "AtomicFileWriter.h"
-#include "HexDigits.h"
-#include "ObjImage.h"
+#include "image/HexDigits.h"
+#include "image/IntelImage.h"
+#include "platform/files/AtomicFileWriter.h"
 
 namespace velmorin {
 
@@ -26,7 +26,7 @@ constexpr std::uint32_t kHighestSegmentBase = 0xFFFF0;
 constexpr std::uint32_t kHighestSegmentAddress = kHighestSegmentBase + 0xFFFF;
 
 [[noreturn]] void FailFormat() {
-  throw TIntelImageError("Invalid image format");
+  throw EIntelImageError("Invalid image format");
 }
 
 // Record length used for writing. A length of 0 comes from a file of empty

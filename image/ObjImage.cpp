@@ -6,7 +6,7 @@
 // holds the byte the file gave last, and the lookup honours that: a stored byte
 // is always found first, and a segment stretched across a gap takes over the
 // bytes that earlier segments hold there instead of hiding them under zeros.
-#include "ObjImage.h"
+#include "image/ObjImage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,7 +38,7 @@ void CopyHeldBytes(const TImageSegment& source, TImageSegment& target, std::uint
 }  // namespace
 
 std::uint8_t& TObjImage::LocateByte(std::uint32_t address) {
-  if (Segments.empty()) throw TObjImageError("Image is empty");
+  if (Segments.empty()) throw EObjImageError("Image is empty");
 
   // A stored byte: the last segment that holds it wins, as the last record did.
   for (auto it = Segments.rbegin(); it != Segments.rend(); ++it) {
@@ -46,7 +46,7 @@ std::uint8_t& TObjImage::LocateByte(std::uint32_t address) {
     if (offset < it->Data.size()) return it->Data[offset];
   }
 
-  if (FixedSize) throw TObjImageError("Invalid offset");
+  if (FixedSize) throw EObjImageError("Invalid offset");
 
   // Stretch the last segment that starts at or below the address.
   for (std::size_t i = Segments.size(); i-- > 0;) {
@@ -67,7 +67,7 @@ std::uint8_t& TObjImage::StretchSegment(std::size_t index, std::uint32_t address
     char message[64];
     std::snprintf(message, sizeof message, "Address %08X is too far beyond the image's data",
                   static_cast<unsigned>(address));
-    throw TObjImageError(message);
+    throw EObjImageError(message);
   }
   segment.Data.resize(newSize, 0);
   // The gap is zeros except where an earlier segment holds a byte; later

@@ -1,10 +1,7 @@
-// The memory image of a target and its Intel HEX form.
-//
-// TObjImage holds the bytes read from an object file as a list of contiguous
-// segments and gives byte access by address, growing the image where a byte
-// lies outside it. TIntelImage reads and writes the Intel HEX format and keeps
-// the form of the file it read (record length, start address, address mode) so
-// that a stamped image is written back the way the skeleton file was.
+// The memory image of a target: TObjImage holds the bytes read from an
+// object file as a list of contiguous segments and gives byte access by
+// address, growing the image where a byte lies outside it. Its Intel HEX
+// form is TIntelImage (IntelImage.h).
 #pragma once
 
 #include <cstddef>
@@ -13,21 +10,14 @@
 #include <string_view>
 #include <vector>
 
-#include "AtomicFileWriter.h"
-#include "Exceptions.h"
+#include "base/Exceptions.h"
+#include "platform/files/AtomicFileWriter.h"
 
 namespace velmorin {
 
-class TextFileReader;
-
-class TObjImageError : public Exception {
+class EObjImageError : public Exception {
  public:
   using Exception::Exception;
-};
-
-class TIntelImageError : public TObjImageError {
- public:
-  using TObjImageError::TObjImageError;
 };
 
 // One contiguous run of bytes starting at `Start`.
@@ -64,44 +54,12 @@ class TObjImage {
   // The most bytes one access may add by stretching a segment across a gap.
   // A byte that far beyond the data is a mistyped address, not firmware: the
   // gap would be gigabytes of zeros in memory and in the output file, so the
-  // access raises TObjImageError instead of exhausting memory.
+  // access raises EObjImageError instead of exhausting memory.
   static constexpr std::size_t kMaxStretch = std::size_t{256} << 20;
 
  private:
   // Grows Segments[index] up to and including `address` and returns that byte.
   std::uint8_t& StretchSegment(std::size_t index, std::uint32_t address);
-};
-
-// Which kind of extended addressing the file read used.
-enum TAddrMode : std::uint8_t { amNone = 0, amSegment = 1, amLinear = 2 };
-
-class TIntelImage : public TObjImage {
- public:
-  TAddrMode AddrMode = amNone;
-
-  void LoadFromFile(const std::string& fileName) override;
-  void SaveToFile(const std::string& fileName) override;
-  // The same write with the flush to disk chosen by the caller (a benchmark
-  // compares the image path with tools that don't flush).
-  void SaveToFile(const std::string& fileName, Durability durability);
-  // The two's complement of the sum of the hex pairs between the ":" and the
-  // line's last two characters (a character that isn't a digit counts as 0).
-  virtual std::uint8_t RecordChecksum(std::string_view line) const;
-  // The line with its last two characters replaced by RecordChecksum.
-  virtual std::string FixChecksum(std::string_view line) const;
-
-  // The same reading and writing over memory, for tests and fuzzing.
-  void LoadFromText(std::string_view text);
-  std::string SaveToText() const;
-
- private:
-  void ReadRecords(TextFileReader& reader);
-  // Raises TIntelImageError when this image can't be written in its address
-  // mode; called before the first line is put out.
-  void CheckWritable() const;
-  // Puts the records out through `sink`, a file or a string (see the writer).
-  template <class Sink>
-  void WriteRecords(Sink& sink) const;
 };
 
 }  // namespace velmorin

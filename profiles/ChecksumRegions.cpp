@@ -1,10 +1,10 @@
-#include "ChecksumRegions.h"
+#include "profiles/ChecksumRegions.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "ParseInteger.h"
-#include "ProfileKeys.h"
+#include "base/ParseInteger.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "ImageChecksum.h"
-#include "IniFile.h"
+#include "image/ImageChecksum.h"
+#include "platform/ini/IniFile.h"
 
 namespace velmorin {
 

@@ -1,16 +1,58 @@
-#include "ProfileKeys.h"
+#include "profiles/ProfileKeys.h"
 
 #include <cstdio>
+#include <type_traits>
 
-#include "ParseInteger.h"
-#include "SeqNumRules.h"
+#include "base/ParseInteger.h"
+#include "profiles/OptionalKeys.h"
 
 namespace velmorin {
 
 namespace {
 
-std::string Bool(bool value) {
-  return value ? "1" : "0";
+// How a value's text is checked when an operator types it.
+enum class Kind { Integer, Size, Switch, Text, Order };
+
+// Calls `visit(key, value, kind)` for each of the seventeen values, in file
+// order: the one list of the keys' names.
+template <class Settings, class Visit>
+void ForEachValue(Settings& s, Visit&& visit) {
+  static const char* const kSlotSwitches[] = {"SetSeqNumOfs1", "SetSeqNumOfs2", "SetSeqNumOfs3",
+                                              "SetSeqNumOfs4"};
+  static const char* const kSlotAddresses[] = {"SeqNumOfs1", "SeqNumOfs2", "SeqNumOfs3",
+                                               "SeqNumOfs4"};
+  visit("NextSeqNum", s.NextSeqNum, Kind::Integer);
+  visit("AutoIncSeq", s.AutoIncSeq, Kind::Switch);
+  visit("SeqNumSize", s.SeqNumSize, Kind::Size);
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    visit(kSlotSwitches[slot], s.SetSeqNumOfs[slot], Kind::Switch);
+    visit(kSlotAddresses[slot], s.SeqNumOfs[slot], Kind::Integer);
+  }
+  visit("ByteOrder", s.ByteOrder, Kind::Order);
+  visit("BurnerCmdLine", s.BurnerCmdLine, Kind::Text);
+  visit("DontBurn", s.DontBurn, Kind::Switch);
+  visit("HideBurner", s.HideBurner, Kind::Switch);
+  visit("OutputFolder", s.OutputFolder, Kind::Text);
+  visit("DontSave", s.DontSave, Kind::Switch);
+}
+
+// The number the INI file holds for a byte order, and back.
+std::int32_t StoredByteOrder(SerialByteOrder order) {
+  switch (order) {
+    case SerialByteOrder::MsbFirst:
+      return 0;
+    case SerialByteOrder::LsbFirst:
+      return 1;
+    case SerialByteOrder::Unchosen:
+      break;
+  }
+  return -1;
+}
+
+SerialByteOrder ByteOrderOfStored(std::int32_t stored) {
+  if (stored == 0) return SerialByteOrder::MsbFirst;
+  if (stored == 1) return SerialByteOrder::LsbFirst;
+  return SerialByteOrder::Unchosen;
 }
 
 [[noreturn]] void RefuseValue(const std::string& key, const std::string& text,
@@ -42,19 +84,30 @@ std::string TextValue(const std::string& key, const std::string& text) {
   return text;
 }
 
-// The slot (0 to 3) a key such as "SeqNumOfs3" names after `stem`, or -1.
-int SlotOf(const std::string& key, std::string_view stem) {
-  if (key.size() != stem.size() + 1 || key.compare(0, stem.size(), stem) != 0) return -1;
-  const char digit = key.back();
-  return digit >= '1' && digit <= '4' ? digit - '1' : -1;
+std::int32_t SizeValue(const std::string& key, const std::string& text) {
+  const std::int32_t size = IntegerValue(key, text);
+  if (size < 0 || size > kMaxSeqNumSize) {
+    char limit[16];
+    std::snprintf(limit, sizeof limit, "%X", static_cast<unsigned>(kMaxSeqNumSize));
+    RefuseValue(key, text, std::string("is outside 0 to ") + limit + " hex");
+  }
+  return size;
 }
 
 }  // namespace
 
+std::vector<std::string> ProfileSections(const IniFile::Contents& ini) {
+  std::vector<std::string> names = ini.ReadSections();
+  std::erase_if(names,
+                [](const std::string& name) { return IniFile::SameName(name, kOptionsSection); });
+  return names;
+}
+
 const std::vector<std::string>& ProfileKeyNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> keys;
-    for (const auto& [key, value] : EncodeProfile(ProfileSettings{})) keys.push_back(key);
+    ProfileSettings defaults;
+    ForEachValue(defaults, [&](const char* key, auto&, Kind) { keys.emplace_back(key); });
     return keys;
   }();
   return names;
@@ -69,88 +122,76 @@ const std::string& ProfileKeyName(std::string_view key) {
     for (const std::string& name : ProfileKeyNames()) {
       list += (list.empty() ? "" : ", ") + name;
     }
-    for (const std::string& name : SeqNumRuleKeyNames()) list += ", " + name;
+    for (const std::string& name : OptionalKeys::KeyNames()) list += ", " + name;
     return list;
   }());
 }
 
 ProfileKeyValues EncodeProfile(const ProfileSettings& s) {
-  return {
-      {"NextSeqNum", std::to_string(s.NextSeqNum)},
-      {"AutoIncSeq", Bool(s.AutoIncSeq)},
-      {"SeqNumSize", std::to_string(s.SeqNumSize)},
-      {"SetSeqNumOfs1", Bool(s.SetSeqNumOfs[0])},
-      {"SeqNumOfs1", std::to_string(s.SeqNumOfs[0])},
-      {"SetSeqNumOfs2", Bool(s.SetSeqNumOfs[1])},
-      {"SeqNumOfs2", std::to_string(s.SeqNumOfs[1])},
-      {"SetSeqNumOfs3", Bool(s.SetSeqNumOfs[2])},
-      {"SeqNumOfs3", std::to_string(s.SeqNumOfs[2])},
-      {"SetSeqNumOfs4", Bool(s.SetSeqNumOfs[3])},
-      {"SeqNumOfs4", std::to_string(s.SeqNumOfs[3])},
-      {"ByteOrder", std::to_string(s.ByteOrder)},
-      {"BurnerCmdLine", s.BurnerCmdLine},
-      {"DontBurn", Bool(s.DontBurn)},
-      {"HideBurner", Bool(s.HideBurner)},
-      {"OutputFolder", s.OutputFolder},
-      {"DontSave", Bool(s.DontSave)},
-  };
+  ProfileKeyValues values;
+  ForEachValue(s, [&](const char* key, const auto& value, Kind) {
+    using Value = std::decay_t<decltype(value)>;
+    if constexpr (std::is_same_v<Value, bool>) {
+      values.emplace_back(key, value ? "1" : "0");
+    } else if constexpr (std::is_same_v<Value, std::string>) {
+      values.emplace_back(key, value);
+    } else if constexpr (std::is_same_v<Value, SerialByteOrder>) {
+      values.emplace_back(key, std::to_string(StoredByteOrder(value)));
+    } else {
+      values.emplace_back(key, std::to_string(value));
+    }
+  });
+  return values;
 }
 
-std::int32_t ByteOrderIndex(std::int32_t stored) {
-  return stored == 0 || stored == 1 ? stored : -1;
+ShownValues ShowProfile(const ProfileSettings& s) {
+  ShownValues shown;
+  ForEachValue(s, [&](const char* key, const auto& value, Kind) {
+    using Value = std::decay_t<decltype(value)>;
+    if constexpr (std::is_same_v<Value, bool> || std::is_same_v<Value, std::string>) {
+      shown.push_back({key, value});
+    } else if constexpr (std::is_same_v<Value, SerialByteOrder>) {
+      shown.push_back({key, std::int64_t{StoredByteOrder(value)}});
+    } else {
+      shown.push_back({key, std::int64_t{value}});
+    }
+  });
+  return shown;
 }
 
 ProfileSettings DecodeProfile(const IniFile::Contents& ini, const std::string& section) {
-  const ProfileSettings d;
+  // Every value starts as its default, which an absent key keeps.
   ProfileSettings s;
-  s.NextSeqNum = ini.ReadInteger(section, "NextSeqNum", d.NextSeqNum);
-  s.AutoIncSeq = ini.ReadBool(section, "AutoIncSeq", d.AutoIncSeq);
-  s.SeqNumSize = ini.ReadInteger(section, "SeqNumSize", d.SeqNumSize);
-  for (std::size_t slot = 0; slot < 4; ++slot) {
-    const std::string number = std::to_string(slot + 1);
-    s.SetSeqNumOfs[slot] = ini.ReadBool(section, "SetSeqNumOfs" + number, d.SetSeqNumOfs[slot]);
-    s.SeqNumOfs[slot] = ini.ReadInteger(section, "SeqNumOfs" + number, d.SeqNumOfs[slot]);
-  }
-  s.ByteOrder = ByteOrderIndex(ini.ReadInteger(section, "ByteOrder", d.ByteOrder));
-  s.BurnerCmdLine = ini.ReadString(section, "BurnerCmdLine", d.BurnerCmdLine);
-  s.DontBurn = ini.ReadBool(section, "DontBurn", d.DontBurn);
-  s.HideBurner = ini.ReadBool(section, "HideBurner", d.HideBurner);
-  s.OutputFolder = ini.ReadString(section, "OutputFolder", d.OutputFolder);
-  s.DontSave = ini.ReadBool(section, "DontSave", d.DontSave);
+  ForEachValue(s, [&](const char* key, auto& value, Kind) {
+    using Value = std::decay_t<decltype(value)>;
+    if constexpr (std::is_same_v<Value, bool>) {
+      value = ini.ReadBool(section, key, value);
+    } else if constexpr (std::is_same_v<Value, std::string>) {
+      value = ini.ReadString(section, key, value);
+    } else if constexpr (std::is_same_v<Value, SerialByteOrder>) {
+      value = ByteOrderOfStored(ini.ReadInteger(section, key, StoredByteOrder(value)));
+    } else {
+      value = ini.ReadInteger(section, key, value);
+    }
+  });
   return s;
 }
 
 void ApplyProfileValue(ProfileSettings& s, std::string_view keyText, const std::string& text) {
   const std::string& key = ProfileKeyName(keyText);
-  if (key == "NextSeqNum") {
-    s.NextSeqNum = IntegerValue(key, text);
-  } else if (key == "AutoIncSeq") {
-    s.AutoIncSeq = SwitchValue(key, text);
-  } else if (key == "SeqNumSize") {
-    const std::int32_t size = IntegerValue(key, text);
-    if (size < 0 || size > kMaxSeqNumSize) {
-      char limit[16];
-      std::snprintf(limit, sizeof limit, "%X", static_cast<unsigned>(kMaxSeqNumSize));
-      RefuseValue(key, text, std::string("is outside 0 to ") + limit + " hex");
+  ForEachValue(s, [&](const char* name, auto& value, Kind kind) {
+    if (key != name) return;
+    using Value = std::decay_t<decltype(value)>;
+    if constexpr (std::is_same_v<Value, bool>) {
+      value = SwitchValue(key, text);
+    } else if constexpr (std::is_same_v<Value, std::string>) {
+      value = TextValue(key, text);
+    } else if constexpr (std::is_same_v<Value, SerialByteOrder>) {
+      value = SwitchValue(key, text) ? SerialByteOrder::LsbFirst : SerialByteOrder::MsbFirst;
+    } else {
+      value = kind == Kind::Size ? SizeValue(key, text) : IntegerValue(key, text);
     }
-    s.SeqNumSize = size;
-  } else if (const int slot = SlotOf(key, "SetSeqNumOfs"); slot >= 0) {
-    s.SetSeqNumOfs[static_cast<std::size_t>(slot)] = SwitchValue(key, text);
-  } else if (const int ofsSlot = SlotOf(key, "SeqNumOfs"); ofsSlot >= 0) {
-    s.SeqNumOfs[static_cast<std::size_t>(ofsSlot)] = IntegerValue(key, text);
-  } else if (key == "ByteOrder") {
-    s.ByteOrder = SwitchValue(key, text) ? 1 : 0;
-  } else if (key == "BurnerCmdLine") {
-    s.BurnerCmdLine = TextValue(key, text);
-  } else if (key == "DontBurn") {
-    s.DontBurn = SwitchValue(key, text);
-  } else if (key == "HideBurner") {
-    s.HideBurner = SwitchValue(key, text);
-  } else if (key == "OutputFolder") {
-    s.OutputFolder = TextValue(key, text);
-  } else if (key == "DontSave") {
-    s.DontSave = SwitchValue(key, text);
-  }
+  });
 }
 
 void RequireStorableProfile(const std::string& profileName, const ProfileSettings& s) {

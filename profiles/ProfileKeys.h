@@ -1,17 +1,20 @@
 // The seventeen values of a profile as the INI file holds them: their keys,
 // their text, and the limits a stored value must keep. The profile store
-// writes and reads profiles through these, and the command line checks what
-// an operator types against the same rules, so both store the same text.
+// writes and reads profiles through these, and what an operator types on the
+// command line is checked against the same rules, so both store the same
+// text. Each key's name is written here once.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "ProfileSettings.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileSettings.h"
 
 namespace velmorin {
 
@@ -24,30 +27,43 @@ inline const std::string kSerialServerKey = "SerialServer";
 
 using ProfileKeyValues = std::vector<std::pair<std::string, std::string>>;
 
+// One value as `velmorin-cli show --json` prints it: a number, a switch or a
+// text.
+struct ShownValue {
+  std::string Key;
+  std::variant<std::int64_t, bool, std::string> Value;
+};
+using ShownValues = std::vector<ShownValue>;
+
 // A key that names no profile value, or a value a profile cannot hold.
 class EProfileValueError : public Exception {
  public:
   using Exception::Exception;
 };
 
+// The profiles of an INI file: its sections but "Options" (in any letter
+// case), in file order.
+std::vector<std::string> ProfileSections(const IniFile::Contents& ini);
+
 // The seventeen keys, in the order the file lists them.
 const std::vector<std::string>& ProfileKeyNames();
 
 // The stored spelling of `key`, matched without regard to letter case; raises
 // EProfileValueError for a key that is none of the seventeen (its message
-// lists the three optional keys of SeqNumRules.h as well).
+// lists the optional keys of OptionalKeys.h as well).
 const std::string& ProfileKeyName(std::string_view key);
 
 // The seventeen keys with their text, in file order.
 ProfileKeyValues EncodeProfile(const ProfileSettings& settings);
 
-// The profile stored in `section`, each absent key (or a text that isn't a
-// number where one belongs) taking the default of a new profile. ByteOrder
-// comes back as the list entry it selects: 0, 1, or -1 for none.
-ProfileSettings DecodeProfile(const IniFile::Contents& ini, const std::string& section);
+// The seventeen keys with their values, in file order; ByteOrder as the
+// number the file holds.
+ShownValues ShowProfile(const ProfileSettings& settings);
 
-// The list entry a stored ByteOrder selects; any other value selects none.
-std::int32_t ByteOrderIndex(std::int32_t stored);
+// The profile stored in `section`, each absent key (or a text that isn't a
+// number where one belongs) taking the default of a new profile. A ByteOrder
+// other than 0 or 1 comes back unchosen.
+ProfileSettings DecodeProfile(const IniFile::Contents& ini, const std::string& section);
 
 // Sets one value from its text as the INI file would hold it. Numbers may be
 // written in decimal or, with "0x" (or "$"), in hexadecimal; switches are 0

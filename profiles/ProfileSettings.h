@@ -12,6 +12,11 @@ namespace velmorin {
 // millions of bytes one at a time while the window stands frozen.
 inline constexpr std::int32_t kMaxSeqNumSize = 0x10000;
 
+// The order of a serial number's bytes in the image. A profile whose stored
+// ByteOrder is neither 0 nor 1 has none chosen (the window's list then shows
+// no entry); its bytes go most significant first, and a store writes -1.
+enum class SerialByteOrder { MsbFirst, LsbFirst, Unchosen };
+
 struct ProfileSettings {
   std::int32_t NextSeqNum = 0;
   bool AutoIncSeq = true;
@@ -19,8 +24,7 @@ struct ProfileSettings {
   // Slots 1 to 4 at indices 0 to 3.
   std::array<bool, 4> SetSeqNumOfs{true, false, false, false};
   std::array<std::int32_t, 4> SeqNumOfs{0, 0, 0, 0};
-  // Selected entry of the byte-order list: 0 MSB first, 1 LSB first, -1 none.
-  std::int32_t ByteOrder = 0;
+  SerialByteOrder ByteOrder = SerialByteOrder::MsbFirst;
   std::string BurnerCmdLine;
   bool DontBurn = true;
   bool HideBurner = false;

@@ -1,4 +1,4 @@
-#include "ProfileStore.h"
+#include "profiles/ProfileStore.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,29 +6,18 @@
 #include <utility>
 #include <vector>
 
-#include "Exceptions.h"
-#include "IniFileLock.h"
-#include "ProfileKeys.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFileLock.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 
-namespace {
-
-#ifdef _WIN32
-// The core's text is in the ANSI code page there: "¿" is the single byte 0xBF.
-const std::string kModifiedQuestion = "Skeleton info has been modified, \xBFsave?";
-#else
-const std::string kModifiedQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
-#endif
-
-}  // namespace
-
 ProfileStore::~ProfileStore() = default;
 
-ProfileStore::ProfileStore(std::string iniPath, ProfileView& view, Operator& op)
-    : FIniFile(iniPath), FView(view), FOperator(op) {}
+ProfileStore::ProfileStore(std::string iniPath, WorkingProfile& profile, AskToSave askToSave)
+    : FIniFile(iniPath), FProfile(profile), FAskToSave(std::move(askToSave)) {}
 
-void ProfileStore::Open() {
+void ProfileStore::Open(bool selectLast) {
   // A store opened again gives up its own hold before taking it anew.
   FLock.reset();
   FLockRefused = false;
@@ -39,7 +28,7 @@ void ProfileStore::Open() {
     FLockRefused = true;
     throw;
   }
-  FProfileNameValue.clear();
+  FProfileName.clear();
   std::optional<IniFile::Contents> contents;
   try {
     contents = FIniFile.Read();
@@ -51,27 +40,24 @@ void ProfileStore::Open() {
   }
   FStartUnread = false;
   FProfileUnread = false;
-  std::vector<std::string> names = contents->ReadSections();
-  for (auto it = names.begin(); it != names.end(); ++it) {
-    if (IniFile::SameName(*it, kOptionsSection)) {
-      names.erase(it);
-      break;
-    }
-  }
+  const std::vector<std::string> names = ProfileSections(*contents);
   const auto count = static_cast<std::int64_t>(names.size());
-  FView.SetSkelFileItems(names);
+  FProfile.SetNames(names);
   FProductionLogName = contents->ReadString(kOptionsSection, kProductionLogKey, "");
   FSource.reset();
   FSourceRefused.clear();
   FFollowedPool.clear();
   FFollowedNext.reset();
-  const std::string server = contents->ReadString(kOptionsSection, kSerialServerKey, "");
+  // Read whole: a connection string cut short would connect without its last
+  // options (sslmode, target_session_attrs), and without a word.
+  const std::string server = contents->ReadWholeString(kOptionsSection, kSerialServerKey, "");
   if (!server.empty()) {
     if (FConnector) FSource = FConnector(server);
     if (!FSource) FSourceRefused = NoWayToSerialServer(FIniFile.FileName());
   }
+  if (!selectLast) return;
   const std::int32_t selected = contents->ReadInteger(kOptionsSection, kDefaultImgKey, -1);
-  FView.SetSkelFileIndex(selected >= 0 && selected < count ? selected : -1);
+  FProfile.Select(selected >= 0 && selected < count ? selected : -1);
   LoadProfile(&*contents);
 }
 
@@ -79,7 +65,7 @@ void ProfileStore::Close() {
   // The hold goes when Close ends, also when the write fails.
   const std::unique_ptr<IniFileLock> release = std::move(FLock);
   if (FLockRefused || FStartUnread) return;
-  FIniFile.WriteInteger(kOptionsSection, kDefaultImgKey, FView.SkelFileIndex());
+  FIniFile.WriteInteger(kOptionsSection, kDefaultImgKey, FProfile.SelectedIndex());
 }
 
 void ProfileStore::RequireProfileRead() const {
@@ -101,13 +87,13 @@ void ProfileStore::LoadProfile() {
 }
 
 void ProfileStore::LoadProfile(const IniFile::Contents* known) {
-  if (FView.SkelFileIndex() < 0) {
-    FProfileNameValue.clear();
+  if (FProfile.SelectedIndex() < 0) {
+    FProfileName.clear();
     // The reset keeps the slot switches; "Forget changes" isn't a profile value.
     ProfileSettings reset;
-    reset.SetSeqNumOfs = FView.Settings().SetSeqNumOfs;
-    FView.SetSettings(reset);
-    FRules = SeqNumRules{};
+    reset.SetSeqNumOfs = FProfile.Settings().SetSeqNumOfs;
+    FProfile.SetSettings(reset);
+    FProfile.SetOptional(OptionalKeys{});
     FRulesRefused.clear();
     FFollowedPool.clear();
     FFollowedNext.reset();
@@ -124,38 +110,36 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
       // The window does not hold the stored profile: it is no current
       // profile, and nothing may be stored or serialized from it.
       FProfileUnread = true;
-      FProfileNameValue.clear();
+      FProfileName.clear();
       throw;
     }
   };
   if (!contents) read();
 
-  if (!FProfileNameValue.empty() && !ProfileUnchanged(*contents)) {
-    const TModalResult answer = FOperator.ShowMessageBox(kModifiedQuestion, BoxKind::Confirm,
-                                                         box_button::Yes | box_button::No);
-    if (answer == mrYes && !FView.ForgetChanges()) {
-      const ProfileSettings shown = FView.Settings();
-      RequireStorableProfile(FProfileNameValue, shown);
-      KeepPoolFor(FProfileNameValue, shown);
-      FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
+  if (!FProfileName.empty() && !ProfileUnchanged(*contents)) {
+    if (FAskToSave() && !FProfile.ForgetChanges()) {
+      const ProfileSettings shown = FProfile.Settings();
+      RequireStorableProfile(FProfileName, shown);
+      KeepPoolFor(FProfileName, shown);
+      FIniFile.WriteValues(FProfileName, StoredValues(shown));
       read();
     }
   }
 
-  FProfileNameValue = FView.SkelFileText();
+  FProfileName = FProfile.SkeletonText();
   FProfileUnread = false;
-  FView.SetSettings(DecodeProfile(*contents, FProfileNameValue));
-  FRules = SeqNumRules{};
+  FProfile.SetSettings(DecodeProfile(*contents, FProfileName));
+  FProfile.SetOptional(OptionalKeys{});
   FRulesRefused.clear();
   try {
-    FRules = DecodeSeqNumRules(*contents, FProfileNameValue);
+    FProfile.SetOptional(OptionalKeys::Decode(*contents, FProfileName));
   } catch (const EProfileValueError& error) {
     // The window shows the seventeen values, but a number must not be taken
-    // in a form nobody asked for, nor the profile stored without its rule:
+    // in a form nobody asked for, nor the profile stored without its keys:
     // both stay refused until a profile loads whole. As no profile is
     // current, leaving this one asks nothing.
     FRulesRefused = error.Message();
-    FProfileNameValue.clear();
+    FProfileName.clear();
     FFollowedPool.clear();
     FFollowedNext.reset();
     throw;
@@ -168,10 +152,18 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
 void ProfileStore::ShowPoolNext() {
   FFollowedPool.clear();
   FFollowedNext.reset();
-  if (!FSource || FProfileNameValue.empty()) return;
-  const std::string pool = PoolName(FRules, FProfileNameValue);
-  const std::optional<std::int64_t> next = FSource->PoolNext(pool);
+  if (!FSource || FProfileName.empty()) return;
+  const std::string pool = PoolName(Rules(), FProfileName);
+  std::optional<std::int64_t> next = FSource->PoolNext(pool);
   if (!next) return;  // made at Next SN by the first store or take
+  // A station that counted out numbers by itself before it joined the pool
+  // has used those below its Next SN: the pool moves up to it, so that they
+  // are never handed out again (as a store does).
+  const std::int32_t own = FProfile.NextSeqNum();
+  if (own > *next) {
+    FSource->KeepPoolAt(pool, own);
+    next = own;
+  }
   // A pool that gave its last number, 2147483647, shows that number: the
   // field holds no more.
   constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
@@ -180,14 +172,14 @@ void ProfileStore::ShowPoolNext() {
 }
 
 void ProfileStore::FollowPool(const std::string& pool, std::int32_t next) {
-  FView.SetNextSeqNum(next);
+  FProfile.SetNextSeqNum(next);
   FFollowedPool = pool;
   FFollowedNext = next;
 }
 
 void ProfileStore::KeepPoolFor(const std::string& profileName, const ProfileSettings& shown) {
   if (!FSource) return;
-  const std::string pool = PoolName(FRules, profileName);
+  const std::string pool = PoolName(Rules(), profileName);
   // A Next SN that only follows the pool has nothing to tell it; this also
   // spares the server a question for each image's mirror store.
   if (pool == FFollowedPool && FFollowedNext == shown.NextSeqNum) return;
@@ -198,20 +190,20 @@ void ProfileStore::KeepPoolFor(const std::string& profileName, const ProfileSett
 
 void ProfileStore::StoreProfile() {
   RequireProfileRead();
-  FProfileNameValue = FView.SkelFileText();
-  if (FView.ForgetChanges()) return;
-  const ProfileSettings shown = FView.Settings();
-  RequireStorableProfile(FProfileNameValue, shown);
+  FProfileName = FProfile.SkeletonText();
+  if (FProfile.ForgetChanges()) return;
+  const ProfileSettings shown = FProfile.Settings();
+  RequireStorableProfile(FProfileName, shown);
   // The pool first: a pool that refuses the number leaves the file as it was.
-  KeepPoolFor(FProfileNameValue, shown);
+  KeepPoolFor(FProfileName, shown);
   // One replacement for all seventeen keys: a failure leaves the stored
   // profile whole, and the serial number is on disk when this returns.
-  FIniFile.WriteValues(FProfileNameValue, StoredValues(shown));
+  FIniFile.WriteValues(FProfileName, StoredValues(shown));
 }
 
 ProfileKeyValues ProfileStore::StoredValues(const ProfileSettings& shown) const {
   ProfileKeyValues values = EncodeProfile(shown);
-  for (auto& value : EncodeSeqNumRules(FRules)) values.push_back(std::move(value));
+  for (auto& value : FProfile.Optional().Encode()) values.push_back(std::move(value));
   return values;
 }
 
@@ -220,54 +212,53 @@ bool ProfileStore::ProfileUnchanged() const {
 }
 
 bool ProfileStore::ProfileUnchanged(const IniFile::Contents& contents) const {
-  ProfileSettings shown = FView.Settings();
-  shown.ByteOrder = ByteOrderIndex(shown.ByteOrder);
-  const ProfileSettings stored = DecodeProfile(contents, FProfileNameValue);
+  ProfileSettings shown = FProfile.Settings();
+  const ProfileSettings stored = DecodeProfile(contents, FProfileName);
   // Next SN moves with the pool, under other stations' takes too: only a
   // number the operator typed is a change.
-  if (FFollowedNext == shown.NextSeqNum && FFollowedPool == PoolName(FRules, FProfileNameValue)) {
+  if (FFollowedNext == shown.NextSeqNum && FFollowedPool == PoolName(Rules(), FProfileName)) {
     shown.NextSeqNum = stored.NextSeqNum;
   }
   return stored == shown;
 }
 
 void ProfileStore::AddProfile() {
-  const std::string text = FView.SkelFileText();
-  for (const std::string& item : FView.SkelFileItems()) {
-    if (IniFile::SameName(item, text)) return;
+  const std::string text = FProfile.SkeletonText();
+  for (const std::string& name : FProfile.Names()) {
+    if (IniFile::SameName(name, text)) return;
   }
   StoreProfile();  // raises before the list changes when the file refuses the write
-  FView.AddSkelFileItem(text);
+  FProfile.AddName(text);
 }
 
 void ProfileStore::SaveProfile() {
-  if (FView.ForgetChanges()) {
+  if (FProfile.ForgetChanges()) {
     // Nothing may be written, so nothing is erased either: the stored profile
     // stays as it was.
     StoreProfile();
     return;
   }
   RequireProfileRead();
-  const ProfileSettings shown = FView.Settings();
-  RequireStorableProfile(FView.SkelFileText(), shown);
-  KeepPoolFor(FView.SkelFileText(), shown);
+  const ProfileSettings shown = FProfile.Settings();
+  RequireStorableProfile(FProfile.SkeletonText(), shown);
+  KeepPoolFor(FProfile.SkeletonText(), shown);
   // The old section goes and the new one is written in the same replacement,
   // so there is no moment at which the profile exists nowhere.
-  const std::string leaving = FProfileNameValue;
-  FProfileNameValue = FView.SkelFileText();
+  const std::string leaving = FProfileName;
+  FProfileName = FProfile.SkeletonText();
   IniFile::Changes changes;
   changes.EraseSection(leaving);
   for (auto& [key, value] : StoredValues(shown)) {
-    changes.WriteString(FProfileNameValue, std::move(key), std::move(value));
+    changes.WriteString(FProfileName, std::move(key), std::move(value));
   }
   FIniFile.Apply(changes);
 }
 
 void ProfileStore::RemoveProfile() {
-  FIniFile.EraseSection(FProfileNameValue);
-  const int selected = FView.SkelFileIndex();
-  if (selected >= 0) FView.DeleteSkelFileItem(selected);
-  if (FView.SkelFileIndex() >= 0) FView.SetSkelFileIndex(-1);
+  FIniFile.EraseSection(FProfileName);
+  const int selected = FProfile.SelectedIndex();
+  if (selected >= 0) FProfile.DeleteName(selected);
+  if (FProfile.SelectedIndex() >= 0) FProfile.Select(-1);
   LoadProfile();
 }
 

@@ -1,18 +1,20 @@
-// The profile store: moves the seventeen profile values between the window
-// (through ProfileView) and the INI file, one section per skeleton file, and
-// keeps the last selection in section "Options".
+// The profile store: moves the working profile (the seventeen values and the
+// optional keys) between the session and the INI file, one section per
+// skeleton file, and keeps the last selection in section "Options". It holds
+// the rules of the window's profile operations: load, store, compare, add,
+// save and remove.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "IniFile.h"
-#include "Operator.h"
-#include "ProfileKeys.h"
-#include "ProfileView.h"
-#include "SeqNumRules.h"
-#include "SerialSource.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/SeqNumRules.h"
+#include "profiles/SerialSource.h"
+#include "profiles/WorkingProfile.h"
 
 namespace velmorin {
 
@@ -20,19 +22,24 @@ class IniFileLock;
 
 class ProfileStore {
  public:
+  // Asks the operator whether the changes of the profile being left are to be
+  // stored; true for Yes.
+  using AskToSave = std::function<bool()>;
+
   // `iniPath` is the INI file (the executable's path with ".ini"); nothing is
-  // read or written until Open().
-  ProfileStore(std::string iniPath, ProfileView& view, Operator& op);
+  // read or written until Open(). `profile` must outlive the store.
+  ProfileStore(std::string iniPath, WorkingProfile& profile, AskToSave askToSave);
   ~ProfileStore();
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
 
   // Start-up: takes the hold on the INI file (EIniFileInUse, before anything
   // is read, when another copy of the program has it), fills the list from the
-  // file's sections, drops "Options", selects DefaultImg and loads that
-  // profile, all from one read of the file. When "Options" names a serial
-  // server (key "SerialServer"), the connector makes its source first.
-  void Open();
+  // file's sections, drops "Options", and, with `selectLast`, selects
+  // DefaultImg and loads that profile, all from one read of the file. When
+  // "Options" names a serial server (key "SerialServer"), the connector makes
+  // its source first.
+  void Open(bool selectLast = true);
 
   // How to make the source of numbers that "[Options] SerialServer" names;
   // set before Open. Without one, a file that names a server refuses to
@@ -43,8 +50,8 @@ class ProfileStore {
   }
   // The serial server's source, or nullptr when the INI file names none.
   SerialSource* Source() const { return FSource.get(); }
-  // After a number was taken from `pool`: the Next SN field shows the pool's
-  // next number, which then counts as no change of the operator's.
+  // After a number was taken from `pool`: Next SN shows the pool's next
+  // number, which then counts as no change of the operator's.
   void FollowPool(const std::string& pool, std::int32_t next);
   // Shut-down: stores the selected index as DefaultImg and lets go of the
   // hold. A store refused at Open, or whose start-up read failed, writes nothing.
@@ -66,16 +73,18 @@ class ProfileStore {
   void SaveProfile();
   void RemoveProfile();
 
-  // The serial number rules of the profile in the window: loaded with it,
-  // stored with it, reset with it. The window does not show them.
-  const SeqNumRules& Rules() const { return FRules; }
+  // The serial number rules of the working profile: loaded with it, stored
+  // with it, reset with it (one group of its optional keys).
+  const SeqNumRules& Rules() const { return FProfile.Optional().Get<SeqNumRules>(); }
 
-  // The section the window was last loaded from or stored to; empty when none.
-  const std::string& FProfileName() const { return FProfileNameValue; }
+  // The current profile: the section the working profile was last loaded
+  // from or stored to; empty when none.
+  const std::string& ProfileName() const { return FProfileName; }
   // Forgets the current profile, so that the next LoadProfile asks nothing.
-  void ClearProfileName() { FProfileNameValue.clear(); }
+  void ClearProfileName() { FProfileName.clear(); }
 
   const IniFile& Ini() const { return FIniFile; }
+  IniFile& Ini() { return FIniFile; }
   // The production record's file as section "Options" names it at start-up
   // (key "ProductionLog"); empty when there is to be no record.
   const std::string& ProductionLogName() const { return FProductionLogName; }
@@ -83,8 +92,8 @@ class ProfileStore {
  private:
   // LoadProfile from a read already made (nullptr: read the file now).
   void LoadProfile(const IniFile::Contents* known);
-  // Reads the pool's next number into the Next SN field, when there is a
-  // server and the pool exists.
+  // Reads the pool's next number into Next SN, when there is a server and
+  // the pool exists; a pool below the loaded Next SN is moved up to it first.
   void ShowPoolNext();
   // Before `shown` is stored as the profile of `profileName`: brings its pool
   // along (made, or moved forward), unless the Next SN only follows it.
@@ -98,10 +107,9 @@ class ProfileStore {
   bool FLockRefused = false;
   bool FStartUnread = false;
   bool FProfileUnread = false;
-  ProfileView& FView;
-  Operator& FOperator;
-  std::string FProfileNameValue;
-  SeqNumRules FRules;
+  WorkingProfile& FProfile;
+  AskToSave FAskToSave;
+  std::string FProfileName;
   // Why the loaded profile's rules were refused; empty when they weren't.
   std::string FRulesRefused;
   std::string FProductionLogName;

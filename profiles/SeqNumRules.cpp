@@ -1,10 +1,10 @@
-#include "SeqNumRules.h"
+#include "profiles/SeqNumRules.h"
 
 #include <array>
 #include <filesystem>
 
-#include "ParseInteger.h"
-#include "ProfileKeys.h"
+#include "base/ParseInteger.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 
@@ -17,11 +17,6 @@ constexpr std::array<SeqNumFormat, 5> kFormats{SeqNumFormat::Binary, SeqNumForma
 const std::string kFormatKey = "SeqNumFormat";
 const std::string kStepKey = "SeqNumStep";
 const std::string kLastKey = "LastSeqNum";
-const std::string kPoolKey = "SerialPool";
-
-// No value the INI file holds can contain a line break, so this default tells
-// an absent key from a present one.
-const std::string kAbsent = "\n";
 
 std::string FormatList() {
   std::string list;
@@ -31,9 +26,10 @@ std::string FormatList() {
   return list;
 }
 
-// Reads `text` into `rules` under `key` (one of the four, stored spelling);
-// returns why the text is refused, or an empty text when it is taken.
-std::string ReadRule(SeqNumRules& rules, const std::string& key, const std::string& text) {
+}  // namespace
+
+std::string SeqNumRules::Read(const std::string& key, const std::string& text) {
+  SeqNumRules& rules = *this;
   if (key == kFormatKey) {
     for (const SeqNumFormat format : kFormats) {
       if (IniFile::SameName(text, SeqNumFormatName(format))) {
@@ -43,7 +39,7 @@ std::string ReadRule(SeqNumRules& rules, const std::string& key, const std::stri
     }
     return "is no serial number format; the formats are " + FormatList();
   }
-  if (key == kPoolKey) {
+  if (key == kSerialPoolKey) {
     // Any name the INI file can hold: the server takes it as a value.
     rules.Pool = text;
     return {};
@@ -61,8 +57,6 @@ std::string ReadRule(SeqNumRules& rules, const std::string& key, const std::stri
   }
   return {};
 }
-
-}  // namespace
 
 const char* SeqNumFormatName(SeqNumFormat format) {
   switch (format) {
@@ -85,50 +79,23 @@ std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath) 
   return std::filesystem::path(skeletonPath).stem().string();
 }
 
-const std::vector<std::string>& SeqNumRuleKeyNames() {
-  static const std::vector<std::string> names{kFormatKey, kStepKey, kLastKey, kPoolKey};
+const std::vector<std::string>& SeqNumRules::KeyNames() {
+  static const std::vector<std::string> names{kFormatKey, kStepKey, kLastKey, kSerialPoolKey};
   return names;
 }
 
-const std::string* SeqNumRuleKeyName(std::string_view key) {
-  for (const std::string& name : SeqNumRuleKeyNames()) {
-    if (IniFile::SameName(name, key)) return &name;
-  }
-  return nullptr;
+void SeqNumRules::Encode(ProfileKeyValues& values) const {
+  if (Format) values.emplace_back(kFormatKey, SeqNumFormatName(*Format));
+  if (Step) values.emplace_back(kStepKey, std::to_string(*Step));
+  if (Last) values.emplace_back(kLastKey, std::to_string(*Last));
+  if (Pool) values.emplace_back(kSerialPoolKey, *Pool);
 }
 
-std::vector<std::pair<std::string, std::string>> EncodeSeqNumRules(const SeqNumRules& rules) {
-  std::vector<std::pair<std::string, std::string>> values;
-  if (rules.Format) values.emplace_back(kFormatKey, SeqNumFormatName(*rules.Format));
-  if (rules.Step) values.emplace_back(kStepKey, std::to_string(*rules.Step));
-  if (rules.Last) values.emplace_back(kLastKey, std::to_string(*rules.Last));
-  if (rules.Pool) values.emplace_back(kPoolKey, *rules.Pool);
-  return values;
-}
-
-SeqNumRules DecodeSeqNumRules(const IniFile::Contents& ini, const std::string& section) {
-  SeqNumRules rules;
-  for (const std::string& key : SeqNumRuleKeyNames()) {
-    const std::string text = ini.ReadString(section, key, kAbsent);
-    if (text == kAbsent) continue;
-    const std::string why = ReadRule(rules, key, text);
-    if (!why.empty()) {
-      throw EProfileValueError("Value \"" + text + "\" for " + key + " in the profile of " +
-                               section + " " + why);
-    }
-  }
-  return rules;
-}
-
-void ApplySeqNumRule(SeqNumRules& rules, std::string_view keyText, const std::string& text) {
-  const std::string* key = SeqNumRuleKeyName(keyText);
-  if (key == nullptr) {
-    throw EProfileValueError("Unknown key \"" + std::string(keyText) + "\"");
-  }
-  SeqNumRules changed = rules;
-  const std::string why = ReadRule(changed, *key, text);
-  if (!why.empty()) throw EProfileValueError("Value \"" + text + "\" for " + *key + " " + why);
-  rules = changed;
+void SeqNumRules::Show(ShownValues& shown) const {
+  if (Format) shown.push_back({kFormatKey, std::string(SeqNumFormatName(*Format))});
+  if (Step) shown.push_back({kStepKey, std::int64_t{*Step}});
+  if (Last) shown.push_back({kLastKey, std::int64_t{*Last}});
+  if (Pool) shown.push_back({kSerialPoolKey, *Pool});
 }
 
 }  // namespace velmorin

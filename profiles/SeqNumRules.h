@@ -1,10 +1,8 @@
 // The optional profile keys that say how a serial number is handed out and in
 // which form firmware reads it: SeqNumFormat, SeqNumStep, LastSeqNum, and
-// SerialPool, the pool a serial server draws the profile's numbers from. The
-// window neither shows nor compares them; the profile store
-// keeps them beside the seventeen values, and a key that is absent from the
-// file stays absent, so that a profile without them reads and writes exactly
-// as before.
+// SerialPool, the pool a serial server draws the profile's numbers from. They
+// are one group of the optional keys (OptionalKeys.h), which keeps the rules
+// every such key follows.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "IniFile.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 
@@ -31,6 +29,10 @@ enum class SeqNumFormat {
 inline constexpr std::int32_t kMinSeqNumStep = 1;
 inline constexpr std::int32_t kMaxSeqNumStep = 65535;
 
+// The key of the serial server's pool a profile draws from.
+inline const std::string kSerialPoolKey = "SerialPool";
+
+// The group of optional keys of the serial number rules (see OptionalKeys.h).
 struct SeqNumRules {
   std::optional<SeqNumFormat> Format;
   std::optional<std::int32_t> Step;
@@ -42,6 +44,14 @@ struct SeqNumRules {
   SeqNumFormat FormatOrDefault() const { return Format.value_or(SeqNumFormat::Binary); }
   std::int32_t StepOrDefault() const { return Step.value_or(1); }
 
+  // SeqNumFormat, SeqNumStep, LastSeqNum, SerialPool.
+  static const std::vector<std::string>& KeyNames();
+  // A format that is none of the five, a step outside 1 to 65535, or a step
+  // or last number that is no 32-bit integer is refused.
+  std::string Read(const std::string& key, const std::string& text);
+  void Encode(ProfileKeyValues& values) const;
+  void Show(ShownValues& shown) const;
+
   bool operator==(const SeqNumRules&) const = default;
 };
 
@@ -52,25 +62,5 @@ std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath);
 
 // The name the INI file holds for a format ("binary", "bcd", ...).
 const char* SeqNumFormatName(SeqNumFormat format);
-
-// The four keys, in the order they follow the seventeen.
-const std::vector<std::string>& SeqNumRuleKeyNames();
-
-// The stored spelling of one of the four keys (letter case ignored), or
-// nullptr when `key` is none of them.
-const std::string* SeqNumRuleKeyName(std::string_view key);
-
-// The keys that are present, with their text, in key order.
-std::vector<std::pair<std::string, std::string>> EncodeSeqNumRules(const SeqNumRules& rules);
-
-// The rules stored in `section`. Raises EProfileValueError, naming the key,
-// its value and the profile, for a format that is none of the five, a step
-// outside 1 to 65535, or a step or last number that is no 32-bit integer.
-SeqNumRules DecodeSeqNumRules(const IniFile::Contents& ini, const std::string& section);
-
-// Sets one of the four keys from its text (letter case of a format name
-// ignored). Raises EProfileValueError, leaving `rules` as it was, for a text
-// that DecodeSeqNumRules would refuse.
-void ApplySeqNumRule(SeqNumRules& rules, std::string_view key, const std::string& text);
 
 }  // namespace velmorin

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace velmorin {
 
@@ -25,6 +25,30 @@ class ESerialServerError : public Exception {
  public:
   using Exception::Exception;
 };
+
+// Another station held the pool longer than a take waits, after a few tries
+// (a station stopped in the middle of its take): "Another station holds pool
+// <name>; try again." Nothing was taken. The server ends a stopped station's
+// transaction within seconds, so trying again soon succeeds.
+class ESerialPoolBusy : public ESerialServerError {
+ public:
+  using ESerialServerError::ESerialServerError;
+};
+
+// The beginning of every ESerialServerError's message, which scripts at the
+// line look for.
+inline const std::string kSerialServerUnreachable = "Unable to reach the serial server: ";
+
+// A pool's name is what a profile's SerialPool key or its skeleton's stem
+// gives: one line of an INI file, never empty. Raises EProfileValueError
+// otherwise.
+void RequirePoolName(const std::string& name);
+
+// The connection string of "[Options] SerialServer" in the INI file
+// `iniPath`, read without a hold on the file (the pool commands run beside an
+// open window). Raises, naming the file and the key, when it is missing or
+// empty.
+std::string NamedSerialServer(const std::string& iniPath);
 
 // The source refused, for a reason of the pool's own: it is used up, or a
 // profile would set it back. Nothing was taken or changed.
@@ -46,8 +70,10 @@ struct SerialTake {
   std::string Pool;
   std::string Station;   // this computer's name
   std::string Skeleton;  // the skeleton-file box's text
-  // A pool that does not exist yet is made, starting at this number.
-  std::int32_t StartIfMissing = 0;
+  // The station's own Next SN: a pool that does not exist yet is made
+  // starting at it, and a pool below it moves up to it before the take, so
+  // that numbers the station counted out by itself are never handed out.
+  std::int32_t StationNext = 0;
 };
 
 // How the serialization that took a number ended, as the production record
@@ -76,13 +102,15 @@ class SerialSource {
   // next number, naming both numbers.
   virtual void KeepPoolAt(const std::string& pool, std::int32_t next) = 0;
 
-  // Takes the pool's next number and records it as taken by `take`, in one
-  // transaction that is committed before this returns. `check` sees the
-  // number before the commit and raises to refuse it; the transaction is
-  // then rolled back, nothing is taken, and its exception passes on.
-  // Raises ESerialPoolRefused "The serial numbers of pool <name> are used up
-  // (last <n>)." when the pool has no number left (no pool goes past
-  // 2147483647).
+  // Takes the pool's next number (the pool moved up to take.StationNext
+  // first, when it lies below) and records it as taken by `take`, in one
+  // transaction that is committed, durably, before this returns. `check`
+  // sees the number before the commit and raises to refuse it; the
+  // transaction is then rolled back, nothing is taken or moved, and its
+  // exception passes on. Raises ESerialPoolRefused "The serial numbers of
+  // pool <name> are used up (last <n>)." when the pool has no number left
+  // (no pool goes past 2147483647, none hands out a number below 0), and
+  // ESerialPoolBusy while another station holds the pool.
   virtual std::int32_t Take(const SerialTake& take,
                             const std::function<void(std::int32_t)>& check) = 0;
 
@@ -91,11 +119,13 @@ class SerialSource {
 };
 
 // Why a station whose INI file names a serial server, and that has no way to
-// reach one (a build without the server's client), stores and takes nothing.
+// reach one (a build made without libpq, as a Windows build without the MinGW
+// libpq is), stores and takes nothing.
 inline std::string NoWayToSerialServer(const std::string& iniFileName) {
   return iniFileName +
          " names a serial server (SerialServer in section Options), and this build of "
-         "Velmorin has no way to reach one; it stores and serializes nothing";
+         "Velmorin was made without the serial server's client library (libpq), so it can't "
+         "reach one; it stores and serializes nothing";
 }
 
 // Makes the source named by "[Options] SerialServer" (a connection string).

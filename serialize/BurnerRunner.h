@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ExecAndWait.h"
+#include "platform/process/ExecAndWait.h"
 
 namespace velmorin {
 
@@ -34,14 +34,15 @@ struct BurnOutcome {
 class BurnerRunner {
  public:
   virtual ~BurnerRunner() = default;
-  virtual BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) = 0;
+  virtual BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                          const BurnContext& context) = 0;
 };
 
 class ExecBurnerRunner : public BurnerRunner, private ProcessObserver {
  public:
   // `observer`, when given, is told when the burner starts and ends.
   explicit ExecBurnerRunner(ProcessObserver* observer = nullptr) : FObserver(observer) {}
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext&) override {
+  BurnOutcome Run(const std::string& commandLine, WindowShow show, const BurnContext&) override {
     FStarted = false;
     BurnOutcome outcome;
     outcome.ExitCode = ExecAndWait(commandLine, show, this);

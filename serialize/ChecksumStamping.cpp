@@ -1,9 +1,9 @@
-#include "ChecksumStamping.h"
+#include "serialize/ChecksumStamping.h"
 
 #include <algorithm>
 
-#include "ImageChecksum.h"
-#include "SeqNumForm.h"
+#include "image/ImageChecksum.h"
+#include "serialize/SeqNumForm.h"
 
 namespace velmorin {
 

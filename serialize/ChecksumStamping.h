@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "ChecksumCache.h"
-#include "ChecksumRegions.h"
-#include "Exceptions.h"
-#include "ObjImage.h"
-#include "ProfileSettings.h"
-#include "SeqNumRules.h"
+#include "base/Exceptions.h"
+#include "image/ChecksumCache.h"
+#include "image/ObjImage.h"
+#include "profiles/ChecksumRegions.h"
+#include "profiles/ProfileSettings.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 

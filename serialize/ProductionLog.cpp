@@ -1,16 +1,12 @@
-#include "ProductionLog.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "serialize/ProductionLog.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
-#include "RecordFile.h"
+#include "platform/files/RecordFile.h"
+#include "platform/system/ComputerName.h"
+#include "platform/system/LocalTime.h"
 
 namespace velmorin {
 
@@ -69,17 +65,7 @@ std::string ProductionLog::CsvField(std::string_view text) {
 
 std::string ProductionLog::LocalTime(std::time_t when) {
   std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &when);
-  std::tm utc{};
-  gmtime_s(&utc, &when);
-  // The offset is the difference between the two readings of the same moment.
-  utc.tm_isdst = local.tm_isdst;
-  const long offset = static_cast<long>(std::difftime(std::mktime(&local), std::mktime(&utc)));
-#else
-  localtime_r(&when, &local);
-  const long offset = local.tm_gmtoff;
-#endif
+  const long offset = LocalTimeOf(when, local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
   // Offsets lie within a day, so hours and minutes have two digits each.
@@ -109,16 +95,7 @@ std::string ProductionLog::FormatLine(const ProductionEntry& entry, std::time_t 
 }
 
 std::string StationName() {
-#ifdef _WIN32
-  char name[MAX_COMPUTERNAME_LENGTH + 1];
-  DWORD size = sizeof name;
-  if (GetComputerNameA(name, &size)) return std::string(name, size);
-  return {};
-#else
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return {};
-  return name;
-#endif
+  return ComputerName();
 }
 
 }  // namespace velmorin

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace velmorin {
 

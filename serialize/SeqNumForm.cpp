@@ -1,7 +1,9 @@
-#include "SeqNumForm.h"
+#include "serialize/SeqNumForm.h"
 
-#include "ProfileSettings.h"
-#include "SeqNumStamp.h"
+#include <cstdio>
+
+#include "profiles/ProfileSettings.h"
+#include "serialize/SeqNumStamp.h"
 
 namespace velmorin {
 
@@ -38,6 +40,15 @@ std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size) {
   if (size <= 0) return 0;
   const auto count = static_cast<std::uint32_t>(size);
   return format == SeqNumFormat::Utf16 ? 2 * count : count;
+}
+
+std::optional<std::string> PastTopAddress(const std::string& what, std::uint32_t address,
+                                          std::uint64_t count) {
+  if (count == 0 || count - 1 <= std::uint64_t{kTopAddress - address}) return std::nullopt;
+  char where[16];
+  std::snprintf(where, sizeof where, "0x%X", static_cast<unsigned>(address));
+  return what + " at " + where + " with " + std::to_string(count) +
+         " bytes runs past the last address, 0xFFFFFFFF.";
 }
 
 std::optional<std::string> SeqNumMisfit(std::int32_t seqNum, SeqNumFormat format,

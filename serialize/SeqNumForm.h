@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "Exceptions.h"
-#include "ObjImage.h"
-#include "SeqNumRules.h"
+#include "base/Exceptions.h"
+#include "image/ObjImage.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 
@@ -23,6 +23,19 @@ class ESeqNumRefused : public Exception {
 // How many bytes a slot of SN Size `size` takes in `format`: `size` for every
 // form but utf16, which takes two bytes a character. 0 for a size of 0 or below.
 std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size);
+
+// The top of the 32-bit address space. Bytes written past it would wrap to
+// address 0 and overwrite what lies there (a reset vector, say), so no run of
+// bytes the road writes may cross it: a slot's bytes, and any other result
+// the road writes into the image (a checksum, say).
+inline constexpr std::uint32_t kTopAddress = 0xFFFFFFFF;
+
+// "<what> at 0x<address> with <count> bytes runs past the last address,
+// 0xFFFFFFFF." when `count` bytes from `address` up run past kTopAddress;
+// nothing when they fit (also for no bytes at all). `what` names the run for
+// the operator: "Slot 2".
+std::optional<std::string> PastTopAddress(const std::string& what, std::uint32_t address,
+                                          std::uint64_t count);
 
 // "Serial number <n> does not fit in <size> bytes." (or "characters" for the
 // text forms) when `seqNum` has no form of that size in `format`, which would
@@ -45,9 +58,10 @@ std::string SeqNumFormBytes(std::int32_t seqNum, SeqNumFormat format, std::int32
                             bool lsbFirst);
 
 // Writes the slot's bytes into `image` at `address` (addresses wrap past
-// 0xFFFFFFFF). Binary goes through StampSerialBytes unchanged; bcd writes its
-// bytes in the same order as binary (the least significant first), the text
-// forms from the first character up. A size of 0 or below writes nothing.
+// 0xFFFFFFFF; the road refuses such a slot first, PastTopAddress). Binary goes through
+// StampSerialBytes unchanged; bcd writes its bytes in the same order as binary (the least
+// significant first), the text forms from the first character up. A size of 0 or below writes
+// nothing.
 void StampSeqNumForm(TObjImage& image, std::int32_t seqNum, SeqNumFormat format, std::int32_t size,
                      std::uint32_t address, bool lsbFirst);
 

@@ -1,8 +1,8 @@
-#include "SeqNumStamp.h"
+#include "serialize/SeqNumStamp.h"
 
 #include <cstdio>
 
-#include "PathNames.h"
+#include "platform/files/PathNames.h"
 
 namespace velmorin {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "Exceptions.h"
-#include "ObjImage.h"
-#include "ProfileSettings.h"
+#include "base/Exceptions.h"
+#include "image/ObjImage.h"
+#include "profiles/ProfileSettings.h"
 
 namespace velmorin {
 

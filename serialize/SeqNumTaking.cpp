@@ -1,11 +1,11 @@
-#include "SeqNumTaking.h"
+#include "serialize/SeqNumTaking.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 #include <utility>
 
-#include "SeqNumForm.h"
+#include "serialize/SeqNumForm.h"
 
 namespace velmorin {
 
@@ -24,6 +24,17 @@ void RequireSeqNumAvailable(std::int32_t seqNum, const ProfileSettings& settings
   if (!stamped) return;
   if (auto misfit = SeqNumMisfit(seqNum, rules.FormatOrDefault(), settings.SeqNumSize)) {
     throw ESeqNumRefused(std::move(*misfit));
+  }
+}
+
+void RequireSlotsBelowTopAddress(const ProfileSettings& settings, const SeqNumRules& rules) {
+  const std::uint32_t bytes = SeqNumSlotBytes(rules.FormatOrDefault(), settings.SeqNumSize);
+  for (std::size_t i = 0; i < settings.SetSeqNumOfs.size(); ++i) {
+    if (!settings.SetSeqNumOfs[i]) continue;
+    const auto address = static_cast<std::uint32_t>(settings.SeqNumOfs[i]);
+    if (auto past = PastTopAddress("Slot " + std::to_string(i + 1), address, bytes)) {
+      throw ESeqNumRefused(std::move(*past));
+    }
   }
 }
 

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "ProfileSettings.h"
-#include "SeqNumRules.h"
+#include "profiles/ProfileSettings.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 
@@ -23,6 +23,14 @@ namespace velmorin {
 //   bytes." (or "characters").
 void RequireSeqNumAvailable(std::int32_t seqNum, const ProfileSettings& settings,
                             const SeqNumRules& rules);
+
+// Raises ESeqNumRefused, before anything is taken or written, when the bytes
+// of a slot that is switched on run past the last address, 0xFFFFFFFF
+// (PastTopAddress), where they would wrap to address 0: "Slot 1 at
+// 0xFFFFFFFF with 2 bytes runs past the last address, 0xFFFFFFFF.". A slot
+// spans SeqNumSlotBytes of the profile's format and SN Size (utf16: twice SN
+// Size).
+void RequireSlotsBelowTopAddress(const ProfileSettings& settings, const SeqNumRules& rules);
 
 // The Next SN after `seqNum` under "Auto Inc.": `seqNum` + the step, in 32-bit
 // arithmetic (2147483647 + 1 is -2147483648).

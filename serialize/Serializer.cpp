@@ -1,47 +1,48 @@
-#include "Serializer.h"
+#include "serialize/Serializer.h"
 
 #include <exception>
 #include <filesystem>
 #include <limits>
 #include <optional>
 
-#include "BurnerCommand.h"
-#include "FileExists.h"
-#include "PathNames.h"
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "SeqNumTaking.h"
+#include "platform/files/FileExists.h"
+#include "platform/files/PathNames.h"
+#include "serialize/BurnerCommand.h"
+#include "serialize/Messages.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
+#include "serialize/SeqNumTaking.h"
 
 namespace velmorin {
 
-namespace {
-constexpr int kLsbFirst = 1;
-}  // namespace
+Serializer::Serializer(WorkingProfile& profile, ProfileStore& store, Operator& op)
+    : FProfile(profile), FStore(store), FOperator(op) {}
 
-Serializer::Serializer(ProfileView& view, ProfileStore& store, Operator& op)
-    : FView(view), FStore(store), FOperator(op) {}
-
-std::int32_t Serializer::TakeSeqNum() {
+std::int32_t Serializer::TakeSeqNum(const ImageSettings& image) {
   // A window whose profile a failed read left unknown hands out no number.
   FStore.RequireProfileRead();
-  const ProfileSettings settings = FView.Settings();
-  const SeqNumRules& rules = FStore.Rules();
+  const ProfileSettings& settings = image.Settings;
+  const SeqNumRules& rules = image.Optional.Get<SeqNumRules>();
   FServerPool.reset();
+  // A slot that would wrap past the top of the address space is refused
+  // before any source of numbers is asked.
+  RequireSlotsBelowTopAddress(settings, rules);
   if (SerialSource* source = FStore.Source(); source != nullptr && settings.AutoIncSeq) {
-    return TakeFromPool(*source, settings, rules);
+    return TakeFromPool(*source, image, rules);
   }
-  const std::int32_t seqNum = FView.NextSeqNum();
+  // Next SN as it stands now: the number the operator sees.
+  const std::int32_t seqNum = FProfile.NextSeqNum();
   // A number used up or too wide for its slot is refused while it is still
   // unused: Next SN stays, and nothing is written.
   RequireSeqNumAvailable(seqNum, settings, rules);
   if (settings.AutoIncSeq) {
-    FView.SetNextSeqNum(SeqNumAfter(seqNum, rules));
+    FProfile.SetNextSeqNum(SeqNumAfter(seqNum, rules));
     FStore.StoreProfile();
   }
   return seqNum;
 }
 
-std::int32_t Serializer::TakeFromPool(SerialSource& source, const ProfileSettings& settings,
+std::int32_t Serializer::TakeFromPool(SerialSource& source, const ImageSettings& image,
                                       const SeqNumRules& rules) {
   // A pool hands out its numbers one after the other.
   if (rules.StepOrDefault() != 1) {
@@ -51,14 +52,14 @@ std::int32_t Serializer::TakeFromPool(SerialSource& source, const ProfileSetting
         std::to_string(rules.StepOrDefault()) + " (SeqNumStep).");
   }
   SerialTake take;
-  take.Skeleton = FView.SkelFileText();
+  take.Skeleton = image.Skeleton;
   take.Pool = PoolName(rules, take.Skeleton);
   take.Station = StationName();
-  take.StartIfMissing = FView.NextSeqNum();
+  take.StationNext = FProfile.NextSeqNum();
   // The profile's own last number and the fit rule, checked inside the
   // transaction: a refused number is rolled back, never taken. The pool
   // itself keeps the last number of all, so the wrap check has no part here.
-  ProfileSettings asTaken = settings;
+  ProfileSettings asTaken = image.Settings;
   asTaken.AutoIncSeq = false;
   const std::int32_t seqNum = source.Take(
       take, [&](std::int32_t number) { RequireSeqNumAvailable(number, asTaken, rules); });
@@ -85,36 +86,38 @@ std::int32_t Serializer::TakeFromPool(SerialSource& source, const ProfileSetting
   return seqNum;
 }
 
-void Serializer::StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot) {
+void Serializer::StampSeqNum(const ImageSettings& image, TObjImage& target, std::int32_t seqNum,
+                             int slot) {
   if (slot < 1 || slot > 4) return;
-  const ProfileSettings settings = FView.Settings();
+  const ProfileSettings& settings = image.Settings;
   const auto index = static_cast<std::size_t>(slot - 1);
   if (!settings.SetSeqNumOfs[index]) return;
-  StampSeqNumForm(image, seqNum, FStore.Rules().FormatOrDefault(), settings.SeqNumSize,
-                  static_cast<std::uint32_t>(settings.SeqNumOfs[index]),
-                  settings.ByteOrder == kLsbFirst);
+  StampSeqNumForm(target, seqNum, image.Optional.Get<SeqNumRules>().FormatOrDefault(),
+                  settings.SeqNumSize, static_cast<std::uint32_t>(settings.SeqNumOfs[index]),
+                  settings.ByteOrder == SerialByteOrder::LsbFirst);
 }
 
-void Serializer::SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath) {
-  const ProfileSettings settings = FView.Settings();
-  if (settings.DontSave) return;
-  outputPath = JoinPath(settings.OutputFolder, OutputFileName(FView.SkelFileText(), seqNum));
-  image.SaveToFile(outputPath);
+void Serializer::SaveOutputImage(const ImageSettings& image, TObjImage& target, std::int32_t seqNum,
+                                 std::string& outputPath) {
+  if (image.Settings.DontSave) return;
+  outputPath = JoinPath(image.Settings.OutputFolder, OutputFileName(image.Skeleton, seqNum));
+  target.SaveToFile(outputPath);
 }
 
-bool Serializer::BurnImage(const TObjImage& /*image*/, const std::string& outputPath) {
-  const ProfileSettings settings = FView.Settings();
+bool Serializer::BurnImage(const ImageSettings& image, const TObjImage& /*target*/,
+                           const std::string& outputPath) {
+  const ProfileSettings& settings = image.Settings;
   FBurnFate = SerialFate::Ok;
   FBurnExitCode.reset();
   if (settings.DontBurn) return true;
-  if (FOperator.ShowMessageBox("Prepare a chip in the burner, please.", BoxKind::Confirm,
+  if (FOperator.ShowMessageBox(message::kPrepareChip, BoxKind::Confirm,
                                box_button::OK | box_button::Cancel) != mrOk) {
     FBurnFate = SerialFate::Cancelled;
     return false;
   }
   const std::string commandLine =
       BuildBurnerCommandLine(settings.BurnerCmdLine, BurnerPathOf(outputPath));
-  const int show = settings.HideBurner ? kShowHide : kShowNormal;
+  const WindowShow show = settings.HideBurner ? WindowShow::Hidden : WindowShow::Normal;
   FLastBurn = FBurner->Run(commandLine, show, FContext);
   if (FLastBurn.Started) FBurnExitCode = FLastBurn.ExitCode;
   if (FLastBurn.Aborted) {
@@ -125,8 +128,8 @@ bool Serializer::BurnImage(const TObjImage& /*image*/, const std::string& output
   return FLastBurn.Succeeded();
 }
 
-std::unique_ptr<TIntelImage> Serializer::LoadSkelFile() {
-  const std::string skelFile = FView.SkelFileText();
+std::unique_ptr<TIntelImage> Serializer::LoadSkelFile(const ImageSettings& settings) {
+  const std::string& skelFile = settings.Skeleton;
   if (!FileExists(skelFile)) return nullptr;
   auto image = std::make_unique<TIntelImage>();
   image->LoadFromFile(skelFile);
@@ -134,20 +137,22 @@ std::unique_ptr<TIntelImage> Serializer::LoadSkelFile() {
 }
 
 bool Serializer::SerializeImage() {
-  const std::unique_ptr<TIntelImage> image = LoadSkelFile();
+  // The one reading of the profile this image is made with.
+  const ImageSettings settings = FProfile.Snapshot();
+  const std::unique_ptr<TIntelImage> image = LoadSkelFile(settings);
   if (!image) {
-    FOperator.ShowMessageBox("Skeleton file not found.", BoxKind::Error, box_button::OK);
+    FOperator.ShowMessageBox(message::kSkeletonNotFound, BoxKind::Error, box_button::OK);
     return false;
   }
   // From here on the number counts as used, whatever happens to the image.
-  const std::int32_t seqNum = TakeSeqNum();
+  const std::int32_t seqNum = TakeSeqNum(settings);
   FContext.Serial = seqNum;
   std::optional<ProductionLog> record;
   if (!FStore.ProductionLogName().empty()) {
     record.emplace(FStore.ProductionLogName(), FStore.Ini().FileName());
   }
   ProductionEntry entry;
-  entry.Skeleton = FView.SkelFileText();
+  entry.Skeleton = settings.Skeleton;
   entry.Serial = seqNum;
   std::string outputPath;
   const auto fullPath = [&outputPath] {
@@ -158,9 +163,9 @@ bool Serializer::SerializeImage() {
   };
   bool ok = false;
   try {
-    for (int slot = 1; slot <= 4; ++slot) StampSeqNum(*image, seqNum, slot);
-    SaveOutputImage(*image, seqNum, outputPath);
-    ok = BurnImage(*image, outputPath);
+    for (int slot = 1; slot <= 4; ++slot) StampSeqNum(settings, *image, seqNum, slot);
+    SaveOutputImage(settings, *image, seqNum, outputPath);
+    ok = BurnImage(settings, *image, outputPath);
   } catch (const std::exception& error) {
     entry.OutputFile = fullPath();
     entry.Fate = SerialFate::Error;
@@ -208,8 +213,10 @@ void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEn
 
 bool Serializer::SerializeOne() {
   FContext = BurnContext{};
+  // As a batch before each number: a stop asked for already takes none.
+  if (StopRequested()) return false;
   if (!SerializeImage()) return false;
-  FOperator.ShowMessageBox("Image serialized OK.", BoxKind::Information, box_button::OK);
+  FOperator.ShowMessageBox(message::kImageSerialized, BoxKind::Information, box_button::OK);
   return true;
 }
 
@@ -217,7 +224,7 @@ BatchOutcome Serializer::SerializeBatch(std::int32_t count) {
   BatchOutcome outcome;
   outcome.Requested = count;
   if (count <= 0) return outcome;
-  FView.SetProgressRange(0, count);
+  if (FProgress != nullptr) FProgress->ProgressRangeShown(0, count);
   for (std::int32_t k = 1; k <= count; ++k) {
     if (StopRequested()) {
       outcome.Stopped = true;
@@ -226,11 +233,10 @@ BatchOutcome Serializer::SerializeBatch(std::int32_t count) {
     FContext = BurnContext{k, count, 0};
     if (!SerializeImage()) return outcome;
     outcome.Completed = k;
-    FView.SetProgressPosition(k);
+    if (FProgress != nullptr) FProgress->ProgressShown(k);
   }
-  FView.SetProgressPosition(0);
-  FOperator.ShowMessageBox(std::to_string(count) + " images serialized OK.", BoxKind::Information,
-                           box_button::OK);
+  if (FProgress != nullptr) FProgress->ProgressShown(0);
+  FOperator.ShowMessageBox(message::ImagesSerialized(count), BoxKind::Information, box_button::OK);
   return outcome;
 }
 

@@ -1,6 +1,9 @@
 // The road of one serialization and the two serialize commands: take the next
 // serial number, stamp it into a fresh copy of the skeleton image, save the
-// copy under its numbered name and hand it to the burner.
+// copy under its numbered name and hand it to the burner. Each image is made
+// with one snapshot of the working profile, taken when it begins: a change
+// made meanwhile (while the chip prompt is open, say) applies from the next
+// image on. Next SN is read when the number is taken.
 #pragma once
 
 #include <atomic>
@@ -10,12 +13,13 @@
 #include <optional>
 #include <string>
 
-#include "BurnerRunner.h"
-#include "ObjImage.h"
-#include "Operator.h"
-#include "ProductionLog.h"
-#include "ProfileStore.h"
-#include "ProfileView.h"
+#include "image/IntelImage.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/BurnerRunner.h"
+#include "serialize/Operator.h"
+#include "serialize/ProductionLog.h"
+#include "serialize/SessionObserver.h"
 
 namespace velmorin {
 
@@ -30,7 +34,11 @@ struct BatchOutcome {
 
 class Serializer {
  public:
-  Serializer(ProfileView& view, ProfileStore& store, Operator& op);
+  // `profile`, `store` and `op` must outlive the serializer.
+  Serializer(WorkingProfile& profile, ProfileStore& store, Operator& op);
+
+  // Told of the batch's progress; nullptr: nobody. It must outlive the serializer.
+  void SetProgressObserver(SessionObserver* observer) { FProgress = observer; }
 
   // The number for this image; under "Auto Inc." the Next SN field advances
   // by the profile's step (wrapping at 32 bits) and the profile is stored
@@ -39,26 +47,43 @@ class Serializer {
   // SN then shows the pool's next number, and the profile is stored as its
   // mirror. Refused, before anything is taken, while a failed
   // read of the INI file leaves the window's profile unknown, and with
-  // ESeqNumRefused for a number beyond the profile's last one or one that
-  // does not fit its slot (RequireSeqNumAvailable).
-  std::int32_t TakeSeqNum();
+  // ESeqNumRefused for a slot whose bytes run past 0xFFFFFFFF
+  // (RequireSlotsBelowTopAddress), a number beyond the profile's last one or
+  // one that does not fit its slot (RequireSeqNumAvailable).
+  std::int32_t TakeSeqNum(const ImageSettings& image);
   // Writes the number into `image` at slot 1..4 when that slot is switched
   // on, in the profile's SeqNumFormat. Raises ESeqNumSizeError, before
   // writing anything, for an SN Size above kMaxSeqNumSize.
-  void StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot);
+  void StampSeqNum(const ImageSettings& settings, TObjImage& image, std::int32_t seqNum, int slot);
   // Writes the image under its numbered name; `outputPath` receives the path
   // (left as it was when "Don't save" is checked). The image is not changed,
   // but writing it is no const operation of TObjImage.
-  void SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath);
-  bool BurnImage(const TObjImage& image, const std::string& outputPath);
+  void SaveOutputImage(const ImageSettings& settings, TObjImage& image, std::int32_t seqNum,
+                       std::string& outputPath);
+  bool BurnImage(const ImageSettings& settings, const TObjImage& image,
+                 const std::string& outputPath);
   // A new image read from the skeleton file, or nullptr when no file is there.
-  std::unique_ptr<TIntelImage> LoadSkelFile();
+  std::unique_ptr<TIntelImage> LoadSkelFile(const ImageSettings& settings);
+
+  // Each step alone (a test, a tool), with the working profile as it stands.
+  std::int32_t TakeSeqNum() { return TakeSeqNum(FProfile.Snapshot()); }
+  void StampSeqNum(TObjImage& image, std::int32_t seqNum, int slot) {
+    StampSeqNum(FProfile.Snapshot(), image, seqNum, slot);
+  }
+  void SaveOutputImage(TObjImage& image, std::int32_t seqNum, std::string& outputPath) {
+    SaveOutputImage(FProfile.Snapshot(), image, seqNum, outputPath);
+  }
+  bool BurnImage(const TObjImage& image, const std::string& outputPath) {
+    return BurnImage(FProfile.Snapshot(), image, outputPath);
+  }
+
   // With the production record on, its line for this image is on disk
   // before this returns, on every path after the number was taken; the
   // serial observer hears of the number on those same paths, record or not.
   bool SerializeImage();
 
-  // The "Serialize 1" command; true when the image is done.
+  // The "Serialize 1" command; true when the image is done. False, with
+  // nothing taken, when a stop was asked for before it began.
   bool SerializeOne();
   // The "Serialize..." command for `count` images (nothing for a count of 0
   // or less; asking for the count is the front end's business). Stops at the
@@ -73,7 +98,8 @@ class Serializer {
   using SerialObserver = std::function<void(const ProductionEntry&)>;
   void SetSerialObserver(SerialObserver observer) { FSerialObserver = std::move(observer); }
 
-  // Asks a batch under way to stop before it takes its next number. Safe to
+  // Asks a batch under way to stop before it takes its next number (and
+  // SerializeOne not to begin). Safe to
   // call from a signal handler (a lock-free atomic store). The request stays
   // until ClearStop.
   void RequestStop() { FStopRequested.store(true); }
@@ -96,12 +122,13 @@ class Serializer {
   // Hands the entry to the record (when on), to the serial server (when the
   // number is the server's) and to the observer.
   void Report(const std::optional<ProductionLog>& record, ProductionEntry entry);
-  std::int32_t TakeFromPool(SerialSource& source, const ProfileSettings& settings,
+  std::int32_t TakeFromPool(SerialSource& source, const ImageSettings& image,
                             const SeqNumRules& rules);
 
-  ProfileView& FView;
+  WorkingProfile& FProfile;
   ProfileStore& FStore;
   Operator& FOperator;
+  SessionObserver* FProgress = nullptr;
   ExecBurnerRunner FDefaultBurner;
   BurnerRunner* FBurner = &FDefaultBurner;
   // Where the command stands, handed to the runner with each burn.

@@ -1,44 +1,17 @@
-#include "StoppableBurnerRunner.h"
+#include "serialize/StoppableBurnerRunner.h"
 
-#include <thread>
-
-#ifndef _WIN32
-#include "ProcessTreeStopper.h"
-#include "WatchedProcess.h"
-#endif
+#include "platform/process/StoppableExec.h"
 
 namespace velmorin {
 
-BurnOutcome StoppableBurnerRunner::Run(const std::string& commandLine, int show,
-                                       const BurnContext& context) {
+BurnOutcome StoppableBurnerRunner::Run(const std::string& commandLine, WindowShow show,
+                                       const BurnContext& /*context*/) {
+  const StoppableExecResult result = ExecUnlessStopped(commandLine, show, FStop, kPollInterval);
   BurnOutcome outcome;
-  if (FStop.load()) {
-    outcome.Aborted = true;
-    return outcome;
-  }
-#ifdef _WIN32
-  ExecBurnerRunner runner;
-  return runner.Run(commandLine, show, context);
-#else
-  (void)context;
-  WatchedProcess process;
-  if (!process.Start(commandLine,
-                     show == kShowHide ? ChildOutput::Discard : ChildOutput::Inherit)) {
-    return outcome;
-  }
-  outcome.Started = true;
-  while (!process.Poll()) {
-    if (FStop.load()) {
-      ProcessTreeStopper(process).Run();
-      // Whatever the burner made of its signal, the chip is not done.
-      outcome.Aborted = true;
-      return outcome;
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  outcome.ExitCode = process.Result();
+  outcome.Started = result.Started;
+  outcome.Aborted = result.Stopped;
+  if (!result.Stopped) outcome.ExitCode = result.ExitCode;
   return outcome;
-#endif
 }
 
 }  // namespace velmorin

@@ -7,15 +7,16 @@
 // would start keeps the burner from starting at all (also an abort).
 // The burner's output goes to ours, or to /dev/null under "Hide".
 //
-// On Windows the burner is run as ExecAndWait runs it, and the flag is looked
-// at only before it starts.
+// On Windows the burner runs in a job of its own (WatchedProcess.h): a
+// stop ends the job's processes at once, and so does our own end, even an
+// unannounced one.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <string>
 
-#include "BurnerRunner.h"
+#include "serialize/BurnerRunner.h"
 
 namespace velmorin {
 
@@ -26,7 +27,8 @@ class StoppableBurnerRunner : public BurnerRunner {
   // `stop` must outlive the runner; the runner only reads it.
   explicit StoppableBurnerRunner(const std::atomic<bool>& stop) : FStop(stop) {}
 
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override;
+  BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                  const BurnContext& context) override;
 
  private:
   const std::atomic<bool>& FStop;

@@ -1,7 +1,6 @@
-#include "PgConnection.h"
+#include "server/PgConnection.h"
 
 #include <libpq-fe.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,14 +8,15 @@
 #include <charconv>
 #include <cstring>
 
-#include "SerialSource.h"
+#include "platform/system/SocketWait.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 
 namespace {
 
 // Defaults the user's connection string may override: libpq gives a later
-// keyword precedence, and the expanded connection string comes last.
+// keyword precedence, and the string's own options come after these.
 // Keepalives and tcp_user_timeout let a dead TCP peer be noticed within
 // seconds, not the system's default of hours.
 const char* const kDefaultKeys[] = {
@@ -24,23 +24,27 @@ const char* const kDefaultKeys[] = {
     "keepalives_count", "tcp_user_timeout", "fallback_application_name"};
 const char* const kDefaultValues[] = {"10", "1", "5", "2", "3", "10000", "velmorin"};
 
+// A transaction's start, with what it sets for itself, in one round trip. A
+// durable commit waits for the disk and the synchronous standbys whatever
+// the server's default (a server tuned with synchronous_commit = off would
+// otherwise lose, at a crash, a number a station has stamped, and hand it
+// out again); remote_apply, stricter still, stays. A row lock is waited for
+// kLockWait at most.
+std::string BeginStatement(PgCommit commit) {
+  const std::string durability =
+      commit == PgCommit::Durable
+          ? "SELECT set_config('synchronous_commit', 'on', true)"
+            " WHERE current_setting('synchronous_commit') NOT IN ('on', 'remote_apply')"
+          : "SET LOCAL synchronous_commit TO off";
+  return "BEGIN; " + durability + "; SET LOCAL lock_timeout TO " +
+         std::to_string(std::chrono::milliseconds(PgConnection::kLockWait).count());
+}
+
+// SQLSTATE lock_not_available: lock_timeout ran out.
+const char* const kLockNotAvailable = "55P03";
+
 std::string TrimEnd(std::string text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  return text;
-}
-
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
-
-// What libpq itself takes as a connection string rather than a database name.
-bool IsConnectionString(const std::string& text) {
-  return StartsWith(text, "postgresql://") || StartsWith(text, "postgres://") ||
-         text.find('=') != std::string::npos;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -55,34 +59,21 @@ std::string ResultReason(const PGresult* result, const PGconn* conn) {
   return PQerrorMessage(conn);
 }
 
+// Waits until the connection's socket has something to read or `timeout`
+// passes: above 0 when it has, 0 on time-out, below 0 on failure with the
+// reason in `failure`. libpq 15 has no wait of its own (PQsocketPoll came
+// later), so this is the platform's wait (poll(2), or WSAPoll on the SOCKET
+// that PQsocket gives on Windows).
+int WaitReadable(const PGconn* conn, std::chrono::milliseconds timeout, std::string& failure) {
+  return WaitForReading(PQsocket(conn), timeout, failure);
+}
+
 }  // namespace
 
 std::string SerialServerMessage(const std::string& reason) {
   std::string trimmed = TrimEnd(reason);
   if (trimmed.empty()) trimmed = "no reason given";
-  return "Unable to reach the serial server: " + trimmed;
-}
-
-std::vector<std::pair<std::string, std::string>> ParseConnectionString(
-    const std::string& connection) {
-  if (!connection.empty() && !IsConnectionString(connection)) return {{"dbname", connection}};
-  char* error = nullptr;
-  PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
-  if (!options) {
-    std::string reason = error ? error : "out of memory";
-    PQfreemem(error);
-    // libpq quotes the piece it could not read, which may be part of a
-    // password: then only say that the string is bad.
-    const std::string lower = Lower(connection);
-    if (lower.find("password") != std::string::npos || lower.find('@') != std::string::npos)
-      reason = "the connection string can't be read";
-    throw ESerialServerError(SerialServerMessage(reason));
-  }
-  std::vector<std::pair<std::string, std::string>> named;
-  for (const PQconninfoOption* o = options; o->keyword; ++o)
-    if (o->val) named.emplace_back(o->keyword, o->val);
-  PQconninfoFree(options);
-  return named;
+  return kSerialServerUnreachable + trimmed;
 }
 
 // --- PgResult ---
@@ -142,22 +133,34 @@ void PgConnection::Drop() noexcept {
   FConn = nullptr;
 }
 
-void PgConnection::Fail(const std::string& reason) {
-  const std::string message = SerialServerMessage(reason);
+void PgConnection::Fail(const std::string& reason, const std::string& sqlState) {
+  const std::string message =
+      SerialServerMessage(FParsed ? FParsed->Redacted(reason) : std::string(reason));
   Drop();
+  if (sqlState == kLockNotAvailable) throw EPgLockTimeout(message);
   throw ESerialServerError(message);
 }
 
+bool PgConnection::Encrypted() const {
+  return FConn != nullptr && PQsslInUse(FConn) != 0;
+}
+
 void PgConnection::Connect() {
-  // Read the string first, so that its faults are reported without quoting it.
-  ParseConnectionString(FConnection);
+  // Read the string first, so that its faults are reported without quoting
+  // it; libpq then gets exactly the options read, and expands none of them.
+  FParsed.emplace(FConnection);
   std::vector<const char*> keys(std::begin(kDefaultKeys), std::end(kDefaultKeys));
   std::vector<const char*> values(std::begin(kDefaultValues), std::end(kDefaultValues));
-  keys.push_back("dbname");
-  values.push_back(FConnection.c_str());
+  for (const auto& [key, value] : FParsed->Options()) {
+    keys.push_back(key.c_str());
+    values.push_back(value.c_str());
+  }
+  // The names sent are UTF-8 (ServerText), whatever the string asks for.
+  keys.push_back("client_encoding");
+  values.push_back("UTF8");
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  FConn = PQconnectdbParams(keys.data(), values.data(), 1);
+  FConn = PQconnectdbParams(keys.data(), values.data(), 0);
   if (!FConn) throw ESerialServerError(SerialServerMessage("out of memory"));
   if (PQstatus(FConn) != CONNECTION_OK) Fail(PQerrorMessage(FConn));
   // CREATE TABLE IF NOT EXISTS and the like send notices; libpq would print
@@ -165,12 +168,14 @@ void PgConnection::Connect() {
   PQsetNoticeProcessor(
       FConn, [](void*, const char*) {}, nullptr);
   // The server ends a statement that runs too long itself, and a transaction
-  // left idle by a station whose network died, so that its row lock does not
-  // stop the other stations for the hours TCP takes to notice.
+  // left idle by a station that stopped or whose network died, so that its
+  // row lock does not stop the other stations for the hours TCP takes to
+  // notice. None of ours sits idle for more than milliseconds.
   Exec(
       "SELECT set_config('statement_timeout', $1, false), "
       "set_config('idle_in_transaction_session_timeout', $2, false)",
-      {std::to_string(std::chrono::milliseconds(kTimeLimit).count()), "60000"});
+      {std::to_string(std::chrono::milliseconds(kTimeLimit).count()),
+       std::to_string(std::chrono::milliseconds(kIdleInTransaction).count())});
 }
 
 PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
@@ -180,9 +185,13 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
   std::vector<const char*> values;
   values.reserve(params.size());
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-  if (!PQsendQueryParams(FConn, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                         values.data(), nullptr, nullptr, 0))
-    Fail(PQerrorMessage(FConn));
+  // A statement without values may be several (a transaction's start with
+  // its settings), which only the simple protocol takes in one round trip.
+  const int sent = params.empty()
+                       ? PQsendQuery(FConn, sql.c_str())
+                       : PQsendQueryParams(FConn, sql.c_str(), static_cast<int>(values.size()),
+                                           nullptr, values.data(), nullptr, nullptr, 0);
+  if (!sent) Fail(PQerrorMessage(FConn));
 
   // Wait for the whole answer, but no longer than the time limit. On time-out
   // the connection is dropped rather than cancelled: a cancel request opens a
@@ -194,21 +203,21 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
       Fail("no answer within " + std::to_string(kTimeLimit.count()) + " seconds");
-    pollfd fd{};
-    fd.fd = PQsocket(FConn);
-    fd.events = POLLIN;
-    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) Fail(std::strerror(errno));
+    std::string waitFailure;
+    const int ready = WaitReadable(FConn, left, waitFailure);
+    if (ready < 0) Fail(waitFailure);
     if (ready > 0 && !PQconsumeInput(FConn)) Fail(PQerrorMessage(FConn));
   }
 
   PgResult first(nullptr);
   bool any = false;
-  std::string failure;
+  std::string failure, sqlState;
   while (PGresult* r = PQgetResult(FConn)) {
     const ExecStatusType status = PQresultStatus(r);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && failure.empty())
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && failure.empty()) {
       failure = ResultReason(r, FConn);
+      if (const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE)) sqlState = state;
+    }
     if (!any) {
       first = PgResult(r);
       any = true;
@@ -216,21 +225,22 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
       PQclear(r);
     }
   }
-  if (!failure.empty()) Fail(failure);
+  if (!failure.empty()) Fail(failure, sqlState);
   if (!any) Fail(PQerrorMessage(FConn));
   return first;
 }
 
-void PgConnection::Begin() {
+void PgConnection::Begin(PgCommit commit) {
+  const std::string begin = BeginStatement(commit);
   const bool reused = FConn != nullptr;
   const auto started = std::chrono::steady_clock::now();
   try {
-    Exec("BEGIN");
+    Exec(begin);
   } catch (const ESerialServerError&) {
     // A connection the server closed meanwhile fails at once; one that ran
     // into a time limit has used up the time the window may wait.
     if (!reused || std::chrono::steady_clock::now() - started > std::chrono::seconds(1)) throw;
-    Exec("BEGIN");
+    Exec(begin);
   }
 }
 

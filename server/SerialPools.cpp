@@ -1,9 +1,10 @@
-#include "SerialPools.h"
+#include "server/SerialPools.h"
 
 #include <limits>
 
-#include "PgConnection.h"
-#include "ServerSerialSource.h"
+#include "server/PgConnection.h"
+#include "server/ServerSerialSource.h"
+#include "server/ServerText.h"
 
 namespace velmorin {
 
@@ -30,6 +31,57 @@ SerialPoolState PoolFrom(const PgResult& r, int row) {
 
 const char* const kSelectPool =
     "SELECT name, next_serial, last_serial, created_at::text FROM velmorin_pool";
+
+// What the schema holds besides its tables, each made when missing, so that
+// running init again, also on tables an earlier version made, brings them
+// in: the range of every number (a pool stands at 2147483648 once it has
+// given 2147483647), and a trigger that refuses a pool's next number going
+// down, whoever sends it.
+const char* const kSchemaRules = R"(
+CREATE OR REPLACE FUNCTION velmorin_pool_forward_only() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF NEW.next_serial < OLD.next_serial THEN
+    RAISE EXCEPTION 'the next serial number of pool % may not go back from % to %',
+      OLD.name, OLD.next_serial, NEW.next_serial USING ERRCODE = 'check_violation';
+  END IF;
+  RETURN NEW;
+END $$;
+DO $$
+DECLARE
+  rule record;
+BEGIN
+  FOR rule IN SELECT * FROM (VALUES
+      ('velmorin_pool', 'velmorin_pool_next_serial_range',
+       'CHECK (next_serial BETWEEN 0 AND 2147483648)'),
+      ('velmorin_pool', 'velmorin_pool_last_serial_range',
+       'CHECK (last_serial BETWEEN 0 AND 2147483647)'),
+      ('velmorin_serial', 'velmorin_serial_serial_range',
+       'CHECK (serial BETWEEN 0 AND 2147483647)')) AS r (tab, name, body)
+  LOOP
+    IF NOT EXISTS (SELECT FROM pg_constraint
+                   WHERE conname = rule.name AND conrelid = rule.tab::regclass) THEN
+      EXECUTE format('ALTER TABLE %I ADD CONSTRAINT %I %s', rule.tab, rule.name, rule.body);
+    END IF;
+  END LOOP;
+  IF NOT EXISTS (SELECT FROM pg_trigger WHERE tgname = 'velmorin_pool_forward_only'
+                 AND tgrelid = 'velmorin_pool'::regclass) THEN
+    CREATE TRIGGER velmorin_pool_forward_only BEFORE UPDATE OF next_serial ON velmorin_pool
+      FOR EACH ROW EXECUTE FUNCTION velmorin_pool_forward_only();
+  END IF;
+END $$)";
+
+// The station role's rights, exactly: reading and recording, moving a
+// pool's counter, and filling in a number's result. No DELETE, and no
+// change of a recorded serial, station, skeleton or time taken. %I is the
+// role's name, quoted by the server.
+const char* const kStationGrants[] = {
+    "REVOKE ALL ON velmorin_pool, velmorin_serial FROM %I",
+    "GRANT SELECT, INSERT ON velmorin_pool, velmorin_serial TO %I",
+    "GRANT UPDATE (next_serial) ON velmorin_pool TO %I",
+    "GRANT UPDATE (output_file, result, exit_code, message, finished_at) ON velmorin_serial"
+    " TO %I",
+};
 
 }  // namespace
 
@@ -59,6 +111,29 @@ void SerialPools::InitSchema() {
       " taken_at timestamptz,"
       " finished_at timestamptz,"
       " PRIMARY KEY (pool, serial))");
+  FPg->Exec(kSchemaRules);
+  transaction.Commit();
+}
+
+void SerialPools::GrantStation(const std::string& role) {
+  PgTransaction transaction(*FPg);
+  const PgResult r = FPg->Exec(
+      "SELECT r.rolname, pg_get_userbyid(c.relowner),"
+      " pg_has_role(r.oid, c.relowner, 'USAGE') OR r.rolsuper"
+      " FROM pg_roles r, pg_class c WHERE r.rolname = $1 AND c.oid = 'velmorin_pool'::regclass",
+      {role});
+  if (r.Rows() == 0)
+    throw ESerialPoolRefused("There is no role " + role +
+                             " on the serial server; make it first (CREATE ROLE " + role +
+                             " LOGIN).");
+  if (r.Text(0, 2) == "t")
+    throw ESerialPoolRefused("Role " + role + " has the rights of the tables' owner " +
+                             r.Text(0, 1) +
+                             "; the stations need a role of their own, with no other rights.");
+  for (const char* grant : kStationGrants) {
+    const PgResult statement = FPg->Exec("SELECT format($1, $2::text)", {grant, role});
+    FPg->Exec(statement.Text(0, 0));
+  }
   transaction.Commit();
 }
 
@@ -70,7 +145,7 @@ std::vector<SerialPoolState> SerialPools::List() {
 }
 
 std::optional<SerialPoolState> SerialPools::Find(const std::string& name) {
-  const PgResult r = FPg->Exec(std::string(kSelectPool) + " WHERE name = $1", {name});
+  const PgResult r = FPg->Exec(std::string(kSelectPool) + " WHERE name = $1", {ServerText(name)});
   if (r.Rows() == 0) return std::nullopt;
   return PoolFrom(r, 0);
 }
@@ -87,7 +162,8 @@ void SerialPools::Create(const std::string& name, std::int64_t next,
   const PgResult r = FPg->Exec(
       "INSERT INTO velmorin_pool (name, next_serial, last_serial, created_at)"
       " VALUES ($1, $2, $3, now()) ON CONFLICT (name) DO NOTHING RETURNING name",
-      {name, std::to_string(next), last ? std::optional(std::to_string(*last)) : std::nullopt});
+      {ServerText(name), std::to_string(next),
+       last ? std::optional(std::to_string(*last)) : std::nullopt});
   if (r.Rows() == 0) throw ESerialPoolRefused("Pool " + name + " exists already.");
 }
 
@@ -95,8 +171,14 @@ void SerialPools::Set(const std::string& name, std::optional<std::int64_t> next,
                       std::optional<std::int64_t> last) {
   if (next) CheckRange("Next", *next);
   if (last) CheckRange("Last", *last);
+  RetryWhilePoolHeld(name, [&] { SetOnce(name, next, last); });
+}
+
+void SerialPools::SetOnce(const std::string& name, std::optional<std::int64_t> next,
+                          std::optional<std::int64_t> last) {
   PgTransaction transaction(*FPg);
-  const PgResult r = FPg->Exec(std::string(kSelectPool) + " WHERE name = $1 FOR UPDATE", {name});
+  const std::string stored = ServerText(name);
+  const PgResult r = FPg->Exec(std::string(kSelectPool) + " WHERE name = $1 FOR UPDATE", {stored});
   if (r.Rows() == 0) throw ESerialPoolRefused("There is no pool " + name + ".");
   const SerialPoolState now = PoolFrom(r, 0);
 
@@ -110,14 +192,26 @@ void SerialPools::Set(const std::string& name, std::optional<std::int64_t> next,
                              " of pool " + name + "; a pool only moves forward.");
   const std::optional<std::int64_t> newLast = last ? last : now.Last;
   // A used-up pool stands one past its last; that is checked only when this
-  // call changes either number.
+  // call changes either number. A last just below a next that stays is the
+  // used-up pool's own (one that has given 2147483647 takes that last).
   const bool changes = last.has_value() || newNext != now.Next;
-  if (changes && newLast && *newLast < newNext)
+  const bool usedUpAsItStands = newNext == now.Next && newLast && *newLast == newNext - 1;
+  if (changes && newLast && *newLast < newNext && !usedUpAsItStands)
     throw ESerialPoolRefused("Last " + std::to_string(*newLast) + " is below next " +
                              std::to_string(newNext) + "; pool " + name + " would have no number.");
-  FPg->Exec("UPDATE velmorin_pool SET next_serial = $2, last_serial = $3 WHERE name = $1",
-            {name, std::to_string(newNext),
-             newLast ? std::optional(std::to_string(*newLast)) : std::nullopt});
+  // Only what changes is written: a station's role may move the counter but
+  // not change the last number.
+  if (newNext != now.Next)
+    FPg->Exec("UPDATE velmorin_pool SET next_serial = $2 WHERE name = $1",
+              {stored, std::to_string(newNext)});
+  if (last && last != now.Last) {
+    if (FPg->Exec("SELECT has_column_privilege('velmorin_pool', 'last_serial', 'UPDATE')")
+            .Text(0, 0) != "t")
+      throw ESerialPoolRefused("This role may not change the last number of pool " + name +
+                               "; the owner of the serial server's tables sets it.");
+    FPg->Exec("UPDATE velmorin_pool SET last_serial = $2 WHERE name = $1",
+              {stored, std::to_string(*last)});
+  }
   transaction.Commit();
 }
 

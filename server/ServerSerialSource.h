@@ -9,13 +9,16 @@
 //                   result text, exit_code bigint, message text,
 //                   taken_at timestamptz, finished_at timestamptz,
 //                   primary key (pool, serial))
-// The program needs only SELECT, INSERT and UPDATE on them.
+// Names (pool, station, skeleton, output file) and messages are stored as
+// ServerText makes them. The program needs SELECT and INSERT on both tables,
+// UPDATE of next_serial in velmorin_pool and of the result's columns in
+// velmorin_serial (what "server init --grant-station" grants).
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "SerialSource.h"
+#include "profiles/SerialSource.h"
 
 namespace velmorin {
 
@@ -37,6 +40,9 @@ class ServerSerialSource : public SerialSource {
 
  private:
   PgConnection& Connection();
+  // One try of KeepPoolAt and Take, each one transaction.
+  void KeepPoolAtOnce(const std::string& pool, std::int32_t next);
+  std::int32_t TakeOnce(const SerialTake& take, const std::function<void(std::int32_t)>& check);
 
   std::string FConnection;
   std::unique_ptr<PgConnection> FPg;
@@ -45,9 +51,10 @@ class ServerSerialSource : public SerialSource {
 // The connector the front ends hand to their session.
 std::unique_ptr<SerialSource> ConnectSerialServer(const std::string& connection);
 
-// "host db1,db2, database production": what a connection string names, for
-// people to read; never its password. Raises ESerialServerError for a
-// connection string libpq can't parse.
+// "host db1,db2, port 5433, database production": what a connection string
+// names, for people to read; never its password. Raises ESerialServerError
+// for a connection string PgConnectionString refuses. The source's own
+// Description adds whether its connection is encrypted.
 std::string DescribeSerialServer(const std::string& connection);
 
 }  // namespace velmorin

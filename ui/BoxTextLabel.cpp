@@ -1,4 +1,4 @@
-#include "BoxTextLabel.h"
+#include "ui/BoxTextLabel.h"
 
 #include <QPainter>
 #include <QTextLayout>

@@ -1,4 +1,4 @@
-#include "BurnerRunDialog.h"
+#include "ui/BurnerRunDialog.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,8 +17,8 @@
 #include <QWindow>
 #include <array>
 
-#include "MessageForm.h"
-#include "QtOperator.h"
+#include "ui/MessageForm.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 
@@ -207,16 +207,16 @@ bool TBurnerRunDialog::Start() {
     FResult = kExecFailed;
     return false;
   }
-#ifdef _WIN32
-  // A pipe is no socket to be notified of: the poll timer reads it.
-  if (FProcess.HasOutput()) FRefreshTimer->start();
-#else
-  if (FProcess.OutputFd() >= 0) {
-    FOutputNotifier = new QSocketNotifier(FProcess.OutputFd(), QSocketNotifier::Read, this);
-    connect(FOutputNotifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
+  if (FProcess.HasOutput()) {
+    // A pipe the event loop can wait on is read as output comes; one it
+    // can't (Windows) is read at each poll.
+    if (FProcess.OutputDescriptor() >= 0) {
+      FOutputNotifier =
+          new QSocketNotifier(FProcess.OutputDescriptor(), QSocketNotifier::Read, this);
+      connect(FOutputNotifier, &QSocketNotifier::activated, this, &TBurnerRunDialog::ReadOutput);
+    }
     FRefreshTimer->start();
   }
-#endif
   FPollTimer->start();
   return true;
 }
@@ -319,10 +319,7 @@ void TBurnerRunDialog::ShowPendingOutput() {
 
 void TBurnerRunDialog::PollBurner() {
   if (FFinished) return;
-#ifdef _WIN32
-  // Windows has no notifier for a pipe: its output is read at each poll.
-  if (FProcess.HasOutput()) ReadOutput();
-#endif
+  if (FProcess.HasOutput() && FOutputNotifier == nullptr) ReadOutput();
   if (!FAborted) {
     if (FProcess.Poll()) Finish();
     return;

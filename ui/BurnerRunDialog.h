@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <string>
 
-#include "BurnerRunner.h"
-#include "OutputTail.h"
-#include "ProcessTreeStopper.h"
-#include "WatchedProcess.h"
+#include "platform/process/ProcessTreeStopper.h"
+#include "platform/process/WatchedProcess.h"
+#include "serialize/BurnerRunner.h"
+#include "ui/OutputTail.h"
 
 class QLabel;
 class QLineEdit;

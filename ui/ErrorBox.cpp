@@ -1,10 +1,10 @@
-#include "ErrorBox.h"
+#include "ui/ErrorBox.h"
 
 #include <QApplication>
 
-#include "MessageForm.h"
-#include "MessageText.h"
-#include "QtOperator.h"
+#include "serialize/ErrorBoxText.h"
+#include "ui/MessageForm.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 

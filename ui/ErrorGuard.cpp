@@ -1,11 +1,11 @@
-#include "ErrorGuard.h"
+#include "ui/ErrorGuard.h"
 
 #include <cstdio>
 #include <new>
 #include <utility>
 
-#include "ErrorBox.h"
-#include "Exceptions.h"
+#include "base/Exceptions.h"
+#include "ui/ErrorBox.h"
 
 namespace velmorin {
 

@@ -1,4 +1,4 @@
-#include "FileChooser.h"
+#include "ui/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -12,6 +12,9 @@ QStringList QtFileChooser::QtNameFilters(const std::string& filter) {
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+    // The file dialog is where the window differs by system: "*.*" matches
+    // every file on Windows, but on POSIX only names with a dot, and most
+    // programs there have none.
 #ifndef _WIN32
     for (QString& pattern : patterns) {
       if (pattern.trimmed() == QStringLiteral("*.*")) pattern = QStringLiteral("*");

@@ -1,4 +1,4 @@
-#include "MessageForm.h"
+#include "ui/MessageForm.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <array>
 
-#include "BoxTextLabel.h"
-#include "QtOperator.h"
+#include "ui/BoxTextLabel.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 

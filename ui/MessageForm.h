@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "Operator.h"
+#include "serialize/Operator.h"
 
 class QLabel;
 class QPushButton;

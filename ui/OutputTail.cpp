@@ -1,4 +1,4 @@
-#include "OutputTail.h"
+#include "ui/OutputTail.h"
 
 #include <algorithm>
 #include <utility>

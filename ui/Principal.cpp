@@ -1,4 +1,4 @@
-#include "Principal.h"
+#include "ui/Principal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,24 +10,19 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <exception>
 
-#include "ErrorGuard.h"
-#include "Exceptions.h"
-#include "IniLocation.h"
-#include "MessageForm.h"
-#include "ParseInteger.h"
-#include "ProfileKeys.h"
-#include "QtBurnerRunner.h"
-#include "QtOperator.h"
-#include "SerialSource.h"
 #include "Version.h"
-#ifdef VELMORIN_SERIAL_SERVER
-#include "ServerSerialSource.h"
-#endif
+#include "base/ParseInteger.h"
+#include "platform/ini/IniLocation.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageForm.h"
+#include "ui/QtBurnerRunner.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 
@@ -37,6 +32,8 @@ constexpr int kClientWidth = 360;
 constexpr int kClientHeight = 435;
 
 constexpr const char* kSkelFileFilter = "HEX files (*.hex)|*.hex|All files (*.*)|*.*";
+// The burner's file dialog is where the window differs by system: Windows
+// programs carry ".exe", POSIX programs no extension at all.
 #ifdef _WIN32
 constexpr const char* kBurnerFilter = "Executable Files (*.exe)|*.exe|All files (*.*)|*.*";
 constexpr const char* kBurnerSuffix = "exe";
@@ -109,14 +106,14 @@ TFormPrincipal::TFormPrincipal(Services services, QWidget* parent)
 
   CreateControls();
 
-  FSession = std::make_unique<Session>(FIniLocation.Path, *this, *FOperator);
+  FSession = std::make_unique<Session>(FIniLocation, *FOperator);
+  FSession->SetObserver(this);
   // The running-burner box; a child object, so it outlives the session.
   FSession->SetBurnerRunner(*new TQtBurnerRunner(this, FPbSerialize));
-#ifdef VELMORIN_SERIAL_SERVER
-  FSession->SetSerialSourceConnector(&ConnectSerialServer);
-#endif
 
   ConnectHandlers();
+  // The session starts from what the fields show before the first showing.
+  HandOverEdit();
   // Every box belongs to this window, whichever window is active.
   SetBoxOwner(this);
 }
@@ -287,6 +284,36 @@ void TFormPrincipal::ConnectHandlers() {
   connect(FBtnSerialize, &QPushButton::clicked, this, &TFormPrincipal::FBtnSerializeClick);
   connect(FBtnAbout, &QPushButton::clicked, this, &TFormPrincipal::FBtnAboutClick);
   connect(FBtnExit, &QPushButton::clicked, this, &TFormPrincipal::FBtnExitClick);
+
+  // Every edit reaches the session as it is made, the program's own changes
+  // of a field (a browse handler, the start-up's slot states) too.
+  for (SpinEdit* field :
+       {FEdNextSeqNum, FEdSeqNumSize, FEdSeqNumOfs1, FEdSeqNumOfs2, FEdSeqNumOfs3, FEdSeqNumOfs4}) {
+    connect(field->Editor(), &QLineEdit::textChanged, this, &TFormPrincipal::HandOverEdit);
+  }
+  for (QLineEdit* field : {FEdOutputFolder, FEdBurnerCmdLine}) {
+    connect(field, &QLineEdit::textChanged, this, &TFormPrincipal::HandOverEdit);
+  }
+  for (QCheckBox* box : {FCkAutoIncSeq, FCkDontSave, FCkSeqNumOfs1, FCkSeqNumOfs2, FCkSeqNumOfs3,
+                         FCkSeqNumOfs4, FCkDontBurn, FCkHideBurner}) {
+    connect(box, &QCheckBox::toggled, this, &TFormPrincipal::HandOverEdit);
+  }
+  connect(FCbByteOrder, &QComboBox::currentIndexChanged, this, &TFormPrincipal::HandOverEdit);
+  connect(FCkForgetChanges, &QCheckBox::toggled, this, [this](bool checked) {
+    if (!FShowingSession) FSession->Profile().EditForgetChanges(checked);
+  });
+  connect(FCbSkelFile, &QComboBox::editTextChanged, this, [this](const QString& text) {
+    if (!FShowingSession) FSession->Profile().EditSkeletonText(FromQt(text));
+  });
+  connect(FCbSkelFile, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (FShowingSession) return;
+    FSession->Profile().EditSelectedIndex(index);
+    FSession->Profile().EditSkeletonText(FromQt(FCbSkelFile->currentText()));
+  });
+}
+
+void TFormPrincipal::HandOverEdit() {
+  if (!FShowingSession) FSession->Profile().EditSettings(ShownSettings());
 }
 
 std::array<QCheckBox*, 4> TFormPrincipal::SeqNumOfsBoxes() const {
@@ -310,9 +337,9 @@ std::string TFormPrincipal::AboutText(const std::string& iniPath, const std::str
 }
 
 // ---------------------------------------------------------------------------
-// ProfileView over the controls
+// The controls and the session's working profile
 
-ProfileSettings TFormPrincipal::Settings() const {
+ProfileSettings TFormPrincipal::ShownSettings() const {
   ProfileSettings s;
   s.NextSeqNum = FEdNextSeqNum->Value();
   s.AutoIncSeq = FCkAutoIncSeq->isChecked();
@@ -323,7 +350,17 @@ ProfileSettings TFormPrincipal::Settings() const {
     s.SetSeqNumOfs[k] = boxes[k]->isChecked();
     s.SeqNumOfs[k] = fields[k]->Value();
   }
-  s.ByteOrder = FCbByteOrder->currentIndex();
+  // The list's entries in their order; no entry is a byte order not chosen.
+  switch (FCbByteOrder->currentIndex()) {
+    case 0:
+      s.ByteOrder = SerialByteOrder::MsbFirst;
+      break;
+    case 1:
+      s.ByteOrder = SerialByteOrder::LsbFirst;
+      break;
+    default:
+      s.ByteOrder = SerialByteOrder::Unchosen;
+  }
   s.BurnerCmdLine = FromQt(FEdBurnerCmdLine->text());
   s.DontBurn = FCkDontBurn->isChecked();
   s.HideBurner = FCkHideBurner->isChecked();
@@ -332,7 +369,8 @@ ProfileSettings TFormPrincipal::Settings() const {
   return s;
 }
 
-void TFormPrincipal::SetSettings(const ProfileSettings& s) {
+void TFormPrincipal::ProfileShown(const ProfileSettings& s) {
+  const QScopedValueRollback<bool> showing(FShowingSession, true);
   FEdNextSeqNum->SetValue(s.NextSeqNum);
   FCkAutoIncSeq->setChecked(s.AutoIncSeq);
   FEdSeqNumSize->SetValue(s.SeqNumSize);
@@ -342,8 +380,10 @@ void TFormPrincipal::SetSettings(const ProfileSettings& s) {
     boxes[k]->setChecked(s.SetSeqNumOfs[k]);
     fields[k]->SetValue(s.SeqNumOfs[k]);
   }
-  // Any other value leaves the list without a selected entry.
-  FCbByteOrder->setCurrentIndex(s.ByteOrder == 0 || s.ByteOrder == 1 ? s.ByteOrder : -1);
+  // A byte order not chosen leaves the list without a selected entry.
+  FCbByteOrder->setCurrentIndex(s.ByteOrder == SerialByteOrder::MsbFirst   ? 0
+                                : s.ByteOrder == SerialByteOrder::LsbFirst ? 1
+                                                                           : -1);
   FEdBurnerCmdLine->setText(ToQt(s.BurnerCmdLine));
   FCkDontBurn->setChecked(s.DontBurn);
   FCkHideBurner->setChecked(s.HideBurner);
@@ -351,84 +391,36 @@ void TFormPrincipal::SetSettings(const ProfileSettings& s) {
   FCkDontSave->setChecked(s.DontSave);
 }
 
-std::int32_t TFormPrincipal::NextSeqNum() const {
-  return FEdNextSeqNum->Value();
-}
-
-void TFormPrincipal::SetNextSeqNum(std::int32_t value) {
+void TFormPrincipal::NextSeqNumShown(std::int32_t value) {
+  const QScopedValueRollback<bool> showing(FShowingSession, true);
   FEdNextSeqNum->SetValue(value);
   // A batch does not return to the event loop between images; show the
   // advanced number now.
   FEdNextSeqNum->repaint();
 }
 
-std::string TFormPrincipal::SkelFileText() const {
-  return FromQt(FCbSkelFile->currentText());
-}
-
-void TFormPrincipal::SetSkelFileText(const std::string& text) {
+void TFormPrincipal::SkeletonBoxShown(const std::vector<std::string>& names, int selected,
+                                      const std::string& text) {
+  const QScopedValueRollback<bool> showing(FShowingSession, true);
+  bool same = FCbSkelFile->count() == static_cast<int>(names.size());
+  for (int i = 0; same && i < FCbSkelFile->count(); ++i) {
+    same = FromQt(FCbSkelFile->itemText(i)) == names[static_cast<std::size_t>(i)];
+  }
+  if (!same) {
+    FCbSkelFile->clear();
+    for (const std::string& name : names) FCbSkelFile->addItem(ToQt(name));
+  }
+  // Qt selects the first entry put into an empty list and moves to a
+  // neighbour of a deleted one; the session decides the selection here.
+  FCbSkelFile->setCurrentIndex(selected);
   FCbSkelFile->setEditText(ToQt(text));
 }
 
-std::vector<std::string> TFormPrincipal::SkelFileItems() const {
-  std::vector<std::string> items;
-  items.reserve(static_cast<std::size_t>(FCbSkelFile->count()));
-  for (int i = 0; i < FCbSkelFile->count(); ++i) items.push_back(FromQt(FCbSkelFile->itemText(i)));
-  return items;
-}
-
-void TFormPrincipal::SetSkelFileItems(const std::vector<std::string>& items) {
-  // Qt selects the first entry put into an empty list; the list's owner
-  // decides the selection here, so none is selected and the text is kept.
-  const QString text = FCbSkelFile->currentText();
-  FCbSkelFile->clear();
-  for (const std::string& item : items) FCbSkelFile->addItem(ToQt(item));
-  FCbSkelFile->setCurrentIndex(-1);
-  FCbSkelFile->setEditText(text);
-}
-
-void TFormPrincipal::AddSkelFileItem(const std::string& item) {
-  // Appending never changes the selection or the text (Qt would select an
-  // entry added to an empty list).
-  const int index = FCbSkelFile->currentIndex();
-  const QString text = FCbSkelFile->currentText();
-  FCbSkelFile->addItem(ToQt(item));
-  if (FCbSkelFile->currentIndex() != index) {
-    FCbSkelFile->setCurrentIndex(index);
-    FCbSkelFile->setEditText(text);
-  }
-}
-
-void TFormPrincipal::DeleteSkelFileItem(int index) {
-  if (index < 0 || index >= FCbSkelFile->count()) return;
-  // Deleting the selected entry leaves none selected (Qt would move to a
-  // neighbour); the box's text stays as it was.
-  const bool wasSelected = index == FCbSkelFile->currentIndex();
-  const QString text = FCbSkelFile->currentText();
-  FCbSkelFile->removeItem(index);
-  if (wasSelected) {
-    FCbSkelFile->setCurrentIndex(-1);
-    FCbSkelFile->setEditText(text);
-  }
-}
-
-int TFormPrincipal::SkelFileIndex() const {
-  return FCbSkelFile->currentIndex();
-}
-
-void TFormPrincipal::SetSkelFileIndex(int index) {
-  FCbSkelFile->setCurrentIndex(index >= 0 && index < FCbSkelFile->count() ? index : -1);
-}
-
-bool TFormPrincipal::ForgetChanges() const {
-  return FCkForgetChanges->isChecked();
-}
-
-void TFormPrincipal::SetProgressRange(int minimum, int maximum) {
+void TFormPrincipal::ProgressRangeShown(int minimum, int maximum) {
   FPbSerialize->setRange(minimum, maximum);
 }
 
-void TFormPrincipal::SetProgressPosition(int position) {
+void TFormPrincipal::ProgressShown(int position) {
   FPbSerialize->setValue(position);
   // Painted at once: a batch keeps the event loop waiting until it ends.
   FPbSerialize->repaint();
@@ -439,23 +431,15 @@ void TFormPrincipal::SetProgressPosition(int position) {
 
 void TFormPrincipal::FormShow() {
   RunGuarded([this] {
-    // The per-user folder is made here rather than at the first write: the
-    // store keeps its lock file beside its INI file from opening on.
-    MakeIniFolder(FIniLocation);
-    // A selected profile whose serial number rule is refused still leaves
-    // the window started as usual; the error box then names the value.
-    std::exception_ptr ruleRefused;
+    // A selected profile that loads only in part (a refused optional key, a
+    // serial server that can't be asked) still leaves the window started as
+    // usual; the error box then says why.
+    std::exception_ptr loadRefused;
     try {
-      FSession->Open();
+      loadRefused = FSession->Open();
     } catch (const EIniFileInUse&) {
       FIniFileRefused = true;
       throw;  // the error box says so and names the file
-    } catch (const EProfileValueError&) {
-      ruleRefused = std::current_exception();
-    } catch (const ESerialServerError&) {
-      // The profile is loaded as the INI file has it; the box says why its
-      // Next SN does not follow the pool.
-      ruleRefused = std::current_exception();
     }
     FCkForgetChanges->setChecked(false);
     // Slot 1 on, slots 2 to 4 off, whatever the profile holds; the addresses
@@ -465,7 +449,7 @@ void TFormPrincipal::FormShow() {
       boxes[k]->setChecked(k == 0);
       UpdateSeqNumOfsField(static_cast<int>(k) + 1);
     }
-    if (ruleRefused) std::rethrow_exception(ruleRefused);
+    if (loadRefused) std::rethrow_exception(loadRefused);
   });
   // The file belongs to the other copy: once the box is gone, this one ends.
   if (FIniFileRefused) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -480,7 +464,7 @@ void TFormPrincipal::FormDestroy() {
 }
 
 void TFormPrincipal::FCbSkelFileSelect() {
-  RunGuarded([this] { Store().LoadProfile(); });
+  RunGuarded([this] { FSession->LoadSelectedProfile(); });
 }
 
 void TFormPrincipal::FBtnBrowseSkelFileClick() {
@@ -489,24 +473,21 @@ void TFormPrincipal::FBtnBrowseSkelFileClick() {
     options.InitialFolder = ".";
     options.Filter = kSkelFileFilter;
     const std::optional<std::string> path = FChooser->ChooseFile(options);
-    if (!path) return;
-    SetSkelFileText(*path);
     // The choice replaces the current profile without a question.
-    Store().ClearProfileName();
-    Store().LoadProfile();
+    if (path) FSession->LoadChosenFile(*path);
   });
 }
 
 void TFormPrincipal::FBtnAddClick() {
-  RunGuarded([this] { Store().AddProfile(); });
+  RunGuarded([this] { FSession->AddProfile(); });
 }
 
 void TFormPrincipal::FBtnModifyClick() {
-  RunGuarded([this] { Store().SaveProfile(); });
+  RunGuarded([this] { FSession->SaveProfile(); });
 }
 
 void TFormPrincipal::FBtnRemoveClick() {
-  RunGuarded([this] { Store().RemoveProfile(); });
+  RunGuarded([this] { FSession->RemoveProfile(); });
 }
 
 void TFormPrincipal::FBtnBrowseOutputFolderClick() {

@@ -1,7 +1,8 @@
-// The main window: one fixed-size dialog whose controls are the working copy of
-// the current profile, the list of profiles and the commands. The session (the
-// profile store and the serializer) does the work; the window shows its values
-// (it is its ProfileView) and runs it from thin event handlers.
+// The main window: one fixed-size dialog whose controls show the session's
+// working profile, the list of profiles and the commands. The session does
+// the work: the window hands it each edit as the operator makes it, so that
+// the values in the fields are always the ones an image uses, shows what the
+// session changes (it is its observer), and runs it from thin event handlers.
 #pragma once
 
 #include <QDialog>
@@ -11,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "FileChooser.h"
-#include "IniLocation.h"
-#include "Operator.h"
-#include "ProfileStore.h"
-#include "ProfileView.h"
-#include "Session.h"
-#include "SpinEdit.h"
+#include "platform/ini/IniLocation.h"
+#include "serialize/Operator.h"
+#include "serialize/Session.h"
+#include "serialize/SessionObserver.h"
+#include "ui/FileChooser.h"
+#include "ui/SpinEdit.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,7 +27,7 @@ class QPushButton;
 
 namespace velmorin {
 
-class TFormPrincipal : public QDialog, public ProfileView {
+class TFormPrincipal : public QDialog, public SessionObserver {
   Q_OBJECT
 
  public:
@@ -50,28 +50,24 @@ class TFormPrincipal : public QDialog, public ProfileView {
   // True when another copy of the program held the INI file at start: the
   // window told the operator and closes without touching the file.
   bool IniFileRefused() const { return FIniFileRefused; }
-  ProfileStore& Store() { return FSession->Store(); }
+  // The session the window shows, for reading what it holds.
+  const Session& WorkingSession() const { return *FSession; }
 
   // The text of the About box, which names the file holding the profiles.
   // `serialServer`: the serial server's description, empty when there is none.
   static std::string AboutText(const std::string& iniPath, const std::string& serialServer = {});
 
-  // ProfileView, over the controls.
-  ProfileSettings Settings() const override;
-  void SetSettings(const ProfileSettings& settings) override;
-  std::int32_t NextSeqNum() const override;
-  void SetNextSeqNum(std::int32_t value) override;
-  std::string SkelFileText() const override;
-  void SetSkelFileText(const std::string& text) override;
-  std::vector<std::string> SkelFileItems() const override;
-  void SetSkelFileItems(const std::vector<std::string>& items) override;
-  void AddSkelFileItem(const std::string& item) override;
-  void DeleteSkelFileItem(int index) override;
-  int SkelFileIndex() const override;
-  void SetSkelFileIndex(int index) override;
-  bool ForgetChanges() const override;
-  void SetProgressRange(int minimum, int maximum) override;
-  void SetProgressPosition(int position) override;
+  // SessionObserver: what the session changed, shown in the controls.
+  void ProfileShown(const ProfileSettings& settings) override;
+  void NextSeqNumShown(std::int32_t value) override;
+  void SkeletonBoxShown(const std::vector<std::string>& names, int selected,
+                        const std::string& text) override;
+  void ProgressRangeShown(int minimum, int maximum) override;
+  void ProgressShown(int position) override;
+
+  // The seventeen values as the fields show them: the ones handed to the
+  // session with each edit.
+  ProfileSettings ShownSettings() const;
 
   // The controls, in tab order; each widget's objectName is its member's name.
   QComboBox* FCbSkelFile;
@@ -134,6 +130,9 @@ class TFormPrincipal : public QDialog, public ProfileView {
  private:
   void CreateControls();
   void ConnectHandlers();
+  // Hands the fields' values to the session; nothing while the window shows
+  // what the session changed (the session holds those already).
+  void HandOverEdit();
   // Enables address field `slot` (1 to 4) exactly when its "SN Ofs" box is checked.
   void UpdateSeqNumOfsField(int slot);
   void CentreOnScreen();
@@ -149,6 +148,8 @@ class TFormPrincipal : public QDialog, public ProfileView {
   // The profiles and the serializer; the store is open from the first
   // showing to the window's end.
   std::unique_ptr<Session> FSession;
+  // True while the controls are set to what the session holds.
+  bool FShowingSession = false;
   bool FShown = false;
   bool FDestroyed = false;
   bool FIniFileRefused = false;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "BurnerRunner.h"
+#include "serialize/BurnerRunner.h"
 
 class QWidget;
 
@@ -22,7 +22,8 @@ class TQtBurnerRunner : public QObject, public BurnerRunner {
   // of `keepVisible` (the progress bar) when given.
   explicit TQtBurnerRunner(QWidget* window, QWidget* keepVisible = nullptr);
 
-  BurnOutcome Run(const std::string& commandLine, int show, const BurnContext& context) override;
+  BurnOutcome Run(const std::string& commandLine, WindowShow show,
+                  const BurnContext& context) override;
 
  private:
   QWidget* FWindow;

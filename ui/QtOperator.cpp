@@ -1,7 +1,7 @@
-#include "QtOperator.h"
+#include "ui/QtOperator.h"
 
-#include "MessageForm.h"
-#include "TextPrompt.h"
+#include "ui/MessageForm.h"
+#include "ui/TextPrompt.h"
 
 namespace velmorin {
 

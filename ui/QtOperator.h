@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "Operator.h"
+#include "serialize/Operator.h"
 
 namespace velmorin {
 

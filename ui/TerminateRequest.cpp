@@ -1,5 +1,7 @@
-#include "TerminateRequest.h"
+#include "ui/TerminateRequest.h"
 
+// The window differs by system here: SIGTERM (a logout, kill) exists on
+// POSIX only; a Windows window is closed by the system's own messages.
 #ifndef _WIN32
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "TextPrompt.h"
+#include "ui/TextPrompt.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "MessageForm.h"
-#include "Operator.h"
-#include "QtOperator.h"
+#include "serialize/Operator.h"
+#include "ui/MessageForm.h"
+#include "ui/QtOperator.h"
 
 namespace velmorin {
 

@@ -2,11 +2,11 @@
 #include <QApplication>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "MessageForm.h"
-#include "Principal.h"
-#include "TerminateRequest.h"
 #include "Version.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageForm.h"
+#include "ui/Principal.h"
+#include "ui/TerminateRequest.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

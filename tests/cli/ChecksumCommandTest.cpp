@@ -8,13 +8,13 @@
 #include <sstream>
 #include <tuple>
 
-#include "ChecksumCommand.h"
-#include "ChecksumKind.h"
-#include "ExitCode.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
-#include "TempDir.h"
-#include "UsageError.h"
+#include "cli/ChecksumCommand.h"
+#include "cli/ExitCode.h"
+#include "cli/UsageError.h"
+#include "image/ChecksumKind.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin::cli {
 namespace {

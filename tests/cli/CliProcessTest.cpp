@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -16,9 +17,9 @@
 #include <sstream>
 #include <thread>
 
-#include "CliRunner.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "image/ObjImage.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -137,6 +138,67 @@ TEST_F(CliProcessTest, InterruptEndsTheBurnerAndWhatItStarted) {
   EXPECT_NE(record.find(",1000," + dir.File("board_1000.hex") + ",aborted,"), std::string::npos)
       << record;
   EXPECT_EQ(Stored("NextSeqNum"), "1001");
+}
+
+// A reader that leaves after the first JSON line (`| head -1`), with SIGPIPE
+// as a shell leaves it and ignored as a systemd service starts us: the line
+// of the number under way is lost, so the batch stops before the next number
+// with exit 1 and says why; what was done stays recorded as done.
+TEST_F(CliProcessTest, ReaderThatLeavesStopsTheBatchWithExit1) {
+  // Every burn after a run's first waits until the reader has gone.
+  AddProfile(Burner("burn",
+                    "if [ -f started ]; then while [ ! -f gone ]; do sleep 0.01; done; fi\n"
+                    "touch started\n"));
+  for (const bool ignoreSigpipe : {false, true}) {
+    SCOPED_TRACE(ignoreSigpipe ? "SIGPIPE ignored" : "SIGPIPE as a shell leaves it");
+    fs::remove(dir.File("started"));
+    fs::remove(dir.File("gone"));
+    const std::string first = Stored("NextSeqNum");
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const int pid = test::StartCliWritingTo(
+        {{"--ini", ini, "serialize", skeleton, "--count", "5", "--yes", "--json"},
+         dir.Path().string(),
+         ""},
+        pipe[1], dir.File("err"), ignoreSigpipe);
+    ::close(pipe[1]);
+    std::string line;
+    char c = 0;
+    while (line.find('\n') == std::string::npos && ::read(pipe[0], &c, 1) == 1) line += c;
+    ::close(pipe[0]);
+    test::WriteFileBytes(dir.File("gone"), "");
+    EXPECT_EQ(test::WaitCli(pid), 1);
+    const int serial = std::stoi(first);
+    EXPECT_EQ(nlohmann::json::parse(line)["serial"], serial);
+    EXPECT_EQ(test::ReadFileBytes(dir.File("err")),
+              "velmorin-cli: Unable to write the JSON line of serial " +
+                  std::to_string(serial + 1) +
+                  " to standard output: Broken pipe; no number was taken after it.\n");
+    EXPECT_EQ(Stored("NextSeqNum"), std::to_string(serial + 2));
+    EXPECT_FALSE(fs::exists(dir.File("board_" + std::to_string(serial + 2) + ".hex")));
+    const std::string record = test::ReadFileBytes(dir.File("record.csv"));
+    EXPECT_NE(record.find("," + std::to_string(serial + 1) + ","), std::string::npos) << record;
+    EXPECT_EQ(record.find("," + std::to_string(serial + 2) + ","), std::string::npos) << record;
+  }
+
+  // Text and the help go the same way when nobody reads them at all.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--ini", ini, "profiles"},
+                                               {"--ini", ini, "show", skeleton, "--json"},
+                                               {"--help"},
+                                               {"--version"}}) {
+    for (const bool ignoreSigpipe : {false, true}) {
+      SCOPED_TRACE(args.back() + (ignoreSigpipe ? ", SIGPIPE ignored" : ""));
+      int pipe[2];
+      ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+      ::close(pipe[0]);
+      const int pid = test::StartCliWritingTo({args, dir.Path().string(), ""}, pipe[1],
+                                              dir.File("err"), ignoreSigpipe);
+      ::close(pipe[1]);
+      EXPECT_EQ(test::WaitCli(pid), 1);
+      EXPECT_EQ(test::ReadFileBytes(dir.File("err")),
+                "velmorin-cli: Unable to write to standard output: Broken pipe.\n");
+    }
+  }
 }
 
 // On a terminal the chip prompt is asked before every burn (Enter is OK, "c"

@@ -1,9 +1,9 @@
-#include "CliRunner.h"
+#include "tests/cli/CliRunner.h"
 
 #include <filesystem>
 #include <stdexcept>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace velmorin::test {
@@ -31,7 +33,8 @@ namespace {
     ::close(opened);
   };
   redirect(in, O_RDONLY, 0);
-  redirect(outFile, O_WRONLY | O_CREAT | O_TRUNC, 1);
+  // An empty name: standard output is set already.
+  if (!outFile.empty()) redirect(outFile, O_WRONLY | O_CREAT | O_TRUNC, 1);
   redirect(errFile, O_WRONLY | O_CREAT | O_TRUNC, 2);
   if (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0) ::_exit(126);
   std::vector<std::string> argv{CliPath()};
@@ -55,6 +58,18 @@ int Spawn(const CliRun& run, const std::string& in, const std::string& outFile,
 
 int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile) {
   return Spawn(run, "/dev/null", outFile, errFile);
+}
+
+int StartCliWritingTo(const CliRun& run, int outFd, const std::string& errFile,
+                      bool ignoreSigpipe) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (::dup2(outFd, 1) < 0) ::_exit(126);
+    if (ignoreSigpipe) ::signal(SIGPIPE, SIG_IGN);
+    ExecCli(run, "/dev/null", "", errFile);
+  }
+  return pid;
 }
 
 int WaitCli(int pid) {
@@ -104,38 +119,49 @@ HANDLE OpenInherited(const std::string& path, DWORD access, DWORD disposition) {
                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Starts velmorin-cli with its input from `in`; its process handle.
+HANDLE Start(const CliRun& run, const std::string& in, const std::string& out,
+             const std::string& err) {
+  std::string commandLine = Quote(CliPath());
+  for (const std::string& a : run.args) commandLine += " " + Quote(a);
+  HANDLE input = OpenInherited(in, GENERIC_READ, OPEN_EXISTING);
+  HANDLE output = OpenInherited(out, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE error = OpenInherited(err, GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       run.folder.empty() ? nullptr : run.folder.c_str(), &startup, &process);
+  ::CloseHandle(input);
+  ::CloseHandle(output);
+  ::CloseHandle(error);
+  if (!started) throw std::runtime_error("cannot start " + CliPath());
+  ::CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
 }  // namespace
+
+void* StartCliProcess(const CliRun& run, const std::string& outFile, const std::string& errFile) {
+  return Start(run, "NUL", outFile, errFile);
+}
 
 CliResult RunCli(const CliRun& run) {
   TempDir scratch;
   const std::string in = scratch.File("in"), out = scratch.File("out"), err = scratch.File("err");
   WriteFileBytes(in, run.input);
-  std::string commandLine = Quote(CliPath());
-  for (const std::string& a : run.args) commandLine += " " + Quote(a);
   CliResult result;
   {
-    HANDLE input = OpenInherited(in, GENERIC_READ, OPEN_EXISTING);
-    HANDLE output = OpenInherited(out, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE error = OpenInherited(err, GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = error;
-    PROCESS_INFORMATION process{};
-    const BOOL started =
-        ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         run.folder.empty() ? nullptr : run.folder.c_str(), &startup, &process);
-    ::CloseHandle(input);
-    ::CloseHandle(output);
-    ::CloseHandle(error);
-    if (!started) throw std::runtime_error("cannot start " + CliPath());
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    const HANDLE process = Start(run, in, out, err);
+    ::WaitForSingleObject(process, INFINITE);
     DWORD code = 0;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    ::GetExitCodeProcess(process, &code);
+    ::CloseHandle(process);
     result.exitCode = static_cast<int>(code);
   }
   // Text on a Windows console stream ends its lines with CR LF.

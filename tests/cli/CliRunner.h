@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "tests/support/HexRecords.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin::test {
 
@@ -36,30 +37,25 @@ CliResult RunCli(const CliRun& run);
 // Starts velmorin-cli without waiting; its output goes to `outFile` and
 // `errFile`, its input is /dev/null. Returns its pid.
 int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile);
+// The same with standard output on `outFd` (a pipe's write end, say, which
+// the caller closes afterwards), and SIGPIPE ignored when `ignoreSigpipe`, as
+// a systemd service starts it.
+int StartCliWritingTo(const CliRun& run, int outFd, const std::string& errFile, bool ignoreSigpipe);
 // Waits for a child started by StartCli: its exit code, or 128 + the signal.
 int WaitCli(int pid);
+#else
+// Starts velmorin-cli without waiting; its output goes to `outFile` and
+// `errFile`, its input is the null device. Returns its process handle, which
+// the caller closes.
+void* StartCliProcess(const CliRun& run, const std::string& outFile, const std::string& errFile);
 #endif
 
 // `count` bytes from address 0 as Intel HEX in 16-byte records, the
 // skeleton of the tests.
 inline std::string SkeletonHex(std::uint32_t count) {
-  std::string text;
-  char field[16];
-  for (std::uint32_t at = 0; at < count; at += 16) {
-    const std::uint32_t n = std::min<std::uint32_t>(16, count - at);
-    std::uint32_t sum = n + (at >> 8) + (at & 0xFF);
-    std::snprintf(field, sizeof field, ":%02X%04X00", n, at);
-    text += field;
-    for (std::uint32_t k = 0; k < n; ++k) {
-      const std::uint32_t value = ((at + k) * 7 + 3) & 0xFF;
-      sum += value;
-      std::snprintf(field, sizeof field, "%02X", value);
-      text += field;
-    }
-    std::snprintf(field, sizeof field, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-    text += field;
-  }
-  return text + ":00000001FF\r\n";
+  std::vector<std::uint8_t> bytes(count);
+  for (std::uint32_t at = 0; at < count; ++at) bytes[at] = static_cast<std::uint8_t>(at * 7 + 3);
+  return HexImage(bytes);
 }
 
 // The path of the velmorin-cli under test.

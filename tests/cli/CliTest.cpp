@@ -7,13 +7,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "AnswerOperator.h"
-#include "CliRunner.h"
-#include "IniFileLock.h"
-#include "MemoryProfileView.h"
-#include "ObjImage.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "image/IntelImage.h"
+#include "platform/ini/IniFileLock.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/Session.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -50,15 +49,18 @@ TEST_F(CliTest, ProfilesAreAddedShownChangedAndRemoved) {
   EXPECT_EQ(json["settings"]["ByteOrder"], 1);
   EXPECT_EQ(json["settings"]["DontBurn"], true);
 
-  EXPECT_EQ(Cli({"profiles"}).out, skeleton + "\t-5\nother.hex\t0\n");
+  // A relative name is stored as the absolute path it names, as the window's
+  // Browse gives it, so a window started in another folder finds the file.
+  const std::string other = (std::filesystem::path(skeleton).parent_path() / "other.hex").string();
+  EXPECT_EQ(Cli({"profiles"}).out, skeleton + "\t-5\n" + other + "\t0\n");
   const auto list = nlohmann::json::parse(Cli({"profiles", "--json"}).out);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[1]["skeleton"], "other.hex");
+  EXPECT_EQ(list[1]["skeleton"], other);
 
   // The window's last selection keeps pointing at the same profile.
   test::WriteFileBytes(ini, IniText() + "[Options]\r\nDefaultImg=1\r\n");
   ASSERT_EQ(Cli({"remove", skeleton}).exitCode, 0);
-  EXPECT_EQ(Cli({"profiles"}).out, "other.hex\t0\n");
+  EXPECT_EQ(Cli({"profiles"}).out, other + "\t0\n");
   EXPECT_NE(IniText().find("DefaultImg=0"), std::string::npos) << IniText();
 
   // A second add of a profile, and a profile that isn't there, are errors.
@@ -109,6 +111,19 @@ TEST_F(CliTest, UsageErrorsTouchNothing) {
   EXPECT_NE(help.out.find("130"), std::string::npos);
 }
 
+// "--" lets a name start with "-"; the options of a command with one name may
+// follow it.
+TEST_F(CliTest, NameAfterDoubleDashMayBeFollowedByOptions) {
+  ASSERT_EQ(Cli({"add", "--", "-x.hex", "NextSeqNum=5"}).exitCode, 0);
+  const CliResult shown = Cli({"show", "--", "-x.hex", "--json"});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(nlohmann::json::parse(shown.out)["settings"]["NextSeqNum"], 5);
+  EXPECT_EQ(Cli({"show", "--json", "--", "-x.hex"}).out, shown.out);
+  // After the name, a word that is no option is still a second name: refused.
+  EXPECT_EQ(Cli({"show", "--", "-x.hex", "extra"}).exitCode, 2);
+  EXPECT_EQ(Cli({"remove", "--", "-x.hex"}).exitCode, 0);
+}
+
 // Exit 1 with the text of the window's error box, and exit 4 while another
 // copy holds the file.
 TEST_F(CliTest, ErrorsAndTheLock) {
@@ -128,6 +143,42 @@ TEST_F(CliTest, ErrorsAndTheLock) {
     EXPECT_NE(refused.err.find("in use by another copy"), std::string::npos) << refused.err;
   }
   EXPECT_EQ(IniText(), before);
+}
+
+// A slot whose bytes run past 0xFFFFFFFF takes no number: Next SN stays,
+// nothing is written, the record has no line.
+TEST_F(CliTest, SlotPastTheTopAddressIsRefusedBeforeTheTake) {
+  // Data at 0 and in the last 16 bytes below 4 GiB.
+  std::string low = test::SkeletonHex(16);
+  low.erase(low.find(":00000001FF"));
+  const std::string top = dir.File("top.hex");
+  test::WriteFileBytes(top, low +
+                                ":02000004FFFFFC\r\n:10FFF0000000000000000000000000000000000001\r\n"
+                                ":00000001FF\r\n");
+  ASSERT_EQ(Cli({"add", top, "NextSeqNum=40", "SetSeqNumOfs2=1", "SeqNumOfs2=0xFFFFFFFF",
+                 "OutputFolder=" + dir.Path().string()})
+                .exitCode,
+            0);
+  test::WriteFileBytes(ini, IniText() + "[Options]\r\nProductionLog=record.csv\r\n");
+  const std::string before = IniText();
+  const CliResult refused = Cli({"serialize", top, "--json"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err,
+            "velmorin-cli: Slot 2 at 0xFFFFFFFF with 2 bytes runs past the last address, "
+            "0xFFFFFFFF.\n");
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(IniText(), before);
+  EXPECT_FALSE(fs::exists(dir.File("top_40.hex")));
+  EXPECT_FALSE(fs::exists(dir.File("record.csv")));
+
+  // stamp refuses it too, before it writes anything.
+  const CliResult wrapped =
+      RunCli({{"stamp", top, dir.File("out.hex"), "--serial", "5", "--at", "0", "--at", "FFFFFFFF"},
+              "",
+              ""});
+  EXPECT_EQ(wrapped.exitCode, 2);
+  EXPECT_EQ(wrapped.err, refused.err);
+  EXPECT_FALSE(fs::exists(dir.File("out.hex")));
 }
 
 // A batch on the command line leaves what the window's road leaves for the
@@ -185,18 +236,18 @@ TEST_F(CliTest, BatchMatchesTheWindowsRoad) {
   ASSERT_EQ(Cli(add).exitCode, 0);
   test::WriteFileBytes(ini, IniText() + "[Options]\r\nProductionLog=cli.csv\r\n");
 
-  // The window's road: the session with a plain view, the same profile.
+  // The window's road: the session alone, the same profile.
   const std::string roadIni = dir.File("road.ini");
   {
     std::string text = test::ReadFileBytes(ini);
     text.replace(text.find("cli.csv"), 7, "road.csv");
     test::WriteFileBytes(roadIni, text);
-    MemoryProfileView view;
     AnswerOperator op;
-    Session session(roadIni, view, op);
+    Session session(velmorin::IniLocation{roadIni, false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
     session.Open();
     ASSERT_TRUE(session.LoadProfile(skeleton));
-    view.settings.OutputFolder = dir.File("road");
+    profile.EditableSettings().OutputFolder = dir.File("road");
     session.StoreProfile();
     ASSERT_TRUE(session.SerializeBatch(4).Finished());
   }

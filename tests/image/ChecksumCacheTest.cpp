@@ -5,10 +5,10 @@
 
 #include <map>
 
-#include "ChecksumCache.h"
-#include "ChecksumTestSupport.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
+#include "image/ChecksumCache.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "tests/image/ChecksumTestSupport.h"
 
 namespace velmorin {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <tuple>
 
-#include "ChecksumAccumulator.h"
-#include "ChecksumKind.h"
-#include "ChecksumTestSupport.h"
+#include "image/ChecksumAccumulator.h"
+#include "image/ChecksumKind.h"
+#include "tests/image/ChecksumTestSupport.h"
 
 namespace velmorin {
 namespace {

@@ -10,10 +10,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "ChecksumTestSupport.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "tests/image/ChecksumTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -69,7 +69,7 @@ Bytes Flat(TIntelImage image, std::uint32_t from, std::uint32_t to, std::uint8_t
   for (std::uint64_t a = from; a <= to; ++a) {
     try {
       flat.push_back(image.GetByte(static_cast<std::uint32_t>(a)));
-    } catch (const TObjImageError&) {
+    } catch (const EObjImageError&) {
       flat.push_back(fill);
     }
   }

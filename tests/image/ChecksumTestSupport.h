@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "ChecksumKind.h"
+#include "image/ChecksumKind.h"
 
 namespace velmorin::test {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "HexDigits.h"
+#include "image/HexDigits.h"
 
 namespace velmorin {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 // carry its verdict into the next).
 TEST(HexDigits, DecodePairsTellsDigitsFromOtherCharactersInEveryPlace) {
   const std::string good = "0123456789abcdefABCDEF0a9Ff0e1D2c3B4a596";
-  for (int c = 0; c < 256; ++c) {
+  for (std::size_t c = 0; c < 256; ++c) {
     const bool isDigit = hex::kDigitValue[c] >= 0;
     for (std::size_t place = 0; place < good.size(); ++place) {
       for (const char neighbour : {'0', 'F', '\xFF'}) {
@@ -38,7 +38,7 @@ TEST(HexDigits, DecodePairsTellsDigitsFromOtherCharactersInEveryPlace) {
 // from 0 to 37 (whole vectors, words, tails, and all of them) at every lane.
 TEST(HexDigits, EncodeAndDecodeAgreeWithTheTableForEveryByteAndLength) {
   for (std::size_t length = 0; length <= 37; ++length) {
-    for (int first = 0; first < 256; ++first) {
+    for (std::size_t first = 0; first < 256; ++first) {
       std::vector<std::uint8_t> bytes(length);
       for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(first + 37 * i);
       std::string text(2 * length, '?');

@@ -9,28 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "ObjImage.h"
+#include "image/ObjImage.h"
+#include "tests/support/HexRecords.h"
 
 namespace velmorin::test {
-
-// One Intel HEX record line (without line end) with a correct checksum.
-inline std::string Record(std::uint8_t type, std::uint16_t address,
-                          const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> fields{static_cast<std::uint8_t>(data.size()),
-                                   static_cast<std::uint8_t>(address >> 8),
-                                   static_cast<std::uint8_t>(address), type};
-  fields.insert(fields.end(), data.begin(), data.end());
-  int sum = 0;
-  std::string line = ":";
-  char pair[3];
-  for (std::uint8_t b : fields) {
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    line += pair;
-    sum += b;
-  }
-  std::snprintf(pair, sizeof pair, "%02X", -sum & 0xFF);
-  return line + pair;
-}
 
 // Lines joined, each ended by CR LF.
 inline std::string Lines(const std::vector<std::string>& lines) {

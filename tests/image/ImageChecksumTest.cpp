@@ -3,10 +3,10 @@
 // result's bytes in both orders, and the texts messages show.
 #include <gtest/gtest.h>
 
-#include "ChecksumTestSupport.h"
-#include "HeldRuns.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
+#include "image/HeldRuns.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "tests/image/ChecksumTestSupport.h"
 
 namespace velmorin {
 namespace {
@@ -22,7 +22,7 @@ Bytes Looked(TObjImage& image, std::uint32_t from, std::uint32_t to, std::uint8_
   for (std::uint64_t a = from; a <= to; ++a) {
     try {
       bytes.push_back(image.GetByte(static_cast<std::uint32_t>(a)));
-    } catch (const TObjImageError&) {
+    } catch (const EObjImageError&) {
       bytes.push_back(fill);
     }
   }
@@ -65,7 +65,8 @@ TEST(HeldRuns, AreTheBytesTheLookupFinds) {
       for (const HeldRun& run : HeldRuns(image, c.from, std::uint64_t{c.to} + 1)) {
         ASSERT_GE(run.Begin, last) << c.name << ": runs out of order or overlapping";
         ASSERT_LT(run.Begin, run.End) << c.name;
-        std::copy(run.Data, run.Data + (run.End - run.Begin), flat.begin() + (run.Begin - c.from));
+        std::copy(run.Data, run.Data + (run.End - run.Begin),
+                  flat.begin() + static_cast<std::ptrdiff_t>(run.Begin - c.from));
         last = run.End;
       }
       EXPECT_EQ(flat, Looked(image, c.from, c.to, fill)) << c.name;

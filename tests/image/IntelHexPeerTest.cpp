@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "HexTestSupport.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "image/IntelImage.h"
+#include "tests/image/HexTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
         PeerCase{"Segment16", amSegment, 16, 0x10000100, {{0x0100, 300}, {0x1FFF0, 0x50}}},
         PeerCase{"Segment255", amSegment, 255, 0xF0000010, {{0x5000, 700}, {0xEFF00, 800}}},
         PeerCase{"NoAddressing32", amNone, 32, 0, {{0x0000, 100}, {0x4000, 70}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 }  // namespace
 }  // namespace velmorin

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Exceptions.h"
-#include "HexTestSupport.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "image/IntelImage.h"
+#include "tests/image/HexTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -37,7 +37,7 @@ TEST_P(RejectedLine, FailsWithTheFirstTestsMessage) {
     try {
       fromFile ? image.LoadFromFile(dir.File("bad.hex")) : image.LoadFromText(text);
       ADD_FAILURE() << "accepted, fromFile " << fromFile;
-    } catch (const TIntelImageError& e) {
+    } catch (const EIntelImageError& e) {
       EXPECT_EQ(e.Message(), c.message) << "fromFile " << fromFile;
     }
     ASSERT_EQ(image.Segments.size(), 1u);
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"ShortStartSegment", Record(0x03, 0, {1, 2, 3}), "Invalid record"},
         RejectCase{"EmptyExtendedLinear", Record(0x04, 0, {}), "Invalid record"},
         RejectCase{"ShortStartLinear", Record(0x85, 0, {1, 2, 3}), "Invalid record"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct AcceptCase {
   const char* name;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0xFFFFFFF8, kA}},
                    16,
                    amLinear}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(LoadFromFile, MissingFileAndMissingFolder) {
   test::TempDir dir;
@@ -317,7 +317,7 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
   constexpr std::size_t kChunk = 256 * 1024;
   test::TempDir dir;
   const std::string path = dir.File("cut.hex");
-  for (const std::size_t recordSize : {16, 255}) {
+  for (const std::size_t recordSize : {std::size_t{16}, std::size_t{255}}) {
     const std::size_t lineLength = 2 * recordSize + 13;  // with CR LF
     std::string records;
     std::size_t dataBytes = 1;  // the first line's
@@ -343,12 +343,12 @@ TEST(LoadFromFile, ALineCutByTheEndOfAChunkReadsAsFromMemory) {
         TIntelImage imageFromText;
         try {
           imageFromFile.LoadFromFile(path);
-        } catch (const TIntelImageError& e) {
+        } catch (const EIntelImageError& e) {
           fromFile = e.Message();
         }
         try {
           imageFromText.LoadFromText(text);
-        } catch (const TIntelImageError& e) {
+        } catch (const EIntelImageError& e) {
           fromText = e.Message();
         }
         const auto where = testing::Message() << "record size " << recordSize << ", shift " << shift
@@ -459,7 +459,7 @@ class ZeroChecksumImage : public TIntelImage {
 
 TEST(RecordChecksum, DerivedRuleIsUsedByReaderAndWriter) {
   ZeroChecksumImage image;
-  EXPECT_THROW(image.LoadFromText(Lines({Record(0, 0, {1, 2, 3})})), TIntelImageError);
+  EXPECT_THROW(image.LoadFromText(Lines({Record(0, 0, {1, 2, 3})})), EIntelImageError);
   image.Segments.clear();
   image.LoadFromText(
       ":030000000102030"

@@ -7,11 +7,11 @@
 #include <csignal>
 #endif
 
-#include "Exceptions.h"
-#include "HexTestSupport.h"
-#include "ObjImage.h"
-#include "ScopedFilePermissions.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "image/IntelImage.h"
+#include "tests/image/HexTestSupport.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -23,7 +23,8 @@ using Bytes = std::vector<std::uint8_t>;
 const std::string kEnd = ":00000001FF";
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-  return Bytes(bytes.begin() + from, bytes.begin() + to);
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 TIntelImage ImageOf(TAddrMode mode, std::uint32_t maxRecLen, std::vector<TImageSegment> segments,
@@ -134,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"OverlapWrittenInListOrder",
                   ImageOf(amNone, 16, {{0x08, k16}, {0x00, Slice(k40, 0, 12)}}),
                   {Record(0, 0x08, k16), Record(0, 0x00, Slice(k40, 0, 12)), kEnd}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 struct RefuseCase {
   const char* name;
@@ -155,12 +156,12 @@ TEST_P(Refused, RaisesInvalidImageFormatBeforeWritingAnything) {
     TIntelImage image = c.image;
     image.SaveToFile(target);
     FAIL() << "written";
-  } catch (const TIntelImageError& e) {
+  } catch (const EIntelImageError& e) {
     EXPECT_EQ(e.Message(), "Invalid image format");
   }
   EXPECT_EQ(test::ReadFileBytes(target), "old contents\n");
   EXPECT_EQ(EntriesIn(dir.Path()), 1);
-  EXPECT_THROW(c.image.SaveToText(), TIntelImageError);
+  EXPECT_THROW(c.image.SaveToText(), EIntelImageError);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefuseCase{"NoModeEmptySegmentAbove64KiB", ImageOf(amNone, 16, {{0x10000, {}}})},
         RefuseCase{"SegmentModePastFFFFFFFF", ImageOf(amSegment, 16, {{0x10FFF0, k16}})},
         RefuseCase{"SegmentModeAt2MiB", ImageOf(amSegment, 16, {{0x200000, {1}}})}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(SaveToText, StretchedBytesAreWrittenAsZeros) {
   TIntelImage image = ImageOf(amNone, 16, {{0x10, {1, 2}}});

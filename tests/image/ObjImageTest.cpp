@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "HexTestSupport.h"
-#include "ObjImage.h"
+#include "image/IntelImage.h"
+#include "tests/image/HexTestSupport.h"
 
 namespace velmorin {
 namespace {
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {Segment(0xFFFFFF00, Fill(0x10, 1))},
                    {0xFFFFFFFF},
                    {{0xFFFFFF00, 0x100}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& testCase) { return testCase.param.name; });
 
 TEST(LocateByte, EmptyImageFailsFirstWhateverFixedSizeSays) {
   for (bool fixedSize : {false, true}) {
@@ -97,13 +97,13 @@ TEST(LocateByte, EmptyImageFailsFirstWhateverFixedSizeSays) {
     try {
       image.SetByte(0, 1);
       FAIL() << "no error";
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Image is empty");
     }
     try {
       image.GetByte(0x1234);
       FAIL() << "no error";
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Image is empty");
     }
     EXPECT_TRUE(image.Segments.empty());
@@ -117,7 +117,7 @@ TEST(LocateByte, FixedSizeRefusesEverythingOutsideTheStoredBytes) {
     try {
       image.GetByte(address);
       ADD_FAILURE() << "no error at " << address;
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), "Invalid offset");
     }
   }

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "AtomicFileWriter.h"
+#include "platform/files/AtomicFileWriter.h"
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 #include <filesystem>
 
-#include "Exceptions.h"
-#include "ScopedFilePermissions.h"
-#include "TempDir.h"
-#include "TextFileWriter.h"
+#include "base/Exceptions.h"
+#include "platform/files/TextFileWriter.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
+#include "platform/process/CommandLine.h"
 
 namespace velmorin {
 namespace {

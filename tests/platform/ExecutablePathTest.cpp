@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "ExecutablePath.h"
+#include "platform/system/ExecutablePath.h"
 
 namespace velmorin {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "FileErrors.h"
-#include "TempDir.h"
+#include "platform/files/FileErrors.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "AtomicFileWriter.h"
-#include "FileErrors.h"
-#include "TempDir.h"
-#include "TextFileReader.h"
+#include "platform/files/AtomicFileWriter.h"
+#include "platform/files/FileErrors.h"
+#include "platform/files/TextFileReader.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "FileExists.h"
-#include "TempDir.h"
+#include "platform/files/FileExists.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

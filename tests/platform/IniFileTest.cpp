@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "ScopedFilePermissions.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -87,7 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LongValueNotCutInsideACharacter",
                  "[P]\nK=" + std::string(2046, 'a') + "\xC2\xBF" + "\n", "P", "K",
                  kCutBeforeCharacter}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReadCase>& testCase) {
+      return std::string(testCase.param.name);
+    });
 
 TEST(IniFile, MissingFileReadsAsEmpty) {
   test::TempDir dir;
@@ -158,7 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"BlankInside", "1 2", std::nullopt},
         IntegerCase{"PrefixOnly", "0x", std::nullopt}, IntegerCase{"Empty", "", std::nullopt},
         IntegerCase{"WordYes", "yes", std::nullopt}, IntegerCase{"WordTrue", "true", std::nullopt}),
-    [](const testing::TestParamInfo<IntegerCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<IntegerCase>& testCase) {
+      return std::string(testCase.param.name);
+    });
 
 TEST(IniFile, BooleansGoThroughTheIntegerRule) {
   test::TempDir dir;
@@ -283,7 +287,9 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"QuotedWhenBlanksAround", "", "P", "K", " x ", "[P]\r\nK=\" x \"\r\n"},
         WriteCase{"QuotedWhenEnclosedInQuotes", "", "P", "K", "\"C:\\b.exe\" \"$image\"",
                   "[P]\r\nK=\"\"C:\\b.exe\" \"$image\"\"\r\n"}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<WriteCase>& testCase) {
+      return std::string(testCase.param.name);
+    });
 
 TEST(IniFile, FirstWriteCreatesTheFile) {
   test::TempDir dir;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "IniLocation.h"
-#include "TempDir.h"
+#include "platform/ini/IniLocation.h"
+#include "tests/support/TempDir.h"
 
 #ifndef _WIN32
 #include <sched.h>

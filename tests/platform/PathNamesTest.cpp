@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "PathNames.h"
+#include "platform/files/PathNames.h"
 
 namespace velmorin {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "ExecutablePath.h"
-#include "PathNames.h"
+#include "platform/files/PathNames.h"
+#include "platform/system/ExecutablePath.h"
 
 namespace velmorin {
 namespace {

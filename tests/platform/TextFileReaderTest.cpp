@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "TextFileReader.h"
+#include "platform/files/TextFileReader.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -13,8 +13,8 @@
 #include <chrono>
 #endif
 
-#include "Exceptions.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(TextFileReader, LineRules,
                                                   "a\n",
                                                   {}},
                                          LineCase{"SpacesKept", " a \n", {" a "}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(TextFileReader, LongLinesCrossBufferRefills) {
   // Longer than the reader's chunk, so a line spans several reads.
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 kChunkLong.substr(0, 262143) + "\r\r\r" + kChunkLong + "\n",
                                 262150,
                                 {kChunkLong.substr(0, 262143) + kChunkLong}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(TextFileReader, RestNotAskedForIsSkipped) {
   auto reader = TextFileReader::FromBuffer("abcdef\r\ngh\n");

@@ -3,10 +3,10 @@
 // set from text, and every refused setting refused with its key named.
 #include <gtest/gtest.h>
 
-#include "ChecksumRegions.h"
-#include "IniFile.h"
-#include "ProfileKeys.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ChecksumRegions.h"
+#include "profiles/ProfileKeys.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

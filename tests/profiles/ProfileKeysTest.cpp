@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ProfileKeys.h"
+#include "profiles/ProfileKeys.h"
 
 namespace velmorin {
 namespace {
@@ -22,7 +22,7 @@ TEST(ProfileKeys, ValuesAreTakenAsTheFileHoldsThem) {
   EXPECT_EQ(s.SeqNumOfs[3], 0x7FF0);
   EXPECT_EQ(s.SeqNumSize, kMaxSeqNumSize);
   EXPECT_EQ(s.SetSeqNumOfs, (std::array<bool, 4>{true, false, true, false}));
-  EXPECT_EQ(s.ByteOrder, 1);
+  EXPECT_EQ(s.ByteOrder, SerialByteOrder::LsbFirst);
   EXPECT_FALSE(s.AutoIncSeq);
   EXPECT_EQ(s.OutputFolder, "");
   // What is applied is stored as the window stores it.

@@ -11,22 +11,18 @@
 #include <random>
 #include <thread>
 
-#include "Exceptions.h"
-#include "FakeView.h"
-#include "ProfileStore.h"
-#include "ScopedFilePermissions.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Messages.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
 
-#ifdef _WIN32
-// Windows text is in the ANSI code page, where "¿" is the one byte 0xBF.
-const std::string kQuestion = "Skeleton info has been modified, \xBFsave?";
-#else
-const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
-#endif
+const std::string& kQuestion = message::kProfileModified;
 
 // A profile unlike the defaults in every value.
 ProfileSettings Sample() {
@@ -36,7 +32,7 @@ ProfileSettings Sample() {
   s.SeqNumSize = 0xA;
   s.SetSeqNumOfs = {true, false, true, false};
   s.SeqNumOfs = {0x7F0, 0, -1, 0x10};
-  s.ByteOrder = 1;
+  s.ByteOrder = SerialByteOrder::LsbFirst;
   s.BurnerCmdLine = "\"/usr/bin/burn\" -p \"$image\"";
   s.DontBurn = false;
   s.HideBurner = true;
@@ -67,7 +63,8 @@ class ProfileStoreTest : public testing::Test {
 
   // Starts the program on the current file, as FormShow does.
   ProfileStore& Start() {
-    FStore = std::make_unique<ProfileStore>(Ini(), view, op);
+    FStore = std::make_unique<ProfileStore>(Ini(), profile,
+                                            [this] { return message::AskToSaveChanges(op); });
     FStore->Open();
     return *FStore;
   }
@@ -75,12 +72,12 @@ class ProfileStoreTest : public testing::Test {
 
   // The operator picks entry `index` from the list.
   void Select(int index) {
-    view.SetSkelFileIndex(index);
+    profile.Select(index);
     Store().LoadProfile();
   }
 
   test::TempDir FDir;
-  test::FakeView view;
+  WorkingProfile profile;
   test::ScriptedOperator op;
   std::unique_ptr<ProfileStore> FStore;
 };
@@ -88,12 +85,12 @@ class ProfileStoreTest : public testing::Test {
 // --- Start-up and shut-down -----------------------------------------------------------
 
 TEST_F(ProfileStoreTest, StartUpWithoutAFileShowsTheResetWindow) {
-  view.settings = Sample();
+  profile.EditableSettings() = Sample();
   Start();
-  EXPECT_TRUE(view.items.empty());
-  EXPECT_EQ(view.index, -1);
-  EXPECT_EQ(view.settings, ResetKeepingSlots(Sample().SetSeqNumOfs));
-  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_TRUE(profile.Names().empty());
+  EXPECT_EQ(profile.SelectedIndex(), -1);
+  EXPECT_EQ(profile.Settings(), ResetKeepingSlots(Sample().SetSeqNumOfs));
+  EXPECT_EQ(Store().ProfileName(), "");
   EXPECT_FALSE(IniExists());  // reading creates nothing
 }
 
@@ -101,11 +98,11 @@ TEST_F(ProfileStoreTest, StartUpListsProfilesAndSelectsDefaultImg) {
   WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[options]\r\nDefaultImg=1\r\n[/fw/b.hex]\r\n" +
            kSampleSection + "[/fw/c.hex]\r\n");
   Start();
-  EXPECT_EQ(view.items, (std::vector<std::string>{"/fw/a.hex", "/fw/b.hex", "/fw/c.hex"}));
-  EXPECT_EQ(view.index, 1);
-  EXPECT_EQ(view.text, "/fw/b.hex");
-  EXPECT_EQ(Store().FProfileName(), "/fw/b.hex");
-  EXPECT_EQ(view.settings, Sample());
+  EXPECT_EQ(profile.Names(), (std::vector<std::string>{"/fw/a.hex", "/fw/b.hex", "/fw/c.hex"}));
+  EXPECT_EQ(profile.SelectedIndex(), 1);
+  EXPECT_EQ(profile.SkeletonText(), "/fw/b.hex");
+  EXPECT_EQ(Store().ProfileName(), "/fw/b.hex");
+  EXPECT_EQ(profile.Settings(), Sample());
   EXPECT_TRUE(op.boxes.empty());
 }
 
@@ -113,13 +110,13 @@ TEST_F(ProfileStoreTest, StartUpWithUnusableDefaultImgSelectsNothing) {
   for (const std::string value : {"2", "7", "-2", "abc", ""}) {
     WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/b.hex]\r\n[Options]\r\nDefaultImg=" + value +
              "\r\n");
-    view = test::FakeView();
-    view.settings.NextSeqNum = 99;
+    profile = WorkingProfile();
+    profile.EditableSettings().NextSeqNum = 99;
     Start();
-    EXPECT_EQ(view.items.size(), 2u) << value;
-    EXPECT_EQ(view.index, -1) << value;
-    EXPECT_EQ(view.settings, ProfileSettings()) << value;
-    EXPECT_EQ(Store().FProfileName(), "") << value;
+    EXPECT_EQ(profile.Names().size(), 2u) << value;
+    EXPECT_EQ(profile.SelectedIndex(), -1) << value;
+    EXPECT_EQ(profile.Settings(), ProfileSettings()) << value;
+    EXPECT_EQ(Store().ProfileName(), "") << value;
   }
 }
 
@@ -129,13 +126,13 @@ TEST_F(ProfileStoreTest, ShutDownWritesOnlyDefaultImg) {
   WriteIni(before);
   Start();
   Select(1);
-  view.settings.NextSeqNum = 77;  // unsaved: dropped without a question
+  profile.EditableSettings().NextSeqNum = 77;  // unsaved: dropped without a question
   Store().Close();
   EXPECT_EQ(ReadIni(), before + "[Options]\r\nDefaultImg=1\r\n");
   EXPECT_TRUE(op.boxes.empty());
 
   Start();
-  view.SetSkelFileIndex(-1);
+  profile.Select(-1);
   Store().LoadProfile();
   Store().Close();
   EXPECT_EQ(ReadIni(), before + "[Options]\r\nDefaultImg=-1\r\n");
@@ -171,9 +168,12 @@ TEST_F(ProfileStoreTest, LoadReadsHandEditedValues) {
       {"OutputFolder=\r\n", with([](ProfileSettings& s) { s.OutputFolder = ""; })},
       {"NextSeqNum=\r\n", ProfileSettings()},
       {"NextSeqNum=-5\r\nNextSeqNum=9\r\n", with([](ProfileSettings& s) { s.NextSeqNum = -5; })},
-      {"ByteOrder=1\r\n", with([](ProfileSettings& s) { s.ByteOrder = 1; })},
-      {"ByteOrder=2\r\n", with([](ProfileSettings& s) { s.ByteOrder = -1; })},
-      {"ByteOrder=-1\r\n", with([](ProfileSettings& s) { s.ByteOrder = -1; })},
+      {"ByteOrder=1\r\n",
+       with([](ProfileSettings& s) { s.ByteOrder = SerialByteOrder::LsbFirst; })},
+      {"ByteOrder=2\r\n",
+       with([](ProfileSettings& s) { s.ByteOrder = SerialByteOrder::Unchosen; })},
+      {"ByteOrder=-1\r\n",
+       with([](ProfileSettings& s) { s.ByteOrder = SerialByteOrder::Unchosen; })},
       {"SetSeqNumOfs1=0\r\nSetSeqNumOfs3=1\r\n", with([](ProfileSettings& s) {
          s.SetSeqNumOfs = {false, false, true, false};
        })},
@@ -182,9 +182,9 @@ TEST_F(ProfileStoreTest, LoadReadsHandEditedValues) {
   };
   for (const Case& c : cases) {
     WriteIni("[/fw/a.hex]\r\n" + c.lines + "[Options]\r\nDefaultImg=0\r\n");
-    view = test::FakeView();
+    profile = WorkingProfile();
     Start();
-    EXPECT_EQ(view.settings, c.expected) << c.lines;
+    EXPECT_EQ(profile.Settings(), c.expected) << c.lines;
     // Untouched, the loaded window equals the stored profile: no question when leaving it.
     EXPECT_TRUE(Store().ProfileUnchanged()) << c.lines;
   }
@@ -193,10 +193,10 @@ TEST_F(ProfileStoreTest, LoadReadsHandEditedValues) {
 TEST_F(ProfileStoreTest, ProfileWithMissingKeysIsLeftWithoutAQuestion) {
   WriteIni("[/fw/a.hex]\r\nNextSeqNum=5\r\n[/fw/b.hex]\r\n[Options]\r\nDefaultImg=0\r\n");
   Start();
-  EXPECT_EQ(view.settings.NextSeqNum, 5);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 5);
   const std::string before = ReadIni();
   Select(1);  // the operator has no answer queued: a question would fail the test
-  EXPECT_EQ(view.settings, ProfileSettings());
+  EXPECT_EQ(profile.Settings(), ProfileSettings());
   EXPECT_EQ(ReadIni(), before);
 }
 
@@ -210,7 +210,7 @@ TEST_F(ProfileStoreTest, UnchangedComparesEveryValueExactly) {
       [](ProfileSettings& s) { s.SeqNumSize = 2; },
       [](ProfileSettings& s) { s.SetSeqNumOfs[3] = true; },
       [](ProfileSettings& s) { s.SeqNumOfs[1] = 1; },  // compared although slot 2 is off
-      [](ProfileSettings& s) { s.ByteOrder = -1; },
+      [](ProfileSettings& s) { s.ByteOrder = SerialByteOrder::Unchosen; },
       [](ProfileSettings& s) { s.BurnerCmdLine = "\"/USR/bin/burn\" -p \"$image\""; },
       [](ProfileSettings& s) { s.DontBurn = true; },
       [](ProfileSettings& s) { s.HideBurner = false; },
@@ -218,8 +218,8 @@ TEST_F(ProfileStoreTest, UnchangedComparesEveryValueExactly) {
       [](ProfileSettings& s) { s.DontSave = false; },
   };
   for (std::size_t i = 0; i < edits.size(); ++i) {
-    view.settings = Sample();
-    edits[i](view.settings);
+    profile.EditableSettings() = Sample();
+    edits[i](profile.EditableSettings());
     EXPECT_FALSE(Store().ProfileUnchanged()) << "edit #" << i;
   }
 }
@@ -232,7 +232,7 @@ class ProfileSwitchTest : public ProfileStoreTest {
     WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\nUnknown=kept\r\n[/fw/b.hex]\r\n" + kSampleSection +
              "[Options]\r\nDefaultImg=0\r\n");
     Start();
-    view.settings.NextSeqNum = 42;  // an unsaved change to a.hex
+    profile.EditableSettings().NextSeqNum = 42;  // an unsaved change to a.hex
   }
 };
 
@@ -244,8 +244,8 @@ TEST_F(ProfileSwitchTest, YesStoresTheProfileBeingLeft) {
   EXPECT_EQ(op.boxes[0].kind, BoxKind::Confirm);
   EXPECT_EQ(op.boxes[0].buttons, box_button::Yes | box_button::No);
 
-  EXPECT_EQ(view.settings, Sample());  // b.hex as stored
-  EXPECT_EQ(Store().FProfileName(), "/fw/b.hex");
+  EXPECT_EQ(profile.Settings(), Sample());  // b.hex as stored
+  EXPECT_EQ(Store().ProfileName(), "/fw/b.hex");
   const IniFile ini(Ini());
   EXPECT_EQ(ini.ReadInteger("/fw/a.hex", "NextSeqNum", 0), 42);
   EXPECT_EQ(ini.ReadString("/fw/a.hex", "Unknown", ""), "kept");
@@ -257,7 +257,7 @@ TEST_F(ProfileSwitchTest, NoDropsTheChanges) {
   op.AnswerBox(mrNo);
   Select(1);
   EXPECT_EQ(op.boxes.size(), 1u);
-  EXPECT_EQ(view.settings, Sample());
+  EXPECT_EQ(profile.Settings(), Sample());
   EXPECT_EQ(ReadIni(), before);
 }
 
@@ -270,70 +270,70 @@ TEST_F(ProfileSwitchTest, ClosingTheBoxDropsTheChanges) {
 
 TEST_F(ProfileSwitchTest, YesWritesNothingWhileForgetChangesIsChecked) {
   const std::string before = ReadIni();
-  view.forgetChanges = true;
+  profile.EditForgetChanges(true);
   op.AnswerBox(mrYes);
   Select(1);
   EXPECT_EQ(op.boxes.size(), 1u);  // still asked
   EXPECT_EQ(ReadIni(), before);
-  EXPECT_EQ(view.settings, Sample());
+  EXPECT_EQ(profile.Settings(), Sample());
 }
 
 TEST_F(ProfileSwitchTest, DeselectingResetsWithoutAQuestion) {
   const std::string before = ReadIni();
-  view.settings.SetSeqNumOfs = {false, true, true, true};
-  view.forgetChanges = true;
+  profile.EditableSettings().SetSeqNumOfs = {false, true, true, true};
+  profile.EditForgetChanges(true);
   Select(-1);
   EXPECT_TRUE(op.boxes.empty());
-  EXPECT_EQ(view.settings, ResetKeepingSlots({false, true, true, true}));
-  EXPECT_TRUE(view.forgetChanges);
-  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_EQ(profile.Settings(), ResetKeepingSlots({false, true, true, true}));
+  EXPECT_TRUE(profile.ForgetChanges());
+  EXPECT_EQ(Store().ProfileName(), "");
   EXPECT_EQ(ReadIni(), before);
 }
 
 TEST_F(ProfileSwitchTest, BrowsingAfterClearingTheNameAsksNothing) {
   // The browse handler empties the current name before it loads.
-  view.text = "/fw/new.hex";
+  profile.EditSkeletonText("/fw/new.hex");
   Store().ClearProfileName();
   Store().LoadProfile();
   EXPECT_TRUE(op.boxes.empty());
-  EXPECT_EQ(Store().FProfileName(), "/fw/new.hex");
-  EXPECT_EQ(view.settings, ProfileSettings());
+  EXPECT_EQ(Store().ProfileName(), "/fw/new.hex");
+  EXPECT_EQ(profile.Settings(), ProfileSettings());
 }
 
 // --- Add, Save, Remove -----------------------------------------------------------------
 
 TEST_F(ProfileStoreTest, FirstAddCreatesTheFileWithSeventeenKeysInOrder) {
   Start();
-  view.text = "/fw/a.hex";
-  view.settings = Sample();
+  profile.EditSkeletonText("/fw/a.hex");
+  profile.EditableSettings() = Sample();
   Store().AddProfile();
   EXPECT_EQ(ReadIni(), "[/fw/a.hex]\r\n" + kSampleSection);
-  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
-  EXPECT_EQ(view.index, -1);  // listed, not selected
-  EXPECT_EQ(Store().FProfileName(), "/fw/a.hex");
+  EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/a.hex"});
+  EXPECT_EQ(profile.SelectedIndex(), -1);  // listed, not selected
+  EXPECT_EQ(Store().ProfileName(), "/fw/a.hex");
 }
 
 TEST_F(ProfileStoreTest, AddOfAListedNameInAnotherCaseChangesNothing) {
   WriteIni("[/fw/A.hex]\r\nNextSeqNum=1\r\n");
   Start();
   const std::string before = ReadIni();
-  view.text = "/FW/a.HEX";
-  view.settings.NextSeqNum = 50;
+  profile.EditSkeletonText("/FW/a.HEX");
+  profile.EditableSettings().NextSeqNum = 50;
   Store().AddProfile();
   EXPECT_EQ(ReadIni(), before);
-  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/A.hex"});
-  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/A.hex"});
+  EXPECT_EQ(Store().ProfileName(), "");
 }
 
 TEST_F(ProfileStoreTest, AddWhileForgettingListsWithoutWriting) {
   Start();
-  view.forgetChanges = true;
-  view.text = "/fw/a.hex";
+  profile.EditForgetChanges(true);
+  profile.EditSkeletonText("/fw/a.hex");
   Store().AddProfile();
-  EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
+  EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/a.hex"});
   EXPECT_FALSE(IniExists());
   Start();  // the next start rebuilds the list from the file
-  EXPECT_TRUE(view.items.empty());
+  EXPECT_TRUE(profile.Names().empty());
 }
 
 TEST_F(ProfileStoreTest, SaveRewritesTheProfileFromScratch) {
@@ -341,46 +341,46 @@ TEST_F(ProfileStoreTest, SaveRewritesTheProfileFromScratch) {
       "[/fw/a.hex]\r\nNextSeqNum=1\r\nUnknown=dropped\r\n[/fw/b.hex]\r\nNextSeqNum=2\r\n"
       "[Options]\r\nDefaultImg=0\r\n");
   Start();
-  view.settings = Sample();
+  profile.EditableSettings() = Sample();
   Store().SaveProfile();
   EXPECT_EQ(ReadIni(),
             "[/fw/b.hex]\r\nNextSeqNum=2\r\n[Options]\r\nDefaultImg=0\r\n[/fw/a.hex]\r\n" +
                 kSampleSection);
-  EXPECT_EQ(Store().FProfileName(), "/fw/a.hex");
+  EXPECT_EQ(Store().ProfileName(), "/fw/a.hex");
 }
 
 TEST_F(ProfileStoreTest, SaveUnderATypedNameMovesTheProfile) {
   WriteIni("[/fw/a.hex]\r\nNextSeqNum=1\r\n[Options]\r\nDefaultImg=0\r\n");
   Start();
-  view.text = "/fw/renamed.hex";
-  view.settings = Sample();
+  profile.EditSkeletonText("/fw/renamed.hex");
+  profile.EditableSettings() = Sample();
   Store().SaveProfile();
   EXPECT_EQ(ReadIni(), "[Options]\r\nDefaultImg=0\r\n[/fw/renamed.hex]\r\n" + kSampleSection);
-  EXPECT_EQ(view.items,
+  EXPECT_EQ(profile.Names(),
             std::vector<std::string>{"/fw/a.hex"});  // the list shows it after a restart
-  EXPECT_EQ(Store().FProfileName(), "/fw/renamed.hex");
+  EXPECT_EQ(Store().ProfileName(), "/fw/renamed.hex");
 }
 
 TEST_F(ProfileStoreTest, SaveWhileForgettingLeavesTheFileUntouched) {
   WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
   Start();
   const std::string before = ReadIni();
-  view.forgetChanges = true;
-  view.settings.NextSeqNum = 1;
+  profile.EditForgetChanges(true);
+  profile.EditableSettings().NextSeqNum = 1;
   Store().SaveProfile();
   EXPECT_EQ(ReadIni(), before);  // the stored profile is not lost
-  view.text = "/fw/other.hex";
+  profile.EditSkeletonText("/fw/other.hex");
   Store().SaveProfile();
   EXPECT_EQ(ReadIni(), before);
-  EXPECT_EQ(Store().FProfileName(), "/fw/other.hex");
+  EXPECT_EQ(Store().ProfileName(), "/fw/other.hex");
 }
 
 TEST_F(ProfileStoreTest, StoreWhileForgettingOnlyTakesTheName) {
   WriteIni("[/fw/a.hex]\r\nNextSeqNum=7\r\n[Options]\r\nDefaultImg=0\r\n");
   Start();
   const std::string before = ReadIni();
-  view.forgetChanges = true;
-  view.settings.NextSeqNum = 8;  // the serial-number advance
+  profile.EditForgetChanges(true);
+  profile.EditableSettings().NextSeqNum = 8;  // the serial-number advance
   Store().StoreProfile();
   EXPECT_EQ(ReadIni(), before);
 }
@@ -389,23 +389,23 @@ TEST_F(ProfileStoreTest, RemoveErasesTheProfileAndResetsTheWindow) {
   WriteIni("; notes\r\n[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/b.hex]\r\n" + kSampleSection +
            "[/fw/c.hex]\r\nNextSeqNum=3\r\n[Options]\r\nDefaultImg=1\r\n");
   Start();
-  ASSERT_EQ(view.settings, Sample());
-  view.settings.SetSeqNumOfs = {true, true, false, false};
+  ASSERT_EQ(profile.Settings(), Sample());
+  profile.EditableSettings().SetSeqNumOfs = {true, true, false, false};
   Store().RemoveProfile();
   EXPECT_TRUE(op.boxes.empty());
   EXPECT_EQ(ReadIni(),
             "; notes\r\n[/fw/a.hex]\r\nNextSeqNum=1\r\n[/fw/c.hex]\r\nNextSeqNum=3\r\n"
             "[Options]\r\nDefaultImg=1\r\n");
-  EXPECT_EQ(view.items, (std::vector<std::string>{"/fw/a.hex", "/fw/c.hex"}));
-  EXPECT_EQ(view.index, -1);
-  EXPECT_EQ(view.settings, ResetKeepingSlots({true, true, false, false}));
-  EXPECT_EQ(Store().FProfileName(), "");
+  EXPECT_EQ(profile.Names(), (std::vector<std::string>{"/fw/a.hex", "/fw/c.hex"}));
+  EXPECT_EQ(profile.SelectedIndex(), -1);
+  EXPECT_EQ(profile.Settings(), ResetKeepingSlots({true, true, false, false}));
+  EXPECT_EQ(Store().ProfileName(), "");
 }
 
 TEST_F(ProfileStoreTest, OutOfRangeByteOrderIsStoredAsNone) {
   WriteIni("[/fw/a.hex]\r\nByteOrder=5\r\n[Options]\r\nDefaultImg=0\r\n");
   Start();
-  EXPECT_EQ(view.settings.ByteOrder, -1);
+  EXPECT_EQ(profile.Settings().ByteOrder, SerialByteOrder::Unchosen);
   EXPECT_TRUE(Store().ProfileUnchanged());
   Store().StoreProfile();
   EXPECT_EQ(IniFile(Ini()).ReadString("/fw/a.hex", "ByteOrder", ""), "-1");
@@ -419,7 +419,7 @@ class ReadOnlyIniTest : public ProfileStoreTest {
     WriteIni("[/fw/a.hex]\r\n" + kSampleSection + "[Options]\r\nDefaultImg=0\r\n");
     Start();
     FBefore = ReadIni();
-    view.settings.NextSeqNum = 1235;
+    profile.EditableSettings().NextSeqNum = 1235;
   }
 
   void ExpectRefused(void (ProfileStore::*operation)()) {
@@ -435,15 +435,15 @@ class ReadOnlyIniTest : public ProfileStoreTest {
   void ExpectEveryWriteRefused() {
     test::ScopedFilePermissions permissions;
     ExpectRefused(&ProfileStore::RemoveProfile);
-    EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});  // still listed
-    EXPECT_EQ(view.index, 0);
+    EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/a.hex"});  // still listed
+    EXPECT_EQ(profile.SelectedIndex(), 0);
     ExpectRefused(&ProfileStore::StoreProfile);
     ExpectRefused(&ProfileStore::SaveProfile);
     ExpectRefused(&ProfileStore::Close);
-    view.text = "/fw/new.hex";
+    profile.EditSkeletonText("/fw/new.hex");
     ExpectRefused(&ProfileStore::AddProfile);
-    EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});  // not listed
-    EXPECT_EQ(view.settings.NextSeqNum, 1235);                     // the window keeps its values
+    EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/a.hex"});  // not listed
+    EXPECT_EQ(profile.Settings().NextSeqNum, 1235);  // the window keeps its values
   }
 
   std::string FBefore;
@@ -473,15 +473,16 @@ TEST_F(ReadOnlyIniTest, ReadOnlyFolderRefusesEveryWrite) {
 TEST_F(ProfileStoreTest, LineBreakInAPathIsRefusedNamingItsValue) {
   const struct {
     const char* name;
-    void (*prepare)(test::FakeView& view);
+    void (*prepare)(WorkingProfile& profile);
     std::string message;
   } fields[] = {
-      {"skeleton path", [](test::FakeView& v) { v.text = "/fw/a\nb.hex"; },
+      {"skeleton path", [](WorkingProfile& p) { p.EditSkeletonText("/fw/a\nb.hex"); },
        "The skeleton file path \"/fw/a\nb.hex\" holds a line break, which a profile cannot "
        "store"},
-      {"output folder", [](test::FakeView& v) { v.settings.OutputFolder = "/out\r\nx"; },
+      {"output folder", [](WorkingProfile& p) { p.EditableSettings().OutputFolder = "/out\r\nx"; },
        "The output folder \"/out\r\nx\" holds a line break, which a profile cannot store"},
-      {"burner command line", [](test::FakeView& v) { v.settings.BurnerCmdLine = "burn\n$image"; },
+      {"burner command line",
+       [](WorkingProfile& p) { p.EditableSettings().BurnerCmdLine = "burn\n$image"; },
        "The burner command line \"burn\n$image\" holds a line break, which a profile cannot "
        "store"},
   };
@@ -495,10 +496,10 @@ TEST_F(ProfileStoreTest, LineBreakInAPathIsRefusedNamingItsValue) {
   for (const auto& field : fields) {
     for (const auto& [operationName, operation] : operations) {
       SCOPED_TRACE(std::string(field.name) + ", " + operationName);
-      view = test::FakeView();
+      profile = WorkingProfile();
       Start();
-      view.text = "/fw/new.hex";
-      field.prepare(view);
+      profile.EditSkeletonText("/fw/new.hex");
+      field.prepare(profile);
       try {
         (Store().*operation)();
         ADD_FAILURE() << "not refused";
@@ -506,7 +507,7 @@ TEST_F(ProfileStoreTest, LineBreakInAPathIsRefusedNamingItsValue) {
         EXPECT_EQ(e.Message(), field.message);
       }
       EXPECT_EQ(ReadIni(), before);
-      EXPECT_EQ(view.items, std::vector<std::string>{"/fw/a.hex"});
+      EXPECT_EQ(profile.Names(), std::vector<std::string>{"/fw/a.hex"});
     }
   }
 }
@@ -518,22 +519,23 @@ TEST_F(ProfileStoreTest, SecondStoreOnAHeldFileIsRefused) {
   WriteIni("[/fw/a.hex]\r\nNextSeqNum=600\r\n[Options]\r\nDefaultImg=0\r\n");
   Start();
   const std::string before = ReadIni();
-  test::FakeView secondView;
+  WorkingProfile secondProfile;
   test::ScriptedOperator secondOp;
-  ProfileStore second(Ini(), secondView, secondOp);
+  ProfileStore second(Ini(), secondProfile,
+                      [&secondOp] { return message::AskToSaveChanges(secondOp); });
   try {
     second.Open();
     ADD_FAILURE() << "the second Open was not refused";
   } catch (const EIniFileInUse& e) {
     EXPECT_EQ(e.Message(), "The INI file " + Ini() + " is in use by another copy of Velmorin");
   }
-  EXPECT_TRUE(secondView.items.empty());
+  EXPECT_TRUE(secondProfile.Names().empty());
   second.Close();
   EXPECT_EQ(ReadIni(), before);
 
   Store().Close();
   second.Open();
-  EXPECT_EQ(secondView.settings.NextSeqNum, 600);
+  EXPECT_EQ(secondProfile.Settings().NextSeqNum, 600);
 }
 
 #ifndef _WIN32
@@ -573,12 +575,12 @@ TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
       EXPECT_EQ(e.Message(), unreadable);
     }
   });
-  EXPECT_EQ(Store().FProfileName(), "");
-  view.settings.NextSeqNum = 3;
+  EXPECT_EQ(Store().ProfileName(), "");
+  profile.EditableSettings().NextSeqNum = 3;
   expectRefused("The profile was not read from " + Ini() +
                 "; select the skeleton file again before storing or serializing");
   Select(0);
-  EXPECT_EQ(view.settings.NextSeqNum, 600);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 600);
   Store().StoreProfile();  // a load has read the file: storing works again
   Store().Close();
 
@@ -591,7 +593,7 @@ TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
       EXPECT_EQ(e.Message(), unreadable);
     }
   });
-  view.text = "/fw/a.hex";
+  profile.EditSkeletonText("/fw/a.hex");
   expectRefused("The profiles in " + Ini() +
                 " could not be read at start; restart Velmorin before storing or serializing");
   Store().Close();  // DefaultImg isn't written back over the stored one
@@ -616,7 +618,7 @@ ProfileSettings Derived(std::int32_t n) {
   s.SeqNumSize = n % 7;
   s.SetSeqNumOfs = {n % 3 == 0, n % 3 == 1, n % 5 == 0, true};
   s.SeqNumOfs = {n, n + 1, -n, n * 3};
-  s.ByteOrder = n % 2;
+  s.ByteOrder = n % 2 == 0 ? SerialByteOrder::MsbFirst : SerialByteOrder::LsbFirst;
   s.BurnerCmdLine = "burn --serial " + std::to_string(n) + " \"$image\"";
   s.DontBurn = n % 4 == 0;
   s.HideBurner = n % 4 != 0;
@@ -628,10 +630,10 @@ ProfileSettings Derived(std::int32_t n) {
 TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
   const std::string others = "; notes\r\n[/fw/other.hex]\r\nNextSeqNum=9\r\n";
   WriteIni(others + "[/fw/a.hex]\r\n");
-  view.text = "/fw/a.hex";
-  view.settings = Derived(0);
+  profile.EditSkeletonText("/fw/a.hex");
+  profile.EditableSettings() = Derived(0);
   {
-    ProfileStore store(Ini(), view, op);
+    ProfileStore store(Ini(), profile, [this] { return message::AskToSaveChanges(op); });
     store.StoreProfile();
   }
   std::mt19937 random(12345);
@@ -644,13 +646,14 @@ TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Serializes one image after the other, as a batch does, until killed.
-      test::FakeView childView;
-      childView.text = "/fw/a.hex";
+      WorkingProfile childProfile;
+      childProfile.EditSkeletonText("/fw/a.hex");
       test::ScriptedOperator childOp;
-      ProfileStore store(Ini(), childView, childOp);
+      ProfileStore store(Ini(), childProfile,
+                         [&childOp] { return message::AskToSaveChanges(childOp); });
       try {
         for (std::int32_t n = IniFile(Ini()).ReadInteger("/fw/a.hex", "NextSeqNum", -1) + 1;; ++n) {
-          childView.settings = Derived(n);
+          childProfile.EditSettings(Derived(n));
           store.StoreProfile();
         }
       } catch (...) {
@@ -674,11 +677,11 @@ TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
     const std::int32_t n = ini.ReadInteger("/fw/a.hex", "NextSeqNum", -1);
     ASSERT_GE(n, last) << "the stored serial number went back";
     last = n;
-    view = test::FakeView();
-    view.items = {"/fw/a.hex"};
-    view.SetSkelFileIndex(0);
-    ProfileStore(Ini(), view, op).LoadProfile();
-    ASSERT_EQ(view.settings, Derived(n)) << "profile " << n << " is not whole";
+    profile = WorkingProfile();
+    profile.SetNames({"/fw/a.hex"});
+    profile.Select(0);
+    ProfileStore(Ini(), profile, [this] { return message::AskToSaveChanges(op); }).LoadProfile();
+    ASSERT_EQ(profile.Settings(), Derived(n)) << "profile " << n << " is not whole";
     const std::string text = ReadIni();
     ASSERT_EQ(text.substr(0, others.size()), others);
     ASSERT_EQ(ini.ReadSections(), (std::vector<std::string>{"/fw/other.hex", "/fw/a.hex"}));

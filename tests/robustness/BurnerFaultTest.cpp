@@ -18,12 +18,13 @@
 #include <sstream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Session.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -96,17 +97,17 @@ class DelayedStopper : public ProcessObserver {
 
 class BurnerFaultTest : public ::testing::Test {
  protected:
-  BurnerFaultTest() : session(dir.File("velmorin.ini"), view, op) {
+  BurnerFaultTest() : session(IniLocation{dir.File("velmorin.ini"), false}, op) {
     skelPath = dir.File("board.hex");
     WriteFileBytes(skelPath, ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n");
     fs::create_directory(dir.File("out"));
-    view.text = skelPath;
-    view.settings.NextSeqNum = 40;
-    view.settings.SeqNumSize = 2;
-    view.settings.SeqNumOfs[0] = 4;
-    view.settings.OutputFolder = dir.File("out");
-    view.settings.DontBurn = false;
-    view.settings.HideBurner = true;
+    profile.EditSkeletonText(skelPath);
+    profile.EditableSettings().NextSeqNum = 40;
+    profile.EditableSettings().SeqNumSize = 2;
+    profile.EditableSettings().SeqNumOfs[0] = 4;
+    profile.EditableSettings().OutputFolder = dir.File("out");
+    profile.EditableSettings().DontBurn = false;
+    profile.EditableSettings().HideBurner = true;
     fdsFile = dir.File("fds");
     // Descriptors a careless part of the program might leave inheritable.
     leakedFile = ::open(dir.File("leak").c_str(), O_WRONLY | O_CREAT, 0644);
@@ -119,14 +120,15 @@ class BurnerFaultTest : public ::testing::Test {
   }
 
   void UseBurner(const std::string& mode) {
-    view.settings.BurnerCmdLine = std::string(kBurner) + " " + mode + " " + fdsFile + " $image";
+    profile.EditableSettings().BurnerCmdLine =
+        std::string(kBurner) + " " + mode + " " + fdsFile + " $image";
   }
 
   // One serialization with OK to the question; how long it took.
   std::chrono::milliseconds SerializeTimed(bool& done) {
     op.AnswerBox(mrOk);
     const auto start = std::chrono::steady_clock::now();
-    done = session.Serialization().SerializeImage();
+    done = session.SerializeImage();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start);
   }
@@ -140,7 +142,7 @@ class BurnerFaultTest : public ::testing::Test {
     EXPECT_EQ(image.GetByte(4), static_cast<std::uint8_t>(seqNum >> 8));
     EXPECT_EQ(image.GetByte(5), static_cast<std::uint8_t>(seqNum));
     EXPECT_EQ(image.GetByte(6), 6);
-    EXPECT_EQ(session.Store().Ini().ReadInteger(skelPath, "NextSeqNum", -1), seqNum + 1);
+    EXPECT_EQ(IniFile(session.IniPath()).ReadInteger(skelPath, "NextSeqNum", -1), seqNum + 1);
     EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
     if (burnerRan) {
       const auto fds = ListedDescriptors(fdsFile);
@@ -152,9 +154,9 @@ class BurnerFaultTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  test::FakeView view;
   test::ScriptedOperator op;
   Session session;
+  WorkingProfile& profile = session.Profile();
   std::string skelPath, fdsFile;
   int leakedFile = -1;
   int leakedPipe[2] = {-1, -1};
@@ -170,7 +172,7 @@ TEST_F(BurnerFaultTest, FloodingBurnerIsNeitherHeldNorBuffered) {
   EXPECT_EQ(ListedDescriptors(fdsFile).at(1), "/dev/null");
 
   // Shown: it goes to our own output, all 16 MiB, and none of it through us.
-  view.settings.HideBurner = false;
+  profile.EditableSettings().HideBurner = false;
   const std::string captured = dir.File("captured");
   {
     ScopedOutputCapture capture(captured);
@@ -233,7 +235,7 @@ TEST_F(BurnerFaultTest, BurnerOnlyInTheCurrentFolderDoesNotRun) {
   {
     // Empty, "." and relative entries must not lead to the current folder.
     ScopedEnv path("PATH", ":.:cwd:/usr/bin:/bin");
-    view.settings.BurnerCmdLine = "velmorin-cwd-burner marker " + fdsFile + " $image";
+    profile.EditableSettings().BurnerCmdLine = "velmorin-cwd-burner marker " + fdsFile + " $image";
     SerializeTimed(done);
   }
   fs::current_path(oldCwd);

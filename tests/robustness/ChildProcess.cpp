@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "tests/robustness/ChildProcess.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -21,12 +21,11 @@
 #include <filesystem>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "PathNames.h"
-#include "SeqNumStamp.h"
-#include "Session.h"
+#include "base/ParseInteger.h"
+#include "platform/files/PathNames.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/SeqNumStamp.h"
+#include "serialize/Session.h"
 
 namespace {
 
@@ -37,25 +36,17 @@ void Log(const std::string& line) {
   if (::write(logFd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::_Exit(5);
 }
 
-// The window, with a look at each number as it is taken and as its image is done.
-class WatchedView : public velmorin::MemoryProfileView {
- public:
-  std::int32_t NextSeqNum() const override {
-    const std::int32_t n = settings.NextSeqNum;
-    Log("take " + std::to_string(n));
-    const std::string output =
-        velmorin::JoinPath(settings.OutputFolder, velmorin::OutputFileName(text, n));
-    if (std::filesystem::exists(output)) {
-      Log("REUSED " + std::to_string(n));
-      std::_Exit(3);
-    }
-    return n;
+// Looks at the number about to be taken: its output must not exist yet.
+void LookAtTake(const velmorin::WorkingProfile& profile) {
+  const std::int32_t n = profile.NextSeqNum();
+  Log("take " + std::to_string(n));
+  const std::string output = velmorin::JoinPath(
+      profile.Settings().OutputFolder, velmorin::OutputFileName(profile.SkeletonText(), n));
+  if (std::filesystem::exists(output)) {
+    Log("REUSED " + std::to_string(n));
+    std::_Exit(3);
   }
-  void SetProgressPosition(int position) override {
-    MemoryProfileView::SetProgressPosition(position);
-    if (position > 0) Log("done " + std::to_string(settings.NextSeqNum - 1));
-  }
-};
+}
 
 }  // namespace
 
@@ -68,17 +59,24 @@ int main(int argc, char** argv) {
   if (logFd < 0) return 5;
   try {
     const std::int32_t count = velmorin::ParseInteger(argv[3]);
-    WatchedView view;
     velmorin::AnswerOperator op;
-    velmorin::Session session(argv[1], view, op);
+    velmorin::Session session(velmorin::IniLocation{argv[1], false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
     session.Open();
-    if (view.index != 0 || !view.settings.AutoIncSeq || view.settings.BurnerCmdLine.empty()) {
+    if (profile.SelectedIndex() != 0 || !profile.Settings().AutoIncSeq ||
+        profile.Settings().BurnerCmdLine.empty()) {
       Log("lost");
       return 4;
     }
-    session.SerializeBatch(count);
+    // The batch image by image, with a look at each number as it is taken
+    // and as its image is done.
+    for (std::int32_t k = 1; k <= count; ++k) {
+      LookAtTake(profile);
+      if (!session.SerializeOne()) return 6;
+      Log("done " + std::to_string(profile.NextSeqNum() - 1));
+    }
     std::printf("%s\n", op.LastBoxText().c_str());
-    return op.LastBoxText() == std::string(argv[3]) + " images serialized OK." ? 0 : 6;
+    return op.LastBoxText() == "Image serialized OK." ? 0 : 6;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 2;

@@ -23,11 +23,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "CrashSeed.h"
-#include "IniFile.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "image/IntelImage.h"
+#include "platform/ini/IniFile.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/CrashSeed.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -14,10 +14,10 @@
 #include <fstream>
 #include <regex>
 
-#include "AtomicFileWriter.h"
-#include "ChildProcess.h"
-#include "Exceptions.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "platform/files/AtomicFileWriter.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

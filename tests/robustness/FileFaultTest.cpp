@@ -20,12 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ScopedFilePermissions.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Session.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -66,12 +67,12 @@ class FileFaultTest : public ::testing::Test {
     outPath = dir.File(outFolder);
     skelPath = dir.File("board.hex");
     WriteFileBytes(skelPath, SkeletonText(skeletonBytes));
-    session.emplace(iniPath, view, op);
-    view.text = skelPath;
-    view.settings.NextSeqNum = 7;
-    view.settings.SeqNumSize = 4;
-    view.settings.SeqNumOfs[0] = 0x10;
-    view.settings.OutputFolder = outPath;
+    session.emplace(IniLocation{iniPath, false}, op);
+    session->Profile().EditSkeletonText(skelPath);
+    session->Profile().EditableSettings().NextSeqNum = 7;
+    session->Profile().EditableSettings().SeqNumSize = 4;
+    session->Profile().EditableSettings().SeqNumOfs[0] = 0x10;
+    session->Profile().EditableSettings().OutputFolder = outPath;
     session->StoreProfile();
     iniBefore = ReadFileBytes(iniPath);
   }
@@ -79,7 +80,7 @@ class FileFaultTest : public ::testing::Test {
   // Runs one serialization; the message of the error it raised, or nothing.
   std::optional<std::string> Serialize() {
     try {
-      session->Serialization().SerializeImage();
+      session->SerializeImage();
     } catch (const Exception& e) {
       return e.Message();
     }
@@ -92,7 +93,6 @@ class FileFaultTest : public ::testing::Test {
   std::string OutputFile() const { return outPath + "/board_7.hex"; }
 
   test::TempDir dir;
-  test::FakeView view;
   test::ScriptedOperator op;
   std::optional<Session> session;
   std::string iniPath, outPath, skelPath, iniBefore;
@@ -125,7 +125,6 @@ TEST_F(FileFaultTest, OutputThatCannotBeWrittenLeavesNoFile) {
   int round = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    view = test::FakeView();
     SetUpStore("ini" + std::to_string(round), "out" + std::to_string(round));
     ++round;
     c.prepare(outPath);
@@ -169,7 +168,6 @@ TEST_F(FileFaultTest, IniThatCannotBeWrittenStaysByteForByte) {
   int round = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    view = test::FakeView();
     SetUpStore("ini" + std::to_string(round), "out" + std::to_string(round));
     ++round;
     fs::create_directory(outPath);
@@ -308,7 +306,7 @@ TEST_F(FileFaultTest, DiskFullWhileStoringTheNextNumber) {
 
   // With room again the command goes on from the window's number: 7 was
   // never written anywhere, so it is skipped, not handed out twice.
-  EXPECT_EQ(view.settings.NextSeqNum, 8);
+  EXPECT_EQ(session->Profile().Settings().NextSeqNum, 8);
   fs::remove(dir.File("disk/filler"));
   EXPECT_EQ(Serialize(), std::nullopt);
   EXPECT_EQ(StoredNextSeqNum(), 9);

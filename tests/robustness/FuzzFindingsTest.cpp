@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "BurnerCommand.h"
-#include "CommandLine.h"
-#include "IniFile.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "platform/process/CommandLine.h"
+#include "serialize/BurnerCommand.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -16,12 +16,14 @@
 #include <new>
 #include <string>
 
-#include "ChildProcess.h"
-#include "FakeView.h"
-#include "ObjImage.h"
-#include "ScriptedOperator.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "image/IntelImage.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Session.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/HexRecords.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORIN_ASAN 1
@@ -36,23 +38,7 @@ namespace {
 
 using test::TempDir;
 
-std::string Record(std::uint8_t type, std::uint16_t address,
-                   const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> fields{static_cast<std::uint8_t>(data.size()),
-                                   static_cast<std::uint8_t>(address >> 8),
-                                   static_cast<std::uint8_t>(address), type};
-  fields.insert(fields.end(), data.begin(), data.end());
-  std::string line = ":";
-  unsigned sum = 0;
-  char pair[3];
-  for (const std::uint8_t b : fields) {
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    line += pair;
-    sum += b;
-  }
-  std::snprintf(pair, sizeof pair, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + pair + "\r\n";
-}
+using test::RecordLine;
 
 std::vector<std::uint8_t> Ramp(std::size_t count, std::uint8_t first) {
   std::vector<std::uint8_t> bytes(count);
@@ -62,15 +48,15 @@ std::vector<std::uint8_t> Ramp(std::size_t count, std::uint8_t first) {
 
 // Data at 0x100, and 32 bytes from 0xFFFFFFF0 that run on past 2^32 to 0x0F.
 std::string SparseFile() {
-  return Record(0, 0x0100, Ramp(16, 0x40)) + Record(4, 0, {0xFF, 0xFF}) +
-         Record(0, 0xFFF0, Ramp(32, 0x80)) + ":00000001FF\r\n";
+  return RecordLine(0, 0x0100, Ramp(16, 0x40)) + RecordLine(4, 0, {0xFF, 0xFF}) +
+         RecordLine(0, 0xFFF0, Ramp(32, 0x80)) + ":00000001FF\r\n";
 }
 
 TEST(ImageLimits, SparseFileIsStampedWithoutMemoryForTheGap) {
   TempDir dir;
   test::WriteFileBytes(dir.File("sparse.hex"), SparseFile());
   test::WriteFileBytes(dir.File("small.hex"),
-                       Record(0, 0x0100, Ramp(16, 0x40)) + ":00000001FF\r\n");
+                       RecordLine(0, 0x0100, Ramp(16, 0x40)) + ":00000001FF\r\n");
 
   // The same program on a file without the gap is the baseline.
   const test::ChildResult baseline = test::RunChild(
@@ -102,8 +88,8 @@ TEST(ImageLimits, SparseFileIsStampedWithoutMemoryForTheGap) {
 
 TEST(ImageLimits, ByteFarBeyondTheDataIsRefusedAndChangesNothing) {
   TIntelImage image;
-  image.LoadFromText(Record(0, 0x0000, Ramp(16, 0)) + Record(4, 0, {0x40, 0x00}) +
-                     Record(0, 0x0000, Ramp(16, 0x10)));
+  image.LoadFromText(RecordLine(0, 0x0000, Ramp(16, 0)) + RecordLine(4, 0, {0x40, 0x00}) +
+                     RecordLine(0, 0x0000, Ramp(16, 0x10)));
   const auto before = image.Segments;
   const struct {
     std::uint32_t address;
@@ -120,7 +106,7 @@ TEST(ImageLimits, ByteFarBeyondTheDataIsRefusedAndChangesNothing) {
     try {
       image.SetByte(c.address, 0xAA);
       ADD_FAILURE() << "no error for " << std::hex << c.address;
-    } catch (const TObjImageError& e) {
+    } catch (const EObjImageError& e) {
       EXPECT_EQ(e.Message(), c.message);
     }
     ASSERT_EQ(image.Segments.size(), before.size());
@@ -149,10 +135,10 @@ TEST(ImageLimits, FileOfManySegmentsIsReadWithinAnAddressSpaceLimit) {
   for (std::uint32_t upper = 0; upper < 0x10000; ++upper) {
     // The writer starts at base 0 without a record for it; the file does too.
     if (upper != 0) {
-      text +=
-          Record(4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)});
+      text += RecordLine(4, 0,
+                         {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)});
     }
-    text += Record(0, 0, Ramp(16, static_cast<std::uint8_t>(upper * 7)));
+    text += RecordLine(0, 0, Ramp(16, static_cast<std::uint8_t>(upper * 7)));
   }
   text += ":00000001FF\r\n";
   test::WriteFileBytes(dir.File("sparse.hex"), text);
@@ -175,22 +161,22 @@ TEST(ImageLimits, FileOfManySegmentsIsReadWithinAnAddressSpaceLimit) {
 TEST(ImageLimits, SerializationWithAFarSlotStopsWithTheImagesError) {
   TempDir dir;
   const std::string skel = dir.File("board.hex");
-  test::WriteFileBytes(skel, Record(0, 0x0000, Ramp(16, 0)) + ":00000001FF\r\n");
-  test::FakeView view;
+  test::WriteFileBytes(skel, RecordLine(0, 0x0000, Ramp(16, 0)) + ":00000001FF\r\n");
   test::ScriptedOperator op;
-  Session session(dir.File("velmorin.ini"), view, op);
-  view.text = skel;
-  view.settings.NextSeqNum = 5;
-  view.settings.SeqNumSize = 4;
-  view.settings.SeqNumOfs[0] = 0x20000000;
-  view.settings.OutputFolder = dir.Path().string();
+  Session session(velmorin::IniLocation{dir.File("velmorin.ini"), false}, op);
+  velmorin::WorkingProfile& profile = session.Profile();
+  profile.EditSkeletonText(skel);
+  profile.EditableSettings().NextSeqNum = 5;
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().SeqNumOfs[0] = 0x20000000;
+  profile.EditableSettings().OutputFolder = dir.Path().string();
   try {
-    session.Serialization().SerializeImage();
+    session.SerializeImage();
     ADD_FAILURE() << "no error";
-  } catch (const TObjImageError& e) {
+  } catch (const EObjImageError& e) {
     EXPECT_EQ(e.Message(), "Address 20000003 is too far beyond the image's data");
   }
-  EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), 6);
+  EXPECT_EQ(IniFile(session.IniPath()).ReadInteger(skel, "NextSeqNum", -1), 6);
   EXPECT_FALSE(std::filesystem::exists(dir.File("board_5.hex")));
 }
 
@@ -255,21 +241,21 @@ TEST(ImageLimits, SkeletonThatIsNotARegularFileIsRefusedBeforeANumberIsUsed) {
   const std::string fifo = dir.File("board.hex");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& skel : {fifo, std::string("/dev/zero")}) {
-    test::FakeView view;
     test::ScriptedOperator op;
-    Session session(dir.File("velmorin.ini"), view, op);
-    view.text = skel;
-    view.settings.NextSeqNum = 5;
-    view.settings.AutoIncSeq = true;
-    view.settings.OutputFolder = dir.Path().string();
+    Session session(velmorin::IniLocation{dir.File("velmorin.ini"), false}, op);
+    velmorin::WorkingProfile& profile = session.Profile();
+    profile.EditSkeletonText(skel);
+    profile.EditableSettings().NextSeqNum = 5;
+    profile.EditableSettings().AutoIncSeq = true;
+    profile.EditableSettings().OutputFolder = dir.Path().string();
     try {
-      session.Serialization().SerializeImage();
+      session.SerializeImage();
       ADD_FAILURE() << "no error for " << skel;
     } catch (const EInOutError& e) {
       EXPECT_EQ(e.Message(), skel + " is not a regular file");
     }
-    EXPECT_EQ(view.NextSeqNum(), 5) << skel;
-    EXPECT_EQ(session.Store().Ini().ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
+    EXPECT_EQ(profile.NextSeqNum(), 5) << skel;
+    EXPECT_EQ(IniFile(session.IniPath()).ReadInteger(skel, "NextSeqNum", -1), -1) << skel;
   }
 }
 
@@ -299,7 +285,7 @@ TEST(ImageLimits, RunningOutOfMemoryInAStretchIsAnExceptionNotACrash) {
                        static_cast<rlim_t>(vm + 64 * 1024) * 1024};
     if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(10);
     TIntelImage image;
-    image.LoadFromText(Record(0, 0x0000, Ramp(16, 0)));
+    image.LoadFromText(RecordLine(0, 0x0000, Ramp(16, 0)));
     try {
       image.SetByte(200u << 20, 0xAA);
       ::_exit(11);  // the memory was there after all

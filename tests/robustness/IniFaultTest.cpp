@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "ObjImage.h"
-#include "TempDir.h"
+#include "image/IntelImage.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

@@ -20,10 +20,9 @@
 #include <exception>
 #include <string>
 
-#include "AnswerOperator.h"
-#include "MemoryProfileView.h"
-#include "ParseInteger.h"
-#include "Session.h"
+#include "base/ParseInteger.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/Session.h"
 
 namespace {
 
@@ -41,11 +40,11 @@ int main(int argc, char** argv) {
     return 64;
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  velmorin::MemoryProfileView view;
   velmorin::AnswerOperator op;
   op.SetBoxObserver(
       [](const velmorin::AnswerOperator::Box& box) { std::printf("box: %s\n", box.Text.c_str()); });
-  velmorin::Session session(argv[1], view, op);
+  velmorin::Session session(velmorin::IniLocation{argv[1], false}, op);
+  velmorin::WorkingProfile& profile = session.Profile();
   for (int i = 2; i < argc; ++i) {
     const std::string step = argv[i];
     std::string rest;
@@ -55,10 +54,10 @@ int main(int argc, char** argv) {
       } else if (step == "close") {
         session.Close();
       } else if (Starts(step, "select:", rest)) {
-        view.SetSkelFileIndex(std::atoi(rest.c_str()));
-        session.Store().LoadProfile();
+        profile.Select(std::atoi(rest.c_str()));
+        session.LoadSelectedProfile();
       } else if (Starts(step, "type:", rest)) {
-        view.text = rest;
+        profile.EditSkeletonText(rest);
       } else if (Starts(step, "batch:", rest)) {
         session.SerializeBatch(velmorin::ParseInteger(rest));
       } else if (step == "hold") {

@@ -9,8 +9,8 @@
 #include <exception>
 #include <string>
 
-#include "ObjImage.h"
-#include "SeqNumStamp.h"
+#include "image/IntelImage.h"
+#include "serialize/SeqNumStamp.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -12,10 +12,10 @@
 #include <ostream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "ProcessTreeStopper.h"
-#include "StoppableBurnerRunner.h"
-#include "TempDir.h"
+#include "platform/process/ProcessTreeStopper.h"
+#include "serialize/StoppableBurnerRunner.h"
+#include "tests/robustness/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -66,7 +66,8 @@ TEST_P(StoppableBurnerTest, StopEndsTheBurnerAndWhatItDetached) {
     stop = true;
   });
   StoppableBurnerRunner runner(stop);
-  const BurnOutcome outcome = runner.Run("/bin/sh " + dir.File("burner.sh"), kShowHide, {});
+  const BurnOutcome outcome =
+      runner.Run("/bin/sh " + dir.File("burner.sh"), WindowShow::Hidden, {});
   const auto returned = Clock::now();
   operatorThread.join();
   const auto took = std::chrono::duration_cast<milliseconds>(returned - raised);
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "setsid sh -c 'trap \"\" TERM; echo $$ > PIDFILE; while :; do sleep 1; done' &\n"
                  "while :; do sleep 1; done\n",
                  true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // A stop asked for before the burn keeps the burner from starting; one that
 // is never asked for leaves the burner to be judged by its exit code.
@@ -111,13 +112,13 @@ TEST(StoppableBurner, StopBeforeTheStartAndNoStopAtAll) {
 
   std::atomic<bool> stop{true};
   StoppableBurnerRunner runner(stop);
-  BurnOutcome outcome = runner.Run(commandLine, kShowHide, {});
+  BurnOutcome outcome = runner.Run(commandLine, WindowShow::Hidden, {});
   EXPECT_FALSE(outcome.Started);
   EXPECT_TRUE(outcome.Aborted);
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   stop = false;
-  outcome = runner.Run(commandLine, kShowHide, {});
+  outcome = runner.Run(commandLine, WindowShow::Hidden, {});
   EXPECT_TRUE(outcome.Started);
   EXPECT_FALSE(outcome.Aborted);
   EXPECT_EQ(outcome.ExitCode, 3u);

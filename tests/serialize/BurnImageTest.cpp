@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "BurnerCommand.h"
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "serialize/BurnerCommand.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -55,8 +55,8 @@ TEST(BurnerCommand, ReplacesEveryPlaceholderLeftToRightWithTheQuotedPath) {
 class BurnImageTest : public SerializerTest {
  protected:
   BurnImageTest() : log(dir) {
-    view.settings.DontBurn = false;
-    view.settings.HideBurner = true;
+    profile.EditableSettings().DontBurn = false;
+    profile.EditableSettings().HideBurner = true;
   }
   // Runs BurnImage with the operator answering `answer` to the question.
   bool Burn(const std::string& path, TModalResult answer = mrOk) {
@@ -105,7 +105,7 @@ TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.commandTemplate + " with " + c.path);
-    view.settings.BurnerCmdLine = c.commandTemplate;
+    profile.EditableSettings().BurnerCmdLine = c.commandTemplate;
     fs::remove(log.Path());
     EXPECT_TRUE(Burn(c.path));
     Args expected = {burner};
@@ -121,7 +121,7 @@ TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
 }
 
 TEST_F(BurnImageTest, SucceedsExactlyOnExitCodeZero) {
-  view.settings.BurnerCmdLine = burner + " $image";
+  profile.EditableSettings().BurnerCmdLine = burner + " $image";
   EXPECT_TRUE(Burn("x.hex"));
   for (const char* code : {"1", "2", "255"}) {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", code);
@@ -134,7 +134,7 @@ TEST_F(BurnImageTest, SucceedsExactlyOnExitCodeZero) {
   for (const std::string& missing :
        {dir.File("no-burner") + " $image", std::string("velmorin-no-such-burner $image"),
         std::string(""), std::string("$image")}) {
-    view.settings.BurnerCmdLine = missing;
+    profile.EditableSettings().BurnerCmdLine = missing;
     EXPECT_FALSE(Burn("")) << missing;
   }
   EXPECT_EQ(log.Runs().size(), 5u);
@@ -143,11 +143,11 @@ TEST_F(BurnImageTest, SucceedsExactlyOnExitCodeZero) {
 }
 
 TEST_F(BurnImageTest, CancelOrDontBurnRunNothing) {
-  view.settings.BurnerCmdLine = burner + " $image";
+  profile.EditableSettings().BurnerCmdLine = burner + " $image";
   EXPECT_FALSE(Burn("x.hex", mrCancel));
   EXPECT_FALSE(Burn("x.hex", mrNone));
   EXPECT_FALSE(Burn("x.hex", mrNo));
-  view.settings.DontBurn = true;
+  profile.EditableSettings().DontBurn = true;
   EXPECT_TRUE(serializer.BurnImage(image, "x.hex"));
   EXPECT_EQ(op.boxes.size(), 3u);
   EXPECT_TRUE(log.Runs().empty());
@@ -158,10 +158,10 @@ TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
   GTEST_SKIP() << "/dev/null is POSIX; BurnImageWinTest checks the show value";
 #endif
   ScopedEnv state("VELMORIN_BURNER_STATE", dir.File("state"));
-  view.settings.BurnerCmdLine = burner;
+  profile.EditableSettings().BurnerCmdLine = burner;
   EXPECT_TRUE(Burn(""));
   EXPECT_NE(test::ReadFileBytes(dir.File("state")).find("fd 1 /dev/null\n"), std::string::npos);
-  view.settings.HideBurner = false;
+  profile.EditableSettings().HideBurner = false;
   EXPECT_TRUE(Burn(""));
   EXPECT_EQ(test::ReadFileBytes(dir.File("state")).find("fd 1 /dev/null\n"), std::string::npos);
 }
@@ -170,19 +170,20 @@ TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
 // visibility value.
 TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
   struct Runner : BurnerRunner {
-    std::vector<std::pair<std::string, int>> runs;
-    BurnOutcome Run(const std::string& line, int show, const BurnContext&) override {
+    std::vector<std::pair<std::string, WindowShow>> runs;
+    BurnOutcome Run(const std::string& line, WindowShow show, const BurnContext&) override {
       runs.emplace_back(line, show);
       return {runs.size() == 1 ? 0u : 0xFFFFFFFFu, true, false};
     }
   } runner;
   serializer.SetBurnerRunner(runner);
-  view.settings.BurnerCmdLine = "prog -p $image";
+  profile.EditableSettings().BurnerCmdLine = "prog -p $image";
   EXPECT_TRUE(Burn("/a b.hex"));
-  view.settings.HideBurner = false;
+  profile.EditableSettings().HideBurner = false;
   EXPECT_FALSE(Burn("/c.hex"));
-  EXPECT_EQ(runner.runs, (std::vector<std::pair<std::string, int>>{{"prog -p '/a b.hex'", 0},
-                                                                   {"prog -p /c.hex", 5}}));
+  EXPECT_EQ(runner.runs, (std::vector<std::pair<std::string, WindowShow>>{
+                             {"prog -p '/a b.hex'", WindowShow::Hidden},
+                             {"prog -p /c.hex", WindowShow::Normal}}));
 }
 
 // objcopy as the burner: the chip receives the skeleton with the number in it.
@@ -193,10 +194,11 @@ TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
   std::vector<std::uint8_t> bytes = test::Ramp(40);
   UseSkeleton("board.hex", bytes);
   UseOutputFolder("My Out");
-  view.settings.NextSeqNum = 0x0A0B0C0D;
-  view.settings.SeqNumSize = 4;
-  view.settings.SeqNumOfs[0] = 0x10;
-  view.settings.BurnerCmdLine = "objcopy -I ihex -O binary $image " + dir.File("chip.bin");
+  profile.EditableSettings().NextSeqNum = 0x0A0B0C0D;
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().SeqNumOfs[0] = 0x10;
+  profile.EditableSettings().BurnerCmdLine =
+      "objcopy -I ihex -O binary $image " + dir.File("chip.bin");
   op.AnswerBox(mrOk);
   EXPECT_TRUE(serializer.SerializeImage());
 
@@ -225,23 +227,23 @@ TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
       ";$(touch${IFS}pwned)&|`id`\n",
   };
   test::ScopedCurrentPath cwd(dir.Path());
-  view.settings.BurnerCmdLine = burner + " $image";
+  profile.EditableSettings().BurnerCmdLine = burner + " $image";
   // A skeleton path with a newline cannot name an INI section, so the numbers
   // are set here rather than stored.
-  view.settings.AutoIncSeq = false;
+  profile.EditableSettings().AutoIncSeq = false;
   int serial = 0;
   for (const std::string& name : nasty) {
     SCOPED_TRACE(name);
     fs::remove(log.Path());
     // In the skeleton's name, then in the output folder's.
     UseSkeleton(name + ".hex", test::Ramp(4));
-    view.settings.OutputFolder = dir.Path().string();
-    view.settings.NextSeqNum = ++serial;
+    profile.EditableSettings().OutputFolder = dir.Path().string();
+    profile.EditableSettings().NextSeqNum = ++serial;
     op.AnswerBox(mrOk);
     EXPECT_TRUE(serializer.SerializeImage());
     const std::string inFolder = UseOutputFolder("out" + name);
     UseSkeleton("board.hex", test::Ramp(4));
-    view.settings.NextSeqNum = ++serial;
+    profile.EditableSettings().NextSeqNum = ++serial;
     op.AnswerBox(mrOk);
     EXPECT_TRUE(serializer.SerializeImage());
 

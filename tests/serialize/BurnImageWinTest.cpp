@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "BurnerCommand.h"
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "serialize/BurnerCommand.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -46,8 +46,8 @@ std::string StateValue(const std::string& stateFile, const std::string& key) {
 class BurnImageWinTest : public test::SerializerTest {
  protected:
   BurnImageWinTest() : stateFile(dir.File("state")), stateEnv("VELMORIN_BURNER_STATE", stateFile) {
-    view.settings.DontBurn = false;
-    view.settings.HideBurner = true;
+    profile.EditableSettings().DontBurn = false;
+    profile.EditableSettings().HideBurner = true;
   }
   bool Burn(const std::string& path) {
     op.AnswerBox(mrOk);
@@ -82,7 +82,7 @@ TEST_F(BurnImageWinTest, BurnerReceivesTheLineWithThePathInApostrophes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.commandTemplate + " with " + c.path);
-    view.settings.BurnerCmdLine = c.commandTemplate;
+    profile.EditableSettings().BurnerCmdLine = c.commandTemplate;
     fs::remove(stateFile);
     EXPECT_TRUE(Burn(c.path));
     EXPECT_EQ(StateValue(stateFile, "cmdline"), c.line);
@@ -91,10 +91,10 @@ TEST_F(BurnImageWinTest, BurnerReceivesTheLineWithThePathInApostrophes) {
 }
 
 TEST_F(BurnImageWinTest, HideChoosesTheShowValue) {
-  view.settings.BurnerCmdLine = burner;
+  profile.EditableSettings().BurnerCmdLine = burner;
   for (const bool hide : {true, false}) {
     SCOPED_TRACE(hide);
-    view.settings.HideBurner = hide;
+    profile.EditableSettings().HideBurner = hide;
     EXPECT_TRUE(Burn(""));
     EXPECT_NE(std::stoul(StateValue(stateFile, "flags")) & STARTF_USESHOWWINDOW, 0u);
     EXPECT_EQ(StateValue(stateFile, "show"), hide ? "0" : "5");
@@ -106,8 +106,8 @@ TEST_F(BurnImageWinTest, HideChoosesTheShowValue) {
 TEST_F(BurnImageWinTest, SerializeImageHandsTheWrittenFileToTheBurner) {
   UseSkeleton("my board.hex", test::Ramp(16));
   const std::string folder = UseOutputFolder("Ann's Out");
-  view.settings.NextSeqNum = 7;
-  view.settings.BurnerCmdLine = burner + " -p $image -v";
+  profile.EditableSettings().NextSeqNum = 7;
+  profile.EditableSettings().BurnerCmdLine = burner + " -p $image -v";
   op.AnswerBox(mrOk);
   EXPECT_TRUE(serializer.SerializeImage());
   const std::string written = folder + "\\my board_7.hex";

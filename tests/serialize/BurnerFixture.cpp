@@ -1,4 +1,4 @@
-#include "BurnerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -8,9 +8,9 @@
 #include <random>
 #include <tuple>
 
-#include "ChecksumStamping.h"
-#include "ImageChecksum.h"
-#include "ObjImage.h"
+#include "image/ImageChecksum.h"
+#include "image/IntelImage.h"
+#include "serialize/ChecksumStamping.h"
 
 namespace velmorin {
 namespace {

@@ -14,10 +14,11 @@
 #include <map>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "CommandLine.h"
-#include "ExecAndWait.h"
-#include "TempDir.h"
+#include "platform/process/CommandLine.h"
+#include "platform/process/ExecAndWait.h"
+#include "platform/process/SpawnPosix.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -74,7 +75,7 @@ TEST(ExecAndWait, HandsOverTheArgumentsOfOurSplitterAndNoShell) {
   BurnerLog log(dir);
   const std::string burner = TestBurnerPath();
   const std::string line = burner + " -p '/My Out/Ann''s b.hex' \"x\"\"y\" $HOME;echo `id` a|b";
-  EXPECT_EQ(ExecAndWait(line, kShowNormal), 0u);
+  EXPECT_EQ(ExecAndWait(line, WindowShow::Normal), 0u);
   ASSERT_EQ(log.Runs().size(), 1u);
   EXPECT_EQ(log.Runs()[0],
             (Args{burner, "-p", "/My Out/Ann's b.hex", "x\"y", "$HOME;echo", "`id`", "a|b"}));
@@ -86,11 +87,11 @@ TEST(ExecAndWait, GivesTheExitCodeAndFailureForSignalsAndFailedStarts) {
   const std::string burner = TestBurnerPath();
   for (const int code : {0, 1, 7, 200, 255}) {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", std::to_string(code));
-    EXPECT_EQ(ExecAndWait(burner, kShowHide), static_cast<std::uint32_t>(code)) << code;
+    EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), static_cast<std::uint32_t>(code)) << code;
   }
   for (const int sig : {SIGKILL, SIGTERM, SIGSEGV, SIGPIPE}) {
     ScopedEnv signal("VELMORIN_BURNER_SIGNAL", std::to_string(sig));
-    EXPECT_EQ(ExecAndWait(burner, kShowHide), kExecFailed) << sig;
+    EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), kExecFailed) << sig;
   }
 
   // Programs that cannot be started, including a text file marked executable:
@@ -110,7 +111,7 @@ TEST(ExecAndWait, GivesTheExitCodeAndFailureForSignalsAndFailedStarts) {
                                  dir.File("script"),
                                  "'' " + burner};
   for (const std::string& line : failing) {
-    EXPECT_EQ(ExecAndWait(line, kShowHide), kExecFailed) << line;
+    EXPECT_EQ(ExecAndWait(line, WindowShow::Hidden), kExecFailed) << line;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("ran")));
   ExpectNoChildren();
@@ -129,20 +130,20 @@ TEST(ExecAndWait, LooksUpBareNamesInAbsolutePathFoldersOnly) {
   {
     ScopedEnv path("PATH", "/nonexistent:" + dir.File("bin"));
     EXPECT_EQ(FindProgram("vburner"), dir.File("bin/vburner"));
-    EXPECT_EQ(ExecAndWait("vburner one", kShowHide), 0u);
+    EXPECT_EQ(ExecAndWait("vburner one", WindowShow::Hidden), 0u);
   }
   // The current folder holds a "vburner" too, but is never searched, not even
   // through empty, "." or relative PATH entries.
   for (const char* path : {"", ":", ".", "::/nonexistent", "bin", "./bin"}) {
     ScopedEnv env("PATH", path);
     EXPECT_EQ(FindProgram("vburner"), "") << path;
-    EXPECT_EQ(ExecAndWait("vburner two", kShowHide), kExecFailed) << path;
+    EXPECT_EQ(ExecAndWait("vburner two", WindowShow::Hidden), kExecFailed) << path;
   }
   // A name with a slash is taken as it stands, relative names included.
   {
     ScopedEnv path("PATH", "");
-    EXPECT_EQ(ExecAndWait("./vburner three", kShowHide), 0u);
-    EXPECT_EQ(ExecAndWait("bin/vburner four", kShowHide), 0u);
+    EXPECT_EQ(ExecAndWait("./vburner three", WindowShow::Hidden), 0u);
+    EXPECT_EQ(ExecAndWait("bin/vburner four", WindowShow::Hidden), 0u);
   }
 
   const auto runs = log.Runs();
@@ -169,7 +170,7 @@ TEST(ExecAndWait, ChildGetsOnlyStandardDescriptorsAndItsOwnProcessGroup) {
   } observer;
 
   ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "3");
-  EXPECT_EQ(ExecAndWait(TestBurnerPath(), kShowNormal, &observer), 3u);
+  EXPECT_EQ(ExecAndWait(TestBurnerPath(), WindowShow::Normal, &observer), 3u);
   const ChildState visible = ReadState(dir.File("state"));
   EXPECT_EQ(visible.fds.size(), 3u);
   EXPECT_EQ(visible.fds.count(leakedFile), 0u);
@@ -185,7 +186,7 @@ TEST(ExecAndWait, ChildGetsOnlyStandardDescriptorsAndItsOwnProcessGroup) {
   EXPECT_EQ(observer.finished, std::vector<std::uint32_t>{3u});
 
   // Hidden: standard output and error go nowhere.
-  EXPECT_EQ(ExecAndWait(TestBurnerPath(), kShowHide), 3u);
+  EXPECT_EQ(ExecAndWait(TestBurnerPath(), WindowShow::Hidden), 3u);
   const ChildState hidden = ReadState(dir.File("state"));
   EXPECT_EQ(hidden.fds.size(), 3u);
   EXPECT_EQ(hidden.fds.at(1), "/dev/null");
@@ -211,7 +212,7 @@ TEST(ExecAndWait, ChildStartsWithDefaultSignalsWhateverTheCallerSet) {
   sigaddset(&block, SIGTERM);
   sigprocmask(SIG_BLOCK, &block, &oldMask);
 
-  EXPECT_EQ(ExecAndWait(TestBurnerPath(), kShowHide), 0u);
+  EXPECT_EQ(ExecAndWait(TestBurnerPath(), WindowShow::Hidden), 0u);
 
   sigprocmask(SIG_SETMASK, &oldMask, nullptr);
   sigaction(SIGPIPE, &oldPipe, nullptr);
@@ -238,7 +239,7 @@ TEST(ExecAndWait, ChildDoesNotReadOurTerminal) {
   const int savedStdin = ::dup(STDIN_FILENO);
   ::dup2(terminal, STDIN_FILENO);
 
-  const std::uint32_t result = ExecAndWait(TestBurnerPath(), kShowHide);
+  const std::uint32_t result = ExecAndWait(TestBurnerPath(), WindowShow::Hidden);
 
   ::dup2(savedStdin, STDIN_FILENO);
   ::close(savedStdin);
@@ -262,7 +263,7 @@ TEST(ExecAndWait, WaitSurvivesInterruptingSignals) {
 
   ScopedEnv sleepMs("VELMORIN_BURNER_SLEEP_MS", "300");
   ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "42");
-  const std::uint32_t result = ExecAndWait(TestBurnerPath(), kShowHide);
+  const std::uint32_t result = ExecAndWait(TestBurnerPath(), WindowShow::Hidden);
 
   setitimer(ITIMER_REAL, &off, nullptr);
   sigaction(SIGALRM, &oldAlarm, nullptr);

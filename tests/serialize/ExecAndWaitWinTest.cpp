@@ -10,9 +10,9 @@
 #include <map>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "ExecAndWait.h"
-#include "TempDir.h"
+#include "platform/process/ExecAndWait.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -61,10 +61,10 @@ TEST_F(ExecAndWaitWin, GivesTheWhole32BitExitCode) {
   };
   for (const auto& [code, result] : cases) {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", code);
-    EXPECT_EQ(ExecAndWait(burner, kShowHide), result) << code;
+    EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), result) << code;
   }
   ScopedEnv killed("VELMORIN_BURNER_SIGNAL", "1");
-  EXPECT_EQ(ExecAndWait(burner, kShowHide), 0xC000013Au);
+  EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden), 0xC000013Au);
 }
 
 TEST_F(ExecAndWaitWin, ProgramsThatCannotStartGiveFailure) {
@@ -80,18 +80,20 @@ TEST_F(ExecAndWaitWin, ProgramsThatCannotStartGiveFailure) {
       dir.File("folder.exe"),
   };
   for (const std::string& line : lines) {
-    EXPECT_EQ(ExecAndWait(line, kShowNormal), kExecFailed) << line;
+    EXPECT_EQ(ExecAndWait(line, WindowShow::Normal), kExecFailed) << line;
   }
   EXPECT_FALSE(std::filesystem::exists(stateFile));
 }
 
 TEST_F(ExecAndWaitWin, ShowValueReachesTheChildsStartupInformation) {
-  for (const int show : {kShowHide, kShowNormal}) {
-    SCOPED_TRACE(show);
+  for (const WindowShow show : {WindowShow::Hidden, WindowShow::Normal}) {
+    // The system's show-window values: SW_HIDE and SW_SHOW.
+    const int shown = show == WindowShow::Hidden ? 0 : 5;
+    SCOPED_TRACE(shown);
     ASSERT_EQ(ExecAndWait(burner, show), 0u);
     const auto state = State();
     EXPECT_EQ(std::stoul(state.at("flags")) & STARTF_USESHOWWINDOW, 0u + STARTF_USESHOWWINDOW);
-    EXPECT_EQ(std::stoi(state.at("show")), show);
+    EXPECT_EQ(std::stoi(state.at("show")), shown);
   }
 }
 
@@ -114,7 +116,7 @@ TEST_F(ExecAndWaitWin, CommandLineReachesTheChildAsText) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     std::filesystem::remove(log.Path());
-    ASSERT_EQ(ExecAndWait(c.line, kShowHide), 0u);
+    ASSERT_EQ(ExecAndWait(c.line, WindowShow::Hidden), 0u);
     EXPECT_EQ(State().at("cmdline"), c.line);
     Args expected{burner};
     expected.insert(expected.end(), c.args.begin(), c.args.end());
@@ -145,7 +147,7 @@ TEST_F(ExecAndWaitWin, ChildInheritsNoHandle) {
   const std::string inheritedState = State().at("handle");
   EXPECT_EQ(inheritedState.substr(inheritedState.find(' ') + 1), "1");
 
-  ASSERT_EQ(ExecAndWait(burner, kShowNormal), 0u);
+  ASSERT_EQ(ExecAndWait(burner, WindowShow::Normal), 0u);
   const std::string state = State().at("handle");
   EXPECT_EQ(state.substr(state.find(' ') + 1), "0");
   ::CloseHandle(event);
@@ -157,7 +159,7 @@ TEST_F(ExecAndWaitWin, ChildRunsInOurFolderWithOurEnvironmentAtNormalPriority) {
   // Below normal would pass on to a child started without a priority class.
   const DWORD ownPriority = ::GetPriorityClass(::GetCurrentProcess());
   ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
-  const std::uint32_t result = ExecAndWait(burner, kShowHide);
+  const std::uint32_t result = ExecAndWait(burner, WindowShow::Hidden);
   ::SetPriorityClass(::GetCurrentProcess(), ownPriority);
 
   ASSERT_EQ(result, 0u);  // the state file named in our environment was written
@@ -176,7 +178,7 @@ TEST_F(ExecAndWaitWin, WaitsForTheEndAndTellsTheObserver) {
   ScopedEnv sleepMs("VELMORIN_BURNER_SLEEP_MS", "300");
   ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "42");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ExecAndWait(burner, kShowHide, &observer), 42u);
+  EXPECT_EQ(ExecAndWait(burner, WindowShow::Hidden, &observer), 42u);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(observer.started, std::vector<ProcessId>{std::stoll(State().at("pid"))});
   EXPECT_EQ(observer.finished, std::vector<std::uint32_t>{42u});

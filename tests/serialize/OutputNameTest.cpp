@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "BurnerFixture.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -69,8 +69,8 @@ TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder + " " + c.skelFile);
-    view.text = c.skelFile;
-    view.settings.OutputFolder = c.folder;
+    profile.EditSkeletonText(c.skelFile);
+    profile.EditableSettings().OutputFolder = c.folder;
     std::string path;
     serializer.SaveOutputImage(image, c.seqNum, path);
     EXPECT_EQ(path, c.path);
@@ -80,7 +80,7 @@ TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
 }
 
 TEST_F(SaveOutputImageTest, SameNumberReplacesTheEarlierFile) {
-  view.text = "/fw/board.hex";
+  profile.EditSkeletonText("/fw/board.hex");
   std::string path;
   serializer.SaveOutputImage(image, 9, path);
   image.SetByte(0, 0xAA);
@@ -94,8 +94,8 @@ TEST_F(SaveOutputImageTest, SameNumberReplacesTheEarlierFile) {
 }
 
 TEST_F(SaveOutputImageTest, DontSaveWritesNothingAndLeavesThePath) {
-  view.text = "/fw/board.hex";
-  view.settings.DontSave = true;
+  profile.EditSkeletonText("/fw/board.hex");
+  profile.EditableSettings().DontSave = true;
   std::string path;
   serializer.SaveOutputImage(image, 1, path);
   EXPECT_EQ(path, "");
@@ -106,8 +106,8 @@ TEST_F(SaveOutputImageTest, DontSaveWritesNothingAndLeavesThePath) {
 }
 
 TEST_F(SaveOutputImageTest, MissingFolderRaisesAndLeavesNoFile) {
-  view.text = "/fw/board.hex";
-  view.settings.OutputFolder = dir.File("missing");
+  profile.EditSkeletonText("/fw/board.hex");
+  profile.EditableSettings().OutputFolder = dir.File("missing");
   std::string path;
   EXPECT_THROW(serializer.SaveOutputImage(image, 1, path), EInOutError);
   EXPECT_FALSE(fs::exists(dir.File("missing")));

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "BurnerFixture.h"
-#include "PathNames.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "platform/files/PathNames.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -53,7 +53,7 @@ class SaveOutputImageWinTest : public test::SerializerTest {
  protected:
   SaveOutputImageWinTest() {
     image.LoadFromText(test::HexRecord(0, {1, 2, 3, 4}) + test::kHexEnd);
-    view.text = "D:\\fw\\board.hex";  // only its name is used
+    profile.EditSkeletonText("D:\\fw\\board.hex");  // only its name is used
   }
   TIntelImage image;
 };
@@ -79,7 +79,7 @@ TEST_F(SaveOutputImageWinTest, WritesWhereTheJoinedPathPoints) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
-    view.settings.OutputFolder = c.folder;
+    profile.EditableSettings().OutputFolder = c.folder;
     std::string path;
     serializer.SaveOutputImage(image, c.seqNum, path);
     EXPECT_EQ(path, c.path);
@@ -91,7 +91,7 @@ TEST_F(SaveOutputImageWinTest, WritesWhereTheJoinedPathPoints) {
 TEST_F(SaveOutputImageWinTest, InvalidOrMissingFolderRaisesAndWritesNothing) {
   for (const std::string& folder : {dir.File("missing"), dir.File("bad|name")}) {
     SCOPED_TRACE(folder);
-    view.settings.OutputFolder = folder;
+    profile.EditableSettings().OutputFolder = folder;
     std::string path;
     EXPECT_THROW(serializer.SaveOutputImage(image, 1, path), EInOutError);
   }

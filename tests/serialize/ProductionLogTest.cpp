@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "ProductionLog.h"
-#include "TempDir.h"
+#include "serialize/ProductionLog.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

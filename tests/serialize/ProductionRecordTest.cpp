@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "BurnerFixture.h"
-#include "SerializerFixture.h"
+#include "tests/serialize/BurnerFixture.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -35,9 +35,9 @@ class ProductionRecordTest : public test::SerializerTest {
     recordPath = dir.File("record.csv");
     skelFile = UseSkeleton("board.hex", test::Ramp(32));
     outFolder = UseOutputFolder("out");
-    view.settings.NextSeqNum = 100;
-    view.settings.BurnerCmdLine = TestBurnerPath() + " $image";
-    view.settings.HideBurner = true;
+    profile.EditableSettings().NextSeqNum = 100;
+    profile.EditableSettings().BurnerCmdLine = TestBurnerPath() + " $image";
+    profile.EditableSettings().HideBurner = true;
     serializer.SetSerialObserver([this](const ProductionEntry& entry) { heard.push_back(entry); });
   }
 
@@ -85,7 +85,7 @@ class ProductionRecordTest : public test::SerializerTest {
 };
 
 TEST_F(ProductionRecordTest, BatchWithACancelledBurnInTheMiddle) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   op.AnswerBox(mrOk).AnswerBox(mrCancel);
   serializer.SerializeBatch(3);
   EXPECT_EQ(Rows(), (std::vector<Row>{{skelFile, "100", Output(100), "ok", "0", ""},
@@ -93,13 +93,13 @@ TEST_F(ProductionRecordTest, BatchWithACancelledBurnInTheMiddle) {
 }
 
 TEST_F(ProductionRecordTest, BurnerThatFailsOrCannotStart) {
-  view.settings.DontBurn = false;
+  profile.EditableSettings().DontBurn = false;
   {
     ScopedEnv exitCode("VELMORIN_BURNER_EXIT", "3");
     op.AnswerBox(mrOk);
     serializer.SerializeOne();
   }
-  view.settings.BurnerCmdLine = dir.File("no-such-burner") + " $image";
+  profile.EditableSettings().BurnerCmdLine = dir.File("no-such-burner") + " $image";
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   EXPECT_EQ(Rows(), (std::vector<Row>{{skelFile, "100", Output(100), "burner failed", "3", ""},
@@ -108,9 +108,9 @@ TEST_F(ProductionRecordTest, BurnerThatFailsOrCannotStart) {
 
 TEST_F(ProductionRecordTest, ErrorAfterTheNumberWasTakenAndDontSave) {
   const std::string missing = dir.File("missing");
-  view.settings.OutputFolder = missing;
+  profile.EditableSettings().OutputFolder = missing;
   EXPECT_THROW(serializer.SerializeOne(), EInOutError);
-  view.settings.DontSave = true;
+  profile.EditableSettings().DontSave = true;
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   const std::string lost = (fs::path(missing) / "board_100.hex").string();
@@ -123,7 +123,7 @@ TEST_F(ProductionRecordTest, NothingTakenNothingRecorded) {
   op.AnswerBox(mrOk);
   serializer.SerializeOne();
   test::WriteFileBytes(skelFile, ":10000000GARBAGE\r\n");
-  EXPECT_THROW(serializer.SerializeOne(), TIntelImageError);
+  EXPECT_THROW(serializer.SerializeOne(), EIntelImageError);
   EXPECT_FALSE(fs::exists(recordPath));
   EXPECT_TRUE(heard.empty());
 }
@@ -150,19 +150,20 @@ TEST(ProductionRecordOff, NoKeyNoRecordAndTheSameIniFile) {
   std::string iniTexts[2];
   for (const bool withEmptyKey : {false, true}) {
     test::TempDir dir;
-    test::FakeView view;
     test::ScriptedOperator op;
     const std::string ini = dir.File("velmorin.ini");
     if (withEmptyKey) IniFile(ini).WriteString("Options", "ProductionLog", "");
-    ProfileStore store(ini, view, op);
+    WorkingProfile profile;
+    ProfileStore store(ini, profile, [&op] { return message::AskToSaveChanges(op); });
     store.Open();
-    Serializer serializer(view, store, op);
+    Serializer serializer(profile, store, op);
     std::vector<ProductionEntry> heard;
     serializer.SetSerialObserver(
         [&heard](const ProductionEntry& entry) { heard.push_back(entry); });
-    view.text = dir.File("board.hex");
-    test::WriteFileBytes(view.text, test::HexRecord(0, test::Ramp(16)) + test::kHexEnd);
-    view.settings.OutputFolder = dir.Path().string();
+    profile.EditSkeletonText(dir.File("board.hex"));
+    test::WriteFileBytes(profile.SkeletonText(),
+                         test::HexRecord(0, test::Ramp(16)) + test::kHexEnd);
+    profile.EditableSettings().OutputFolder = dir.Path().string();
     op.AnswerBox(mrOk);
     serializer.SerializeOne();
     // Reported all the same, record or not.

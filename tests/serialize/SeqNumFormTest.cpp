@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "SeqNumForm.h"
-#include "TempDir.h"
+#include "serialize/SeqNumForm.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {

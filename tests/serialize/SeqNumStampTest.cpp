@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "SeqNumForm.h"
-#include "SeqNumStamp.h"
-#include "SerializerFixture.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/SeqNumStamp.h"
+#include "tests/serialize/SerializerFixture.h"
 
 namespace velmorin {
 namespace {
@@ -157,11 +157,11 @@ using test::SerializerTest;
 class StampSeqNumTest : public SerializerTest {};
 
 TEST_F(StampSeqNumTest, SlotsFollowTheirSwitchesInOrderOneToFour) {
-  view.settings.SeqNumSize = 4;
-  view.settings.ByteOrder = 1;  // LSB first
-  view.settings.SetSeqNumOfs = {true, false, true, true};
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().ByteOrder = SerialByteOrder::LsbFirst;  // LSB first
+  profile.EditableSettings().SetSeqNumOfs = {true, false, true, true};
   // Slot 2 is off though it has an address; slots 3 and 4 overlap slot 1.
-  view.settings.SeqNumOfs = {0x100, 0x200, 0x102, 0x0FE};
+  profile.EditableSettings().SeqNumOfs = {0x100, 0x200, 0x102, 0x0FE};
   RecordingImage image;
   for (int slot = 0; slot <= 5; ++slot) serializer.StampSeqNum(image, 0x44332211, slot);
 
@@ -178,11 +178,11 @@ TEST_F(StampSeqNumTest, SlotsFollowTheirSwitchesInOrderOneToFour) {
 }
 
 TEST_F(StampSeqNumTest, ByteOrderOtherThanLsbFirstMeansMsbFirst) {
-  view.settings.SeqNumSize = 2;
-  view.settings.SeqNumOfs[0] = 0x10;
-  for (const std::int32_t byteOrder : {0, -1, 2, 7}) {
-    SCOPED_TRACE(byteOrder);
-    view.settings.ByteOrder = byteOrder;
+  profile.EditableSettings().SeqNumSize = 2;
+  profile.EditableSettings().SeqNumOfs[0] = 0x10;
+  for (const SerialByteOrder byteOrder : {SerialByteOrder::MsbFirst, SerialByteOrder::Unchosen}) {
+    SCOPED_TRACE(static_cast<int>(byteOrder));
+    profile.EditableSettings().ByteOrder = byteOrder;
     RecordingImage image;
     serializer.StampSeqNum(image, 0x1234, 1);
     EXPECT_EQ(image.calls, (Calls{{0x11, 0x34}, {0x10, 0x12}}));
@@ -190,9 +190,9 @@ TEST_F(StampSeqNumTest, ByteOrderOtherThanLsbFirstMeansMsbFirst) {
 }
 
 TEST_F(StampSeqNumTest, SlotAddressesAreUnsigned) {
-  view.settings.SeqNumSize = 2;
-  view.settings.ByteOrder = 1;
-  view.settings.SeqNumOfs[0] = -2;  // 0xFFFFFFFE as the window holds it
+  profile.EditableSettings().SeqNumSize = 2;
+  profile.EditableSettings().ByteOrder = SerialByteOrder::LsbFirst;
+  profile.EditableSettings().SeqNumOfs[0] = -2;  // 0xFFFFFFFE as the window holds it
   RecordingImage image;
   serializer.StampSeqNum(image, 0xBEEF, 1);
   EXPECT_EQ(image.calls, (Calls{{0xFFFFFFFE, 0xEF}, {0xFFFFFFFF, 0xBE}}));
@@ -201,50 +201,50 @@ TEST_F(StampSeqNumTest, SlotAddressesAreUnsigned) {
 class TakeSeqNumTest : public SerializerTest {};
 
 TEST_F(TakeSeqNumTest, AdvancesAndStoresUnderAutoInc) {
-  view.text = dir.File("board.hex");
-  view.settings.NextSeqNum = 41;
-  view.settings.SeqNumSize = 3;
+  profile.EditSkeletonText(dir.File("board.hex"));
+  profile.EditableSettings().NextSeqNum = 41;
+  profile.EditableSettings().SeqNumSize = 3;
   EXPECT_EQ(serializer.TakeSeqNum(), 41);
-  EXPECT_EQ(view.settings.NextSeqNum, 42);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 42);
   EXPECT_EQ(StoredNextSeqNum(), 42);
   // The whole profile is stored, not only the number.
-  EXPECT_EQ(IniFile(iniPath).ReadInteger(view.text, "SeqNumSize", -1), 3);
-  EXPECT_EQ(store.FProfileName(), view.text);
+  EXPECT_EQ(IniFile(iniPath).ReadInteger(profile.SkeletonText(), "SeqNumSize", -1), 3);
+  EXPECT_EQ(store.ProfileName(), profile.SkeletonText());
 }
 
 TEST_F(TakeSeqNumTest, WrapsAt32Bits) {
-  view.text = dir.File("board.hex");
+  profile.EditSkeletonText(dir.File("board.hex"));
   // Four bytes hold every 32-bit number, so none is refused as too wide.
-  view.settings.SeqNumSize = 4;
-  view.settings.NextSeqNum = INT32_MAX;
+  profile.EditableSettings().SeqNumSize = 4;
+  profile.EditableSettings().NextSeqNum = INT32_MAX;
   EXPECT_EQ(serializer.TakeSeqNum(), INT32_MAX);
-  EXPECT_EQ(view.settings.NextSeqNum, INT32_MIN);
+  EXPECT_EQ(profile.Settings().NextSeqNum, INT32_MIN);
   EXPECT_EQ(StoredNextSeqNum(), INT32_MIN);
   EXPECT_EQ(serializer.TakeSeqNum(), INT32_MIN);
-  EXPECT_EQ(view.settings.NextSeqNum, INT32_MIN + 1);
-  view.settings.NextSeqNum = -1;
+  EXPECT_EQ(profile.Settings().NextSeqNum, INT32_MIN + 1);
+  profile.EditableSettings().NextSeqNum = -1;
   EXPECT_EQ(serializer.TakeSeqNum(), -1);
-  EXPECT_EQ(view.settings.NextSeqNum, 0);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 0);
 }
 
 TEST_F(TakeSeqNumTest, WithoutAutoIncTheNumberStaysAndNothingIsStored) {
-  view.text = dir.File("board.hex");
-  view.settings.AutoIncSeq = false;
-  view.settings.NextSeqNum = 7;
+  profile.EditSkeletonText(dir.File("board.hex"));
+  profile.EditableSettings().AutoIncSeq = false;
+  profile.EditableSettings().NextSeqNum = 7;
   EXPECT_EQ(serializer.TakeSeqNum(), 7);
   EXPECT_EQ(serializer.TakeSeqNum(), 7);
-  EXPECT_EQ(view.settings.NextSeqNum, 7);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 7);
   EXPECT_FALSE(std::filesystem::exists(iniPath));
 }
 
 TEST_F(TakeSeqNumTest, ForgetChangesAdvancesOnlyTheWindow) {
-  view.text = dir.File("board.hex");
-  view.settings.NextSeqNum = 5;
+  profile.EditSkeletonText(dir.File("board.hex"));
+  profile.EditableSettings().NextSeqNum = 5;
   EXPECT_EQ(serializer.TakeSeqNum(), 5);  // stored: 6
-  view.forgetChanges = true;
+  profile.EditForgetChanges(true);
   EXPECT_EQ(serializer.TakeSeqNum(), 6);
   EXPECT_EQ(serializer.TakeSeqNum(), 7);
-  EXPECT_EQ(view.settings.NextSeqNum, 8);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 8);
   EXPECT_EQ(StoredNextSeqNum(), 6);
 }
 

@@ -1,4 +1,4 @@
-// A serializer wired to a fake window, a scripted operator and a real profile
+// A serializer wired to a working profile, a scripted operator and a real profile
 // store over an INI file, all in a fresh folder; plus helpers to write
 // skeleton files.
 #pragma once
@@ -9,18 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "FakeView.h"
-#include "IniFile.h"
-#include "ProfileStore.h"
-#include "ScriptedOperator.h"
-#include "Serializer.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/WorkingProfile.h"
+#include "serialize/Messages.h"
+#include "serialize/Serializer.h"
+#include "tests/support/HexRecords.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin::test {
-
-// One Intel HEX data record (16-bit address) with its checksum, CR LF ended.
-std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& bytes);
-inline constexpr const char* kHexEnd = ":00000001FF\r\n";
 
 // The bytes 0x00, 0x01, ... of `count` bytes.
 std::vector<std::uint8_t> Ramp(std::size_t count);
@@ -42,7 +41,8 @@ class SerializerTest : public ::testing::Test {
   std::vector<std::string> BoxTexts() const;
 
   TempDir dir;
-  FakeView view;
+  WorkingProfile profile;
+  RecordingObserver observer;
   ScriptedOperator op;
   std::string iniPath;
   ProfileStore store;

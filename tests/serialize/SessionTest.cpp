@@ -4,20 +4,19 @@
 
 #include <filesystem>
 
-#include "AnswerOperator.h"
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "SerializerFixture.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/Session.h"
+#include "tests/serialize/SerializerFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
 
 class SessionTest : public ::testing::Test {
  protected:
-  SessionTest() : iniPath(dir.File("velmorin.ini")), session(iniPath, view, op) {
+  SessionTest() : iniPath(dir.File("velmorin.ini")), session(IniLocation{iniPath, false}, op) {
     IniFile::Changes changes;
     changes.WriteInteger("Options", "DefaultImg", 1)
         .WriteInteger("/fw/a.hex", "NextSeqNum", 5)
@@ -28,17 +27,16 @@ class SessionTest : public ::testing::Test {
 
   test::TempDir dir;
   std::string iniPath;
-  MemoryProfileView view;
   AnswerOperator op;
   Session session;
+  WorkingProfile& profile = session.Profile();
 };
 
 TEST_F(SessionTest, SecondSessionOnTheSameFileIsRefusedAsInUse) {
   session.Open();
-  MemoryProfileView otherView;
-  Session other(iniPath, otherView, op);
+  Session other(IniLocation{iniPath, false}, op);
   EXPECT_THROW(other.Open(), EIniFileInUse);
-  EXPECT_TRUE(otherView.items.empty());
+  EXPECT_TRUE(other.Profile().Names().empty());
   session.Close();
   EXPECT_NO_THROW(other.Open());
 }
@@ -46,26 +44,26 @@ TEST_F(SessionTest, SecondSessionOnTheSameFileIsRefusedAsInUse) {
 TEST_F(SessionTest, ListsAndLoadsProfilesWithoutAsking) {
   session.Open();
   EXPECT_EQ(session.ProfileNames(), (std::vector<std::string>{"/fw/a.hex", "/fw/B.hex"}));
-  EXPECT_EQ(view.index, 1);       // the last selection
-  view.settings.NextSeqNum = 77;  // changed, and never stored
+  EXPECT_EQ(profile.SelectedIndex(), 1);       // the last selection
+  profile.EditableSettings().NextSeqNum = 77;  // changed, and never stored
 
   // Found without regard to letter case; the entry's own spelling goes into the box.
   EXPECT_TRUE(session.LoadProfile("/FW/A.HEX"));
-  EXPECT_EQ(view.index, 0);
-  EXPECT_EQ(view.text, "/fw/a.hex");
-  EXPECT_EQ(view.settings.NextSeqNum, 5);
+  EXPECT_EQ(profile.SelectedIndex(), 0);
+  EXPECT_EQ(profile.SkeletonText(), "/fw/a.hex");
+  EXPECT_EQ(profile.Settings().NextSeqNum, 5);
   EXPECT_EQ(IniFile(iniPath).ReadInteger("/fw/B.hex", "NextSeqNum", -1), 9);
 
   // No profile: a new file's defaults under the given name.
   EXPECT_FALSE(session.LoadProfile("/fw/new.hex"));
-  EXPECT_EQ(view.index, -1);
-  EXPECT_EQ(view.text, "/fw/new.hex");
-  EXPECT_EQ(view.settings.NextSeqNum, 0);
-  EXPECT_EQ(view.settings.OutputFolder, ".");
+  EXPECT_EQ(profile.SelectedIndex(), -1);
+  EXPECT_EQ(profile.SkeletonText(), "/fw/new.hex");
+  EXPECT_EQ(profile.Settings().NextSeqNum, 0);
+  EXPECT_EQ(profile.Settings().OutputFolder, ".");
   EXPECT_EQ(op.BoxCount(), 0u);
 
   // Stored, it is listed; the list in the view is the start-up's.
-  view.settings.NextSeqNum = 12;
+  profile.EditableSettings().NextSeqNum = 12;
   session.StoreProfile();
   EXPECT_EQ(session.ProfileNames().size(), 3u);
   EXPECT_TRUE(session.LoadProfile("/fw/B.hex"));
@@ -79,7 +77,7 @@ TEST_F(SessionTest, SerializesWithTheRecordItReadAtOpen) {
   const std::string skeleton = dir.File("board.hex");
   test::WriteFileBytes(skeleton, test::HexRecord(0, test::Ramp(16)) + test::kHexEnd);
   ASSERT_FALSE(session.LoadProfile(skeleton));
-  view.settings.OutputFolder = dir.Path().string();
+  profile.EditableSettings().OutputFolder = dir.Path().string();
   std::vector<std::int32_t> heard;
   session.SetSerialObserver([&heard](const ProductionEntry& e) { heard.push_back(e.Serial); });
   EXPECT_TRUE(session.SerializeOne());

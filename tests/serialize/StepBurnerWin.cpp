@@ -15,6 +15,10 @@
 //                   group of its own, and says "pid <its id>"
 //   orphan          starts a copy that does "detached" and ends at once, so
 //                   that the sleeper's parent is gone
+//   pid:PATH        writes our id to PATH
+//   childto:PATH    starts a copy that sleeps for good, as "child", and
+//                   writes its id to PATH (for a burner whose output is
+//                   nobody's to read)
 //   show:PATH       writes "flags <dwFlags> show <wShowWindow>" of its start-up
 //                   information to PATH
 //   hangif:SUFFIX   when the last argument ends with SUFFIX says "hanging on
@@ -92,6 +96,11 @@ int main(int argc, char** argv) {
       Forever();
     } else if (name == "child") {
       std::printf("grandchild %lu\n", StartCopy("forever", 0, TRUE));
+    } else if (name == "pid") {
+      std::ofstream(value, std::ios::binary | std::ios::trunc) << ::GetCurrentProcessId();
+    } else if (name == "childto") {
+      const DWORD child = StartCopy("forever", 0, TRUE);
+      std::ofstream(value, std::ios::binary | std::ios::trunc) << child;
     } else if (name == "detached") {
       std::printf("pid %lu\n",
                   StartCopy("forever", DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, FALSE));

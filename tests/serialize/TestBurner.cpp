@@ -107,11 +107,14 @@ int main(int argc, char** argv) {
   if (const char* log = Env("VELMORIN_BURNER_LOG")) RecordArguments(log, argc, argv);
   if (const char* state = Env("VELMORIN_BURNER_STATE")) RecordState(state);
 #ifdef _WIN32
-  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) ::Sleep(std::atoi(sleepMs));
+  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) {
+    ::Sleep(static_cast<DWORD>(std::atoi(sleepMs)));
+  }
   if (Env("VELMORIN_BURNER_SIGNAL") != nullptr)
     ::TerminateProcess(::GetCurrentProcess(), 0xC000013A);
 #else
-  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) usleep(1000 * std::atoi(sleepMs));
+  if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS"))
+    usleep(static_cast<useconds_t>(1000 * std::atoi(sleepMs)));
   if (const char* sig = Env("VELMORIN_BURNER_SIGNAL")) {
     signal(std::atoi(sig), SIG_DFL);
     raise(std::atoi(sig));

@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "ProcessGoneWin.h"
-#include "TempDir.h"
-#include "WatchedProcess.h"
+#include "platform/process/WatchedProcess.h"
+#include "tests/support/ProcessGoneWin.h"
+#include "tests/support/TempDir.h"
 
 using namespace velmorin;
 using velmorin::test::ReadFileBytes;
@@ -95,11 +95,11 @@ TEST(WatchedProcessWin, StopEndsTheBurnerAndWhatItStartedThroughItsJob) {
     EXPECT_NE(std::find(inJob.begin(), inJob.end(), started), inJob.end());
     EXPECT_NE(std::find(inJob.begin(), inJob.end(), process.Id()), inJob.end());
 
-    EXPECT_TRUE(process.Stop());
+    EXPECT_TRUE(process.ForceEnd());
     EXPECT_TRUE(WaitUntil([&] { return process.Poll() && !process.AnyAlive(); }));
     EXPECT_EQ(process.Result(), kExecFailed);
     EXPECT_TRUE(WaitUntil([&] { return ProcessGone(started); }));
-    EXPECT_FALSE(process.Stop()) << "nothing was left to stop";
+    EXPECT_FALSE(process.ForceEnd()) << "nothing was left to stop";
   }
 }
 
@@ -163,7 +163,7 @@ TEST(WatchedProcessWin, ProgramThatCannotStartGivesFailure) {
     EXPECT_FALSE(process.Start(line, ChildOutput::Pipe)) << line;
     EXPECT_FALSE(process.Started());
     EXPECT_EQ(process.Result(), kExecFailed);
-    EXPECT_FALSE(process.Stop());
+    EXPECT_FALSE(process.ForceEnd());
   }
 }
 

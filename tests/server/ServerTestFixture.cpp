@@ -1,6 +1,6 @@
-#include "ServerTestFixture.h"
+#include "tests/server/ServerTestFixture.h"
 
-#include "SerialPools.h"
+#include "server/SerialPools.h"
 
 namespace velmorin {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "PgCluster.h"
-#include "PgConnection.h"
+#include "server/PgConnection.h"
+#include "tests/support/PgCluster.h"
 
 namespace velmorin {
 

@@ -6,19 +6,18 @@
 #include <filesystem>
 #include <memory>
 
-#include "AnswerOperator.h"
-#include "Exceptions.h"
-#include "IniFile.h"
-#include "MemoryProfileView.h"
-#include "PgCluster.h"
-#include "PgConnection.h"
-#include "ProductionLog.h"
-#include "ProfileKeys.h"
-#include "SeqNumForm.h"
-#include "SerialPools.h"
-#include "ServerSerialSource.h"
-#include "Session.h"
-#include "TempDir.h"
+#include "base/Exceptions.h"
+#include "platform/ini/IniFile.h"
+#include "profiles/ProfileKeys.h"
+#include "serialize/AnswerOperator.h"
+#include "serialize/ProductionLog.h"
+#include "serialize/SeqNumForm.h"
+#include "serialize/Session.h"
+#include "server/PgConnection.h"
+#include "server/SerialPools.h"
+#include "server/ServerSerialSource.h"
+#include "tests/support/PgCluster.h"
+#include "tests/support/TempDir.h"
 
 namespace velmorin {
 namespace {
@@ -50,7 +49,6 @@ class SessionPoolTest : public ::testing::Test {
     IniFile(iniPath).WriteValues(skeleton, values);
     IniFile(iniPath).WriteValues(
         "Options", {{"DefaultImg", "0"}, {"SerialServer", cluster->ConnectionString()}});
-    session.SetSerialSourceConnector(&ConnectSerialServer);
   }
 
   std::optional<std::int64_t> PoolNext() {
@@ -70,9 +68,9 @@ class SessionPoolTest : public ::testing::Test {
   test::TempDir dir;
   std::string iniPath = dir.File("velmorin.ini");
   std::string skeleton, pool;
-  MemoryProfileView view;
   AnswerOperator op;
-  Session session{iniPath, view, op};
+  Session session{IniLocation{iniPath, false}, op};
+  WorkingProfile& profile = session.Profile();
 };
 
 std::unique_ptr<test::PgCluster> SessionPoolTest::cluster;
@@ -80,22 +78,22 @@ std::unique_ptr<test::PgCluster> SessionPoolTest::cluster;
 TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   SerialPools(cluster->ConnectionString()).Create(pool, 1000, std::nullopt);
   session.Open();
-  EXPECT_EQ(view.settings.NextSeqNum, 1000);
-  EXPECT_TRUE(session.Store().ProfileUnchanged());
+  EXPECT_EQ(profile.Settings().NextSeqNum, 1000);
+  EXPECT_TRUE(session.ProfileUnchanged());
 
   // Another station takes a number: loading again shows the pool's next,
   // and the profile still counts as unchanged.
   ServerSerialSource other(cluster->ConnectionString());
   EXPECT_EQ(other.Take({pool, "station 2", skeleton, 0}, [](std::int32_t) {}), 1000);
   ASSERT_TRUE(session.LoadProfile(skeleton));
-  EXPECT_EQ(view.settings.NextSeqNum, 1001);
-  EXPECT_TRUE(session.Store().ProfileUnchanged());
+  EXPECT_EQ(profile.Settings().NextSeqNum, 1001);
+  EXPECT_TRUE(session.ProfileUnchanged());
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 5);
 
   // A number below the pool's is refused and names both; the file stays.
   const std::string before = test::ReadFileBytes(iniPath);
-  view.settings.NextSeqNum = 7;
-  EXPECT_FALSE(session.Store().ProfileUnchanged());
+  profile.EditableSettings().NextSeqNum = 7;
+  EXPECT_FALSE(session.ProfileUnchanged());
   try {
     session.StoreProfile();
     ADD_FAILURE() << "a store below the pool was taken";
@@ -107,10 +105,36 @@ TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   EXPECT_EQ(PoolNext(), 1001);
 
   // A higher one moves the pool forward.
-  view.settings.NextSeqNum = 2000;
+  profile.EditableSettings().NextSeqNum = 2000;
   session.StoreProfile();
   EXPECT_EQ(PoolNext(), 2000);
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 2000);
+}
+
+// A station that counted 400..499 by itself (Next SN 500) joins pool board
+// at 450: the pool moves up to 500 at the load, and the station's own
+// numbers are never handed out again. A Next SN typed above the pool, not
+// stored, moves it up at the take.
+TEST_F(SessionPoolTest, AStationJoiningAPoolBehindItsOwnCounterMovesThePoolUp) {
+  IniFile(iniPath).WriteString(skeleton, "NextSeqNum", "500");
+  SerialPools(cluster->ConnectionString()).Create(pool, 450, std::nullopt);
+  session.Open();
+  EXPECT_EQ(profile.Settings().NextSeqNum, 500);
+  EXPECT_EQ(PoolNext(), 500);
+  EXPECT_TRUE(session.ProfileUnchanged());
+  EXPECT_TRUE(session.SerializeBatch(2).Finished());
+  EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 502);
+
+  profile.EditableSettings().NextSeqNum = 700;
+  EXPECT_TRUE(session.SerializeOne());
+  EXPECT_EQ(PoolNext(), 701);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 701);
+  PgResult rows = Rows();
+  ASSERT_EQ(rows.Rows(), 3);
+  EXPECT_EQ(rows.Int(0, 0), 500);
+  EXPECT_EQ(rows.Int(1, 0), 501);
+  EXPECT_EQ(rows.Int(2, 0), 700);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("board_450.hex")));
 }
 
 TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
@@ -118,7 +142,7 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   EXPECT_EQ(PoolNext(), std::nullopt);  // made by the first take, at Next SN
   EXPECT_TRUE(session.SerializeBatch(2).Finished());
   EXPECT_EQ(PoolNext(), 7);
-  EXPECT_EQ(view.settings.NextSeqNum, 7);
+  EXPECT_EQ(profile.Settings().NextSeqNum, 7);
   EXPECT_EQ(IniFile(iniPath).ReadInteger(skeleton, "NextSeqNum", -1), 7);
   EXPECT_TRUE(std::filesystem::exists(dir.File("board_6.hex")));
 
@@ -135,16 +159,16 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
   }
 
   // Auto Inc. off: the window's number, and the server is not asked.
-  view.settings.AutoIncSeq = false;
-  view.settings.NextSeqNum = 3;
+  profile.EditableSettings().AutoIncSeq = false;
+  profile.EditableSettings().NextSeqNum = 3;
   EXPECT_TRUE(session.SerializeOne());
   EXPECT_EQ(PoolNext(), 7);
   EXPECT_EQ(Rows().Rows(), 2);
 
   // A burner that fails, and a chip prompt cancelled, end their rows too.
-  view.settings.AutoIncSeq = true;
-  view.settings.DontBurn = false;
-  view.settings.BurnerCmdLine = "/bin/false";
+  profile.EditableSettings().AutoIncSeq = true;
+  profile.EditableSettings().DontBurn = false;
+  profile.EditableSettings().BurnerCmdLine = "/bin/false";
   EXPECT_FALSE(session.SerializeOne());
   op.SetBoxAnswer(mrCancel);
   EXPECT_FALSE(session.SerializeOne());
@@ -160,7 +184,7 @@ TEST_F(SessionPoolTest, SerializeTakesFromThePoolAndTheServerHearsEachEnd) {
 TEST_F(SessionPoolTest, RefusedNumbersAreRolledBackAndTheStepMustBeOne) {
   SerialPools(cluster->ConnectionString()).Create(pool, 65535, std::nullopt);
   session.Open();
-  view.settings.SeqNumSize = 2;
+  profile.EditableSettings().SeqNumSize = 2;
   // 65535 fits two bytes; 65536 does not, and stays in the pool.
   EXPECT_TRUE(session.SerializeOne());
   EXPECT_THROW(session.SerializeOne(), ESeqNumRefused);

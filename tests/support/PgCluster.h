@@ -1,15 +1,20 @@
 // A throwaway PostgreSQL cluster for tests of the serial server: Debian's
-// postgresql-15 binaries, a fresh temporary folder, a Unix socket in that
-// folder and no TCP at all. When the tests run as root, the server runs as
-// the existing unprivileged user "nobody" (PostgreSQL refuses root). Nothing
-// is left behind: the destructor stops the server and removes the folder, and
-// a watchdog process does the same when the test dies without it.
+// postgresql-15 binaries, a fresh temporary folder and a Unix socket in that
+// folder; on request also TCP on 127.0.0.1 at a free port (trusting every
+// local user, as the socket does), with TLS whose certificate authority the
+// cluster makes for itself with openssl, for stations that connect as a
+// line's stations do (Windows ones under Wine too). When the tests run as
+// root, the server runs as the existing unprivileged user "nobody"
+// (PostgreSQL refuses root). Nothing is left behind: the destructor stops
+// the server and removes the folder, and a watchdog process does the same
+// when the test dies without it.
 //
 // fsync is off unless asked for: the crash tests kill clients, or stop the
 // server with "pg_ctl stop -m immediate", which kills the server's processes
 // but not the machine, so what was committed is still in the operating
-// system's cache and survives. synchronous_commit stays on: a commit is
-// written out of the server's memory before the client hears of it.
+// system's cache and survives. synchronous_commit stays on unless a setting
+// says otherwise: a commit is then written out of the server's memory before
+// the client hears of it.
 #pragma once
 
 #include <filesystem>
@@ -19,10 +24,23 @@
 
 namespace velmorin::test {
 
+struct PgClusterOptions {
+  // On for figures that should include the disk's cost (bench/).
+  bool Fsync = false;
+  // Listen on 127.0.0.1 too (TcpConnectionString).
+  bool Tcp = false;
+  // ssl = on (implies Tcp), with a server certificate for 127.0.0.1 and
+  // localhost signed by a certificate authority made for this cluster
+  // (RootCertificate). Connecting without TLS stays allowed.
+  bool Tls = false;
+  // More lines for postgresql.conf, such as "synchronous_commit = off".
+  std::vector<std::string> Settings;
+};
+
 class PgCluster {
  public:
-  // `fsync` on for figures that should include the disk's cost (bench/).
   explicit PgCluster(bool fsync = false);
+  explicit PgCluster(PgClusterOptions options);
   ~PgCluster();
   PgCluster(const PgCluster&) = delete;
   PgCluster& operator=(const PgCluster&) = delete;
@@ -43,13 +61,28 @@ class PgCluster {
 
   // host=<folder> port=<port> user=velmorin dbname=<dbname>
   std::string ConnectionString(const std::string& dbname = "velmorin") const;
+  // host=127.0.0.1 port=<port> user=velmorin dbname=<dbname>, for a
+  // cluster made with Tcp or Tls.
+  std::string TcpConnectionString(const std::string& dbname = "velmorin") const;
+  // The certificate authority's certificate of a Tls cluster, for sslrootcert.
+  std::filesystem::path RootCertificate() const { return FFolder / "tls" / "root.crt"; }
   const std::filesystem::path& Folder() const { return FFolder; }
   int Port() const { return FPort; }
+  // What the server has logged so far.
+  std::string ServerLog() const;
+
+  // Makes a certificate authority in `folder` (created when missing): its
+  // key root.key and its certificate root.crt, which it returns. Raises
+  // std::runtime_error when openssl fails.
+  static std::filesystem::path MakeCertificateAuthority(const std::filesystem::path& folder);
 
  private:
-  // Runs a program of the binaries folder (as the unprivileged user when we
-  // are root) and waits for it; its output goes to a log in the folder.
+  // Runs a program of the binaries folder, or one named by its full path
+  // (as the unprivileged user when we are root), and waits for it; its
+  // output goes to a log in the folder.
   int Run(const std::vector<std::string>& arguments);
+  // The server's key and certificate, signed by a fresh authority, in tls/.
+  void MakeServerCertificate();
   std::string Log() const;
   void Stop(const char* mode);
   // Starts a process that outlives a test killed or aborted midway: when
@@ -57,7 +90,7 @@ class PgCluster {
   // removes the folder.
   void StartWatchdog();
 
-  bool FFsync;
+  PgClusterOptions FOptions;
   std::filesystem::path FBin;
   std::filesystem::path FFolder;
   int FPort = 0;

@@ -1,4 +1,4 @@
-#include "ScopedFilePermissions.h"
+#include "tests/support/ScopedFilePermissions.h"
 
 #ifdef _WIN32
 

@@ -1,17 +1,23 @@
-// An operator for tests of the core: answers message boxes and prompts from
-// queues the test fills beforehand, and records every box and prompt shown.
-// A question with no answer left fails the test (and gets Cancel, or the
-// prompt's default); answers still queued when the operator is destroyed fail
-// it too, since the question the test expected was never asked.
+// The operator of every test: answers message boxes and prompts from queues
+// the test fills beforehand, and records every box and prompt shown. A
+// question with no answer left gets Cancel (or the prompt's default) and is
+// counted; answers still queued when the operator is destroyed mean that a
+// question the test expected was never asked. Both are reported as a fault of
+// the test by the framework's half: ScriptedOperatorGTest.cpp fails a
+// GoogleTest case; for Qt Test (ScriptedOperatorQt.cpp) the test's cleanup
+// checks `unanswered` and PendingAnswers().
 #pragma once
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "Operator.h"
+#include "serialize/Operator.h"
 
 namespace velmorin::test {
+
+// Reports a fault of the test at hand (defined by each framework's half).
+void ReportOperatorFault(const std::string& what);
 
 class ScriptedOperator : public Operator {
  public:
@@ -41,15 +47,22 @@ class ScriptedOperator : public Operator {
   std::string PromptText(const std::string& title, const std::string& prompt,
                          const std::string& defaultText) override;
 
+  // Forgets everything: answers, what was shown, the count of questions
+  // without an answer.
+  void Reset();
+
+  // The answers still queued, in order.
+  std::deque<TModalResult> answers;
+  std::deque<std::string> promptAnswers;
   // What was shown, in order.
   std::vector<Box> boxes;
   std::vector<Prompt> prompts;
+  // Questions that found no answer queued.
+  int unanswered = 0;
 
-  std::size_t PendingAnswers() const { return FBoxAnswers.size() + FPromptAnswers.size(); }
-
- private:
-  std::deque<TModalResult> FBoxAnswers;
-  std::deque<std::string> FPromptAnswers;
+  std::size_t PendingAnswers() const { return answers.size() + promptAnswers.size(); }
+  // The texts of the boxes shown.
+  std::vector<std::string> Texts() const;
 };
 
 }  // namespace velmorin::test

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <cstdlib>
 #ifdef _WIN32
@@ -65,11 +65,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot write " + path);
   out << bytes;
-}
-
-std::string DataDir() {
-  const char* dir = std::getenv("VELMORIN_TEST_DATA");
-  return dir ? dir : "tests/data";
 }
 
 }  // namespace velmorin::test

@@ -28,7 +28,4 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
-// The folder of shipped fixtures (tests/data).
-std::string DataDir();
-
 }  // namespace velmorin::test

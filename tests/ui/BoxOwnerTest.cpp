@@ -9,13 +9,13 @@
 #include <QtTest>
 #include <functional>
 
-#include "BurnerRunDialog.h"
-#include "ErrorBox.h"
-#include "MessageForm.h"
-#include "Principal.h"
-#include "QtBurnerRunner.h"
-#include "TempDir.h"
-#include "TextPrompt.h"
+#include "tests/support/TempDir.h"
+#include "ui/BurnerRunDialog.h"
+#include "ui/ErrorBox.h"
+#include "ui/MessageForm.h"
+#include "ui/Principal.h"
+#include "ui/QtBurnerRunner.h"
+#include "ui/TextPrompt.h"
 
 using namespace velmorin;
 
@@ -81,7 +81,7 @@ void BoxOwnerTest::everyBoxBelongsToTheMainWindow() {
       break;
     default: {
       TQtBurnerRunner runner(&window, window.FPbSerialize);
-      runner.Run("/bin/sh -c 'exec sleep 1000'", kShowHide, BurnContext{2, 3, 1001});
+      runner.Run("/bin/sh -c 'exec sleep 1000'", WindowShow::Hidden, BurnContext{2, 3, 1001});
     }
   }
   QVERIFY(seen);

@@ -35,19 +35,19 @@
 #include <memory>
 #include <sstream>
 
-#include "BurnerRunDialog.h"
-#include "CommandLine.h"
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "Operator.h"
-#include "Principal.h"
-#include "ProcessGoneWin.h"
-#include "QtBurnerRunner.h"
-#include "QueuedOperator.h"
-#include "TempDir.h"
+#include "platform/process/CommandLine.h"
+#include "serialize/Operator.h"
+#include "tests/support/ProcessGoneWin.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
+#include "ui/BurnerRunDialog.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "ui/Principal.h"
+#include "ui/QtBurnerRunner.h"
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -318,7 +318,7 @@ void BurnerRunTest::showsOutputLiveNewestInView() {
     QVERIFY(Output(box).endsWith("to stderr\nlast\n"));
     checked = true;
   });
-  QCOMPARE(runner.Run(command, kShowNormal, {}).ExitCode, 0u);
+  QCOMPARE(runner.Run(command, WindowShow::Normal, {}).ExitCode, 0u);
   QVERIFY(checked);
   QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
@@ -353,36 +353,36 @@ void BurnerRunTest::hideShowsNoOutput() {
     Touch(go);
     checked = true;
   });
-  QCOMPARE(runner.Run(command, kShowHide, {}).ExitCode, 0u);
+  QCOMPARE(runner.Run(command, WindowShow::Hidden, {}).ExitCode, 0u);
   QVERIFY(checked);
 }
 
 void BurnerRunTest::endsByItselfJudgedByExitCode_data() {
   QTest::addColumn<QString>("commandLine");
-  QTest::addColumn<int>("show");
+  QTest::addColumn<bool>("hidden");
   QTest::addColumn<quint32>("expected");
 #ifdef _WIN32
-  QTest::newRow("0") << QString::fromStdString(Steps({"say:done", "exit:0"})) << kShowNormal << 0u;
-  QTest::newRow("7") << QString::fromStdString(Steps({"err:failed", "exit:7"})) << kShowNormal
-                     << 7u;
-  QTest::newRow("7 hidden") << QString::fromStdString(Steps({"exit:7"})) << kShowHide << 7u;
-  QTest::newRow("0xFFFFFFFF") << QString::fromStdString(Steps({"exit:0xFFFFFFFF"})) << kShowNormal
+  QTest::newRow("0") << QString::fromStdString(Steps({"say:done", "exit:0"})) << false << 0u;
+  QTest::newRow("7") << QString::fromStdString(Steps({"err:failed", "exit:7"})) << false << 7u;
+  QTest::newRow("7 hidden") << QString::fromStdString(Steps({"exit:7"})) << true << 7u;
+  QTest::newRow("0xFFFFFFFF") << QString::fromStdString(Steps({"exit:0xFFFFFFFF"})) << false
                               << quint32(kExecFailed);
 #else
-  QTest::newRow("0") << QString::fromStdString(Sh("echo done; exit 0")) << kShowNormal << 0u;
-  QTest::newRow("7") << QString::fromStdString(Sh("echo failed >&2; exit 7")) << kShowNormal << 7u;
-  QTest::newRow("7 hidden") << QString::fromStdString(Sh("exit 7")) << kShowHide << 7u;
+  QTest::newRow("0") << QString::fromStdString(Sh("echo done; exit 0")) << false << 0u;
+  QTest::newRow("7") << QString::fromStdString(Sh("echo failed >&2; exit 7")) << false << 7u;
+  QTest::newRow("7 hidden") << QString::fromStdString(Sh("exit 7")) << true << 7u;
   QTest::newRow("killed by a signal")
-      << QString::fromStdString(Sh("kill -9 $$")) << kShowNormal << quint32(kExecFailed);
+      << QString::fromStdString(Sh("kill -9 $$")) << false << quint32(kExecFailed);
 #endif
   QTest::newRow("no such program")
-      << QString("/nonexistent/burner $image") << kShowNormal << quint32(kExecFailed);
-  QTest::newRow("empty line") << QString("   ") << kShowHide << quint32(kExecFailed);
+      << QString("/nonexistent/burner $image") << false << quint32(kExecFailed);
+  QTest::newRow("empty line") << QString("   ") << true << quint32(kExecFailed);
 }
 
 void BurnerRunTest::endsByItselfJudgedByExitCode() {
   QFETCH(QString, commandLine);
-  QFETCH(int, show);
+  QFETCH(bool, hidden);
+  const WindowShow show = hidden ? WindowShow::Hidden : WindowShow::Normal;
   QFETCH(quint32, expected);
   // A box that would stay open is aborted, and then the result is wrong.
   auto* watchdog = new QTimer(this);
@@ -445,7 +445,7 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
     QVERIFY(!box.AbortButton()->isEnabled());
     QVERIFY(box.StatusLabel()->text().contains("Stopping"));
   });
-  const BurnOutcome outcome = runner.Run(command, kShowNormal, {});
+  const BurnOutcome outcome = runner.Run(command, WindowShow::Normal, {});
   QCOMPARE(outcome.ExitCode, kExecFailed);
   QVERIFY(outcome.Started && outcome.Aborted);
   const qint64 elapsed = clock.elapsed();
@@ -497,7 +497,7 @@ void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
 #else
   const std::string command = Sh("exec sleep 1000");
 #endif
-  QCOMPARE(runner.Run(command, kShowHide, {}).ExitCode, kExecFailed);
+  QCOMPARE(runner.Run(command, WindowShow::Hidden, {}).ExitCode, kExecFailed);
   QVERIFY(aborted);
 }
 
@@ -577,7 +577,7 @@ void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive() {
 void BurnerRunTest::abortStopsABatchAtThatImage() {
   const std::string skeleton = FDir->File("board.hex");
   WriteFileBytes(skeleton, ":0400000001020304F2\r\n:00000001FF\r\n");
-  QueuedOperator op;
+  ScriptedOperator op;
   QueuedFileChooser chooser;
   std::vector<std::string> errors;
   const ErrorReporter oldReporter =
@@ -680,7 +680,7 @@ void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime() {
   clock.start();
   const BoxShowWatcher watcher(clock);
   TQtBurnerRunner runner(FWindow);
-  const BurnOutcome outcome = runner.Run(command.toStdString(), kShowHide, {});
+  const BurnOutcome outcome = runner.Run(command.toStdString(), WindowShow::Hidden, {});
   QCOMPARE(outcome.ExitCode, 0u);
   QVERIFY(outcome.Started && !outcome.Aborted);
   QCOMPARE(watcher.shownAt >= 0, shown);
@@ -733,7 +733,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
 #endif
     QTest::mouseClick(box.AbortButton(), Qt::LeftButton);
   });
-  const BurnOutcome outcome = runner.Run(command.toStdString(), kShowNormal, {});
+  const BurnOutcome outcome = runner.Run(command.toStdString(), WindowShow::Normal, {});
   QVERIFY(outcome.Aborted);
   QCOMPARE(outcome.ExitCode, kExecFailed);
   QVERIFY(detached > 0);
@@ -756,7 +756,7 @@ void BurnerRunTest::burnerThatEndsLeavesItsDaemonAndNoZombie() {
   const std::string script = "(sleep 0.05 &); setsid sh -c 'exec sleep 1000' & echo $! > " +
                              QuoteArgument(pidFile) + "; sleep 0.5; exit 0";
   TQtBurnerRunner runner(FWindow);
-  const BurnOutcome outcome = runner.Run(Sh(script), kShowHide, {});
+  const BurnOutcome outcome = runner.Run(Sh(script), WindowShow::Hidden, {});
   QCOMPARE(outcome.ExitCode, 0u);
   QVERIFY(!outcome.Aborted);
   std::ifstream in(pidFile);

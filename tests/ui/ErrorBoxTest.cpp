@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "ErrorBox.h"
-#include "ErrorGuard.h"
-#include "Exceptions.h"
-#include "MessageForm.h"
+#include "base/Exceptions.h"
+#include "ui/ErrorBox.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageForm.h"
 
 using namespace velmorin;
 

@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <functional>
 
-#include "FileChooser.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
+#include "ui/FileChooser.h"
 
 using namespace velmorin;
 

@@ -10,9 +10,9 @@
 #include <QtTest>
 #include <functional>
 
-#include "BoxTextLabel.h"
-#include "MessageForm.h"
-#include "Operator.h"
+#include "serialize/Operator.h"
+#include "ui/BoxTextLabel.h"
+#include "ui/MessageForm.h"
 
 using namespace velmorin;
 

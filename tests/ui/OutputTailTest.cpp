@@ -2,7 +2,7 @@
 // the bound on what waits between two refreshes.
 #include <QtTest>
 
-#include "OutputTail.h"
+#include "ui/OutputTail.h"
 
 using namespace velmorin;
 

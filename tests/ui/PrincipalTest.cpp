@@ -15,48 +15,39 @@
 #include <fstream>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "IniFile.h"
-#include "ObjImage.h"
-#include "Operator.h"
-#include "Principal.h"
-#include "QueuedOperator.h"
-#include "ScopedFilePermissions.h"
-#include "TempDir.h"
+#include "Version.h"
+#include "image/IntelImage.h"
+#include "platform/ini/IniFile.h"
+#include "serialize/Messages.h"
+#include "serialize/Operator.h"
+#include "tests/support/HexRecords.h"
+#include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "ui/Principal.h"
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::HexRecord;
 using velmorin::test::ReadFileBytes;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
 namespace {
 
-// The core's texts: UTF-8 here, the ANSI code page on Windows.
-#ifdef _WIN32
-const std::string kQuestion = "Skeleton info has been modified, \xBFsave?";
-#else
-const std::string kQuestion = "Skeleton info has been modified, \xC2\xBFsave?";
-#endif
-const std::string kPrepareChip = "Prepare a chip in the burner, please.";
+// The core's texts.
+const std::string& kQuestion = message::kProfileModified;
+const std::string& kPrepareChip = message::kPrepareChip;
 
-// One Intel HEX data record with its checksum.
-std::string HexRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {
-  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size()),
-                                     static_cast<std::uint8_t>(address >> 8),
-                                     static_cast<std::uint8_t>(address & 0xFF), 0x00};
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  unsigned sum = 0;
-  std::string line = ":";
-  char hex[3];
-  for (std::uint8_t b : bytes) {
-    sum += b;
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    line += hex;
+// The entries of the skeleton-file list.
+std::vector<std::string> ListedNames(const TFormPrincipal& window) {
+  std::vector<std::string> names;
+  for (int i = 0; i < window.FCbSkelFile->count(); ++i) {
+    names.push_back(window.FCbSkelFile->itemText(i).toStdString());
   }
-  std::snprintf(hex, sizeof hex, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + hex + "\r\n";
+  return names;
 }
 
 // A skeleton of 32 bytes at 0x0100 whose serial slot (0x0110..0x0111) is blank.
@@ -136,7 +127,7 @@ class PrincipalTest : public QObject {
 
   std::unique_ptr<TempDir> FDir;
   std::string FIni;
-  QueuedOperator FOperator;
+  ScriptedOperator FOperator;
   QueuedFileChooser FChooser;
   std::vector<std::string> FErrors;
   ErrorReporter FOldReporter;
@@ -145,7 +136,7 @@ class PrincipalTest : public QObject {
 void PrincipalTest::init() {
   FDir = std::make_unique<TempDir>();
   FIni = FDir->File("velmorin.ini");
-  FOperator = QueuedOperator();
+  FOperator.Reset();
   FChooser = QueuedFileChooser();
   FErrors.clear();
   FOldReporter =
@@ -360,10 +351,10 @@ void PrincipalTest::firstStartWithoutIniShowsTheResetWindow() {
   QCOMPARE(window->FCbSkelFile->count(), 0);
   QCOMPARE(window->FCbSkelFile->currentIndex(), -1);
   QCOMPARE(window->FCbSkelFile->currentText(), QString());
-  QVERIFY(window->Store().FProfileName().empty());
+  QVERIFY(window->WorkingSession().ProfileName().empty());
 
   ProfileSettings reset;  // the reset values, slot 1 on and 2 to 4 off
-  QVERIFY(window->Settings() == reset);
+  QVERIFY(window->ShownSettings() == reset);
   QCOMPARE(window->FEdNextSeqNum->text(), QString("0"));
   QCOMPARE(window->FEdSeqNumSize->text(), QString("2"));
   QCOMPARE(window->FEdOutputFolder->text(), QString("."));
@@ -393,7 +384,7 @@ void PrincipalTest::startForcesSlotOneOnAndTheNextSwitchAsks() {
   QCOMPARE(window->FCbSkelFile->count(), 2);
   QCOMPARE(window->FCbSkelFile->currentIndex(), 0);
   QCOMPARE(window->FCbSkelFile->currentText(), QString("/boards/a.hex"));
-  QCOMPARE(window->Store().FProfileName(), std::string("/boards/a.hex"));
+  QCOMPARE(window->WorkingSession().ProfileName(), std::string("/boards/a.hex"));
   QCOMPARE(window->FEdNextSeqNum->text(), QString("17"));
   QCOMPARE(window->FEdSeqNumSize->text(), QString("A"));
   // The slot states are forced, the addresses are the profile's.
@@ -435,9 +426,9 @@ void PrincipalTest::offsetBoxesEnableTheirFieldsOnEveryChange() {
     QTest::keyClick(boxes[k], Qt::Key_Space);
     QCOMPARE(fields[k]->isEnabled(), before);
     // ...and by the program, e.g. a profile load.
-    ProfileSettings settings = window->Settings();
+    ProfileSettings settings = window->ShownSettings();
     settings.SetSeqNumOfs[k] = !before;
-    window->SetSettings(settings);
+    window->ProfileShown(settings);
     QCOMPARE(fields[k]->isEnabled(), !before);
   }
 }
@@ -454,7 +445,7 @@ void PrincipalTest::addressFieldsTakeTypingAsTheOperatorSeesIt() {
   second->Editor()->selectAll();
   QTest::keyClicks(second, "1a");
   QCOMPARE(second->text(), QString("1a"));
-  QCOMPARE(window->Settings().SeqNumOfs, (std::array<std::int32_t, 4>{0x1A, 0x1A, 0, 0}));
+  QCOMPARE(window->ShownSettings().SeqNumOfs, (std::array<std::int32_t, 4>{0x1A, 0x1A, 0, 0}));
 
   QSignalSpy refused(second, &SpinEdit::Refused);
   QTest::keyClicks(second, "G.");
@@ -470,14 +461,14 @@ void PrincipalTest::addressFieldsTakeTypingAsTheOperatorSeesIt() {
   second->Editor()->selectAll();
   QTest::keyClick(second, Qt::Key_Delete);
   QCOMPARE(second->text(), QString());
-  QCOMPARE(window->Settings().SeqNumOfs[1], 0);
+  QCOMPARE(window->ShownSettings().SeqNumOfs[1], 0);
   first->Editor()->selectAll();
   QTest::keyClick(first, Qt::Key_Backspace);
   QCOMPARE(first->text(), QString("0"));
 
   // The decimal field reads a number that is not one as 0.
   window->FEdNextSeqNum->Editor()->setText("-");
-  QCOMPARE(window->NextSeqNum(), 0);
+  QCOMPARE(window->ShownSettings().NextSeqNum, 0);
 
   // Every hexadecimal field refuses a ninth digit as it refuses a wrong
   // character, rather than turning "123456789" into a number that reads as 0.
@@ -627,8 +618,10 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   FOperator.promptAnswers = {"3"};
   FOperator.answers = {mrOk};
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
-  QCOMPARE(FOperator.promptTitles, std::vector<std::string>{"Velmorin"});
-  QCOMPARE(FOperator.promptTexts, std::vector<std::string>{"Number to serialize [0]"});
+  QCOMPARE(FOperator.prompts.size(), std::size_t{1});
+  QCOMPARE(FOperator.prompts[0].title, std::string("Velmorin"));
+  QCOMPARE(FOperator.prompts[0].prompt + " [" + FOperator.prompts[0].defaultText + "]",
+           std::string("Number to serialize [0]"));
   QCOMPARE(FOperator.Texts(), std::vector<std::string>{"3 images serialized OK."});
   for (const char* name : {"board_7.hex", "board_8.hex", "board_9.hex"})
     QVERIFY2(std::filesystem::exists(FDir->File(name)), name);
@@ -670,11 +663,7 @@ void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
 #ifdef _WIN32
   QSKIP("The example burner is a shell script, for Linux");
 #endif
-  // tests/data holds no tracked file, so a fresh clone has no such folder:
-  // resolve the path by its text before asking the file system.
-  const std::filesystem::path examples =
-      (std::filesystem::path(velmorin::test::DataDir()) / ".." / ".." / "examples")
-          .lexically_normal();
+  const std::filesystem::path examples = VELMORIN_EXAMPLES;
   const std::string skeleton = std::filesystem::canonical(examples / "board.hex").string();
   const std::string burner = std::filesystem::canonical(examples / "burn-example.sh").string();
   qputenv("TMPDIR", QByteArray::fromStdString(FDir->Path().string()));
@@ -687,7 +676,7 @@ void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
   QTest::keyClicks(window->FEdSeqNumOfs1, "30");
   window->FEdOutputFolder->setText(QString::fromStdString(FDir->Path().string()));
   QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
-  QCOMPARE(window->SkelFileItems(), std::vector<std::string>{skeleton});
+  QCOMPARE(ListedNames(*window), std::vector<std::string>{skeleton});
 
   window->FCkDontBurn->setChecked(false);
   window->FCkHideBurner->setChecked(true);
@@ -746,17 +735,17 @@ void PrincipalTest::closeBoxAndDestructionEndTheWindowOnce() {
                  IniText({"[/boards/a.hex]", "[/boards/b.hex]", "[Options]", "DefaultImg=1"}));
   auto window = OpenWindow();
   QCOMPARE(window->FCbSkelFile->currentIndex(), 1);
-  window->SetSkelFileIndex(0);
+  window->FCbSkelFile->setCurrentIndex(0);
   QVERIFY(window->close());  // the close box
   QCOMPARE(IniFile(FIni).ReadInteger("Options", "DefaultImg", 9), 0);
   // Destroying the closed window stores nothing more.
-  window->SetSkelFileIndex(-1);
+  window->FCbSkelFile->setCurrentIndex(-1);
   window.reset();
   QCOMPARE(IniFile(FIni).ReadInteger("Options", "DefaultImg", 9), 0);
 
   // A window destroyed without a close still remembers its selection.
   window = OpenWindow();
-  window->SetSkelFileIndex(1);
+  window->FCbSkelFile->setCurrentIndex(1);
   window.reset();
   QCOMPARE(IniFile(FIni).ReadInteger("Options", "DefaultImg", 9), 1);
 
@@ -764,7 +753,7 @@ void PrincipalTest::closeBoxAndDestructionEndTheWindowOnce() {
   const std::string before = ReadFileBytes(FIni);
   auto hidden =
       std::make_unique<TFormPrincipal>(TFormPrincipal::Services{FIni, &FOperator, &FChooser});
-  hidden->SetSkelFileIndex(-1);
+  hidden->FCbSkelFile->setCurrentIndex(-1);
   hidden.reset();
   QCOMPARE(ReadFileBytes(FIni), before);
 }
@@ -794,7 +783,7 @@ void PrincipalTest::browseButtonsUseTheChooser() {
   QTest::mouseClick(window->FBtnBrowseSkelFile, Qt::LeftButton);
   QVERIFY(FOperator.boxes.empty());
   QCOMPARE(window->FCbSkelFile->currentText(), QString("/boards/new.hex"));
-  QCOMPARE(window->Store().FProfileName(), std::string("/boards/new.hex"));
+  QCOMPARE(window->WorkingSession().ProfileName(), std::string("/boards/new.hex"));
   QCOMPARE(window->FEdNextSeqNum->text(), QString("0"));
 
   FChooser.QueueAnswer(std::nullopt);
@@ -821,23 +810,23 @@ void PrincipalTest::addKeepsTheSelectionAndRemoveClearsIt() {
   window->FEdNextSeqNum->SetValue(12);
   QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
   // Listed, written, and not selected, with the text as typed.
-  QCOMPARE(window->SkelFileItems(), std::vector<std::string>{"/boards/a.hex"});
+  QCOMPARE(ListedNames(*window), std::vector<std::string>{"/boards/a.hex"});
   QCOMPARE(window->FCbSkelFile->currentIndex(), -1);
   QCOMPARE(window->FCbSkelFile->currentText(), QString("/boards/a.hex"));
   QCOMPARE(IniFile(FIni).ReadInteger("/boards/a.hex", "NextSeqNum", 0), 12);
 
   window->FCbSkelFile->setEditText("/boards/b.hex");
   QTest::mouseClick(window->FBtnAdd, Qt::LeftButton);
-  window->SetSkelFileIndex(0);
+  window->FCbSkelFile->setCurrentIndex(0);
   QCOMPARE(window->FCbSkelFile->currentText(), QString("/boards/a.hex"));
   window->FCbSkelFileSelect();
   QCOMPARE(window->FEdNextSeqNum->text(), QString("12"));
 
   QTest::mouseClick(window->FBtnRemove, Qt::LeftButton);
-  QCOMPARE(window->SkelFileItems(), std::vector<std::string>{"/boards/b.hex"});
+  QCOMPARE(ListedNames(*window), std::vector<std::string>{"/boards/b.hex"});
   QCOMPARE(window->FCbSkelFile->currentIndex(), -1);
   QCOMPARE(window->FEdNextSeqNum->text(), QString("0"));
-  QVERIFY(window->Store().FProfileName().empty());
+  QVERIFY(window->WorkingSession().ProfileName().empty());
   QCOMPARE(IniFile(FIni).ReadSections(), std::vector<std::string>{"/boards/b.hex"});
   QVERIFY(FOperator.boxes.empty());
 }
@@ -886,7 +875,7 @@ void PrincipalTest::anErrorInAHandlerIsShownAndTheWindowStays() {
 #endif
   QCOMPARE(FErrors.size(), std::size_t{1});
   QCOMPARE(FErrors[0], "Unable to write to " + IniFile(FIni).FileName());
-  QVERIFY2(window->SkelFileItems().empty(), "a failed Add lists nothing");
+  QVERIFY2(ListedNames(*window).empty(), "a failed Add lists nothing");
   QVERIFY(window->isVisible());
   QCOMPARE(window->FCbSkelFile->currentText(), QString("/boards/a.hex"));
 }
@@ -903,10 +892,11 @@ void PrincipalTest::aboutBoxNamesProgramVersionAndPlatform() {
   const std::string platform = "Linux";
 #endif
   // The version figures are the project's own, not ones written into the window.
-  QVERIFY2(text.rfind("Velmorin\r\nVersion " VELMORIN_TEST_SHORT_VERSION " " + platform + "\r\n",
+  QVERIFY2(text.rfind("Velmorin\r\nVersion " + std::string(version::kShortVersion) + " " +
+                          platform + "\r\n",
                       0) == 0,
            text.c_str());
-  QVERIFY2(text.find("File version " VELMORIN_TEST_PROJECT_VERSION ", product version ") !=
+  QVERIFY2(text.find("File version " + std::string(version::kFileVersion) + ", product version ") !=
                std::string::npos,
            text.c_str());
   // The line after the version lines names the file holding the profiles.

@@ -8,20 +8,20 @@
 #include <filesystem>
 #include <memory>
 
-#include "ErrorGuard.h"
-#include "FileChooser.h"
-#include "IniFile.h"
-#include "Principal.h"
-#include "QueuedOperator.h"
-#include "TempDir.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TempDir.h"
+#include "ui/ErrorGuard.h"
+#include "ui/FileChooser.h"
+#include "ui/Principal.h"
 #ifdef VELMORIN_SERIAL_SERVER
-#include "PgCluster.h"
-#include "SerialPools.h"
-#include "ServerSerialSource.h"
+#include "server/SerialPools.h"
+#include "server/ServerSerialSource.h"
+#include "tests/support/PgCluster.h"
 #endif
 
 using namespace velmorin;
-using velmorin::test::QueuedOperator;
+using velmorin::test::ScriptedOperator;
 using velmorin::test::TempDir;
 using velmorin::test::WriteFileBytes;
 
@@ -76,7 +76,7 @@ void SerialServerWindowTest::serializeOneFollowsThePool() {
   SerialPools pools(FCluster->ConnectionString());
   pools.Create("board", 3000, std::nullopt);
 
-  QueuedOperator op;
+  ScriptedOperator op;
   QueuedFileChooser chooser;
   std::vector<std::string> errors;
   const ErrorReporter oldReporter =

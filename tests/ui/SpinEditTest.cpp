@@ -9,7 +9,7 @@
 #include <QWheelEvent>
 #include <climits>
 
-#include "SpinEdit.h"
+#include "ui/SpinEdit.h"
 
 using velmorin::SpinEdit;
 using Base = SpinEdit::Base;

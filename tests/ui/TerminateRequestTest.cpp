@@ -1,13 +1,14 @@
 // SIGTERM closes the main window as Exit does: the selection is stored and the
 // handler is gone again with the watcher.
+#include <QComboBox>
 #include <QtTest>
 #include <csignal>
 #include <memory>
 
-#include "IniFile.h"
-#include "Principal.h"
-#include "TempDir.h"
-#include "TerminateRequest.h"
+#include "platform/ini/IniFile.h"
+#include "tests/support/TempDir.h"
+#include "ui/Principal.h"
+#include "ui/TerminateRequest.h"
 
 using namespace velmorin;
 using velmorin::test::TempDir;
@@ -40,8 +41,8 @@ void TerminateRequestTest::sigtermClosesTheWindowAndStoresTheSelection() {
                        "[Options]\r\nDefaultImg=0\r\n");
   auto window = std::make_unique<TFormPrincipal>(TFormPrincipal::Services{ini});
   window->show();
-  QCOMPARE(window->SkelFileIndex(), 0);
-  window->SetSkelFileIndex(1);
+  QCOMPARE(window->FCbSkelFile->currentIndex(), 0);
+  window->FCbSkelFile->setCurrentIndex(1);
   {
     TerminateRequest terminate(*window);
     QVERIFY(!SigtermIsDefault());

@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "Operator.h"
-#include "TextPrompt.h"
+#include "serialize/Operator.h"
+#include "ui/TextPrompt.h"
 
 using namespace velmorin;
 
