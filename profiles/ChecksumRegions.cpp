@@ -21,10 +21,6 @@ constexpr std::array<std::pair<Field, const char*>, 6> kFields{{
     {Field::Fill, "ChecksumFill"},
 }};
 
-// No value the INI file holds can contain a line break, so this default tells
-// an absent key from a present one.
-const std::string kAbsent = "\n";
-
 std::string KeyName(Field field, int number) {
   for (const auto& [f, stem] : kFields) {
     if (f == field) return stem + std::to_string(number);
@@ -86,7 +82,7 @@ struct KeyRef {
 };
 
 std::optional<KeyRef> FindKey(std::string_view key) {
-  const std::vector<std::string>& names = ChecksumRegionKeyNames();
+  const std::vector<std::string>& names = ChecksumRegions::KeyNames();
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (IniFile::SameName(names[i], key)) {
       return KeyRef{&names[i], i / kFields.size(), kFields[i % kFields.size()].first};
@@ -155,7 +151,7 @@ std::vector<NumberedChecksumRegion> ChecksumRegions::InForce() const {
   return regions;
 }
 
-const std::vector<std::string>& ChecksumRegionKeyNames() {
+const std::vector<std::string>& ChecksumRegions::KeyNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> list;
     for (int number = 1; number <= kChecksumRegionCount; ++number) {
@@ -166,16 +162,15 @@ const std::vector<std::string>& ChecksumRegionKeyNames() {
   return names;
 }
 
-const std::string* ChecksumRegionKeyName(std::string_view key) {
+std::string ChecksumRegions::Read(const std::string& key, const std::string& text) {
   const std::optional<KeyRef> ref = FindKey(key);
-  return ref ? ref->Name : nullptr;
+  if (!ref) return "is no checksum region key";
+  return ReadField(Keys[ref->Index], ref->FieldOf, text);
 }
 
-std::vector<std::pair<std::string, std::string>> EncodeChecksumRegions(
-    const ChecksumRegions& regions) {
-  std::vector<std::pair<std::string, std::string>> values;
-  for (std::size_t i = 0; i < regions.Keys.size(); ++i) {
-    const ChecksumRegionKeys& keys = regions.Keys[i];
+void ChecksumRegions::Encode(ProfileKeyValues& values) const {
+  for (std::size_t i = 0; i < Keys.size(); ++i) {
+    const ChecksumRegionKeys& keys = Keys[i];
     const int number = static_cast<int>(i) + 1;
     if (keys.Kind) {
       values.emplace_back(KeyName(Field::Kind, number), ChecksumKindName(*keys.Kind));
@@ -190,33 +185,38 @@ std::vector<std::pair<std::string, std::string>> EncodeChecksumRegions(
     }
     if (keys.Fill) values.emplace_back(KeyName(Field::Fill, number), Hex(*keys.Fill, 2));
   }
-  return values;
 }
 
-ChecksumRegions DecodeChecksumRegions(const IniFile::Contents& ini, const std::string& section) {
-  ChecksumRegions regions;
-  const std::vector<std::string>& names = ChecksumRegionKeyNames();
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string text = ini.ReadString(section, names[i], kAbsent);
-    if (text == kAbsent) continue;
-    const std::string why =
-        ReadField(regions.Keys[i / kFields.size()], kFields[i % kFields.size()].first, text);
-    if (!why.empty()) {
-      throw EProfileValueError("Value \"" + text + "\" for " + names[i] + " in the profile of " +
-                               section + " " + why);
+void ChecksumRegions::Show(ShownValues& shown) const {
+  for (std::size_t i = 0; i < Keys.size(); ++i) {
+    const ChecksumRegionKeys& keys = Keys[i];
+    const int number = static_cast<int>(i) + 1;
+    if (keys.Kind) {
+      shown.push_back({KeyName(Field::Kind, number), std::string(ChecksumKindName(*keys.Kind))});
+    } else if (keys.KindCleared) {
+      shown.push_back({KeyName(Field::Kind, number), std::string()});
     }
+    if (keys.From) shown.push_back({KeyName(Field::From, number), std::int64_t{*keys.From}});
+    if (keys.To) shown.push_back({KeyName(Field::To, number), std::int64_t{*keys.To}});
+    if (keys.At) shown.push_back({KeyName(Field::At, number), std::int64_t{*keys.At}});
+    if (keys.MsbFirst) {
+      shown.push_back(
+          {KeyName(Field::ByteOrder, number), std::string(*keys.MsbFirst ? "msb" : "lsb")});
+    }
+    if (keys.Fill) shown.push_back({KeyName(Field::Fill, number), std::int64_t{*keys.Fill}});
   }
-  return regions;
 }
 
-void ApplyChecksumRegionKey(ChecksumRegions& regions, std::string_view key,
-                            const std::string& text) {
-  const std::optional<KeyRef> ref = FindKey(key);
-  if (!ref) throw EProfileValueError("Unknown key \"" + std::string(key) + "\"");
-  ChecksumRegionKeys changed = regions.Keys[ref->Index];
-  const std::string why = ReadField(changed, ref->FieldOf, text);
-  if (!why.empty()) Refuse("Value \"" + text + "\" for " + *ref->Name + " " + why);
-  regions.Keys[ref->Index] = changed;
+std::vector<SerialSlotBytes> SwitchedOnSerialSlots(const ProfileSettings& settings,
+                                                   const SeqNumRules& rules) {
+  std::vector<SerialSlotBytes> slots;
+  const std::uint32_t count = SeqNumSlotBytes(rules.FormatOrDefault(), settings.SeqNumSize);
+  for (std::size_t i = 0; i < settings.SetSeqNumOfs.size(); ++i) {
+    if (!settings.SetSeqNumOfs[i] || count == 0) continue;
+    slots.push_back(
+        {static_cast<int>(i) + 1, static_cast<std::uint32_t>(settings.SeqNumOfs[i]), count});
+  }
+  return slots;
 }
 
 void RequireValidChecksumRegions(const ChecksumRegions& regions,
@@ -269,17 +269,28 @@ void RequireValidChecksumRegions(const ChecksumRegions& regions,
              AddressText(slot.Address) + ", " + std::to_string(slot.Count) + " bytes)");
     }
     for (const Checked& earlier : checked) {
-      const std::string earlierAt = "ChecksumAt" + std::to_string(earlier.Number);
+      const std::string e = std::to_string(earlier.Number);
+      const std::string earlierAt = "ChecksumAt" + e + " " + AddressText(earlier.At);
       if (Overlap(region.Result, earlier.Result)) {
-        Refuse(result + " lies over the result of region " + std::to_string(earlier.Number) +
-               " at " + earlierAt + " " + AddressText(earlier.At) + ", which it would overwrite");
+        Refuse(result + " lies over the result of region " + e + " at " + earlierAt +
+               ": one would overwrite the other");
       }
-      if (Overlap(earlier.Range, region.Result)) {
-        const std::string e = std::to_string(earlier.Number);
-        Refuse("The range of region " + e + " " + RangeText(earlier.From, earlier.To) +
-               " covers the result of region " + std::to_string(n) + " at " + atKey +
-               ", which is computed after it; " + "the inner region needs the lower number");
+      if (!Overlap(earlier.Range, region.Result)) continue;
+      // Region n is written after region `earlier` is computed, inside its
+      // range. Region n first would do, unless its range covers the other's
+      // result as well.
+      const std::string here = std::to_string(n);
+      const std::string earlierRange =
+          "ChecksumFrom" + e + "-ChecksumTo" + e + " " + RangeText(earlier.From, earlier.To);
+      if (Overlap(region.Range, earlier.Result)) {
+        Refuse("The ranges of regions " + e + " and " + here + " each cover the other's result (" +
+               earlierAt + ", " + atKey + "): no order computes both right");
       }
+      Refuse("The range of region " + e + " " + earlierRange + " covers the result of region " +
+             here + " at " + atKey + ", which would be written after region " + e +
+             " is computed: region " + here +
+             " must come first (the inner region takes the "
+             "lower number)");
     }
     checked.push_back(region);
   }

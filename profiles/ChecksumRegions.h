@@ -2,10 +2,9 @@
 // ChecksumKind<i>, ChecksumFrom<i>, ChecksumTo<i>, ChecksumAt<i>,
 // ChecksumByteOrder<i> and ChecksumFill<i> for i = 1 to 4. A firmware that
 // checks its own image gets its checksums computed anew after the serial
-// number is stamped. The window neither shows nor compares these keys; the
-// store keeps them beside the seventeen values, and a key that is absent
-// from the file stays absent, so that a profile without them reads and
-// writes exactly as before.
+// number is stamped. They are one group of the optional keys
+// (OptionalKeys.h), which keeps the rules every such key follows; a profile
+// without them reads and writes exactly as before.
 #pragma once
 
 #include <array>
@@ -14,11 +13,12 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "image/ImageChecksum.h"
-#include "platform/ini/IniFile.h"
+#include "profiles/ProfileKeys.h"
+#include "profiles/ProfileSettings.h"
+#include "profiles/SeqNumRules.h"
 
 namespace velmorin {
 
@@ -47,6 +47,19 @@ struct NumberedChecksumRegion {
   bool operator==(const NumberedChecksumRegion&) const = default;
 };
 
+// The bytes a switched-on serial slot stamps: Count bytes from Address up,
+// addresses wrapping past 0xFFFFFFFF as stamping does.
+struct SerialSlotBytes {
+  int Slot = 1;  // 1 to 4
+  std::uint32_t Address = 0;
+  std::uint32_t Count = 0;
+};
+
+// The bytes each switched-on serial slot stamps, in the profile's form.
+std::vector<SerialSlotBytes> SwitchedOnSerialSlots(const ProfileSettings& settings,
+                                                   const SeqNumRules& rules);
+
+// The group of optional keys of the checksum regions (see OptionalKeys.h).
 struct ChecksumRegions {
   // Regions 1 to 4 at indices 0 to 3.
   std::array<ChecksumRegionKeys, kChecksumRegionCount> Keys;
@@ -57,15 +70,26 @@ struct ChecksumRegions {
   // without them is left out here.
   std::vector<NumberedChecksumRegion> InForce() const;
 
-  bool operator==(const ChecksumRegions&) const = default;
-};
+  // The 24 keys, region 1's six, then 2's, ...
+  static const std::vector<std::string>& KeyNames();
+  // A kind not in the catalogue (an empty kind is no region), an address
+  // that is no 32-bit number, a byte order neither lsb nor msb, or a fill
+  // that is no byte (above 0xFF) is refused.
+  std::string Read(const std::string& key, const std::string& text);
+  // Addresses as eight hexadecimal digits after "0x" (0x0801FFFC) and the
+  // fill as two (0xFF), as firmware maps show them; both read back as any
+  // number does. A kind by its catalogue name, the byte order as lsb or msb.
+  void Encode(ProfileKeyValues& values) const;
+  // Addresses and the fill as numbers, the kind and the byte order as text.
+  void Show(ShownValues& shown) const;
 
-// The bytes a switched-on serial slot stamps: Count bytes from Address up,
-// addresses wrapping past 0xFFFFFFFF as stamping does.
-struct SerialSlotBytes {
-  int Slot = 1;  // 1 to 4
-  std::uint32_t Address = 0;
-  std::uint32_t Count = 0;
+  // The rules that span several keys and the seventeen values: the regions
+  // against each other and against the serial slots `settings` switches on
+  // (RequireValidChecksumRegions).
+  template <class KeySet>
+  void RequireConsistent(const ProfileSettings& settings, const KeySet& keys) const;
+
+  bool operator==(const ChecksumRegions&) const = default;
 };
 
 // An address or a fill as the keys take it: a number as `set` takes numbers
@@ -73,34 +97,6 @@ struct SerialSlotBytes {
 // decimal too; no sign, since an address below zero is a typing error rather
 // than 0xFFFFFFFF. Nothing when the text is no such number.
 std::optional<std::uint32_t> ParseChecksumNumber(std::string_view text);
-
-// The 24 keys in the order they follow the others: region 1's six, then 2's, ...
-const std::vector<std::string>& ChecksumRegionKeyNames();
-
-// The stored spelling of one of the 24 keys (letter case ignored), or
-// nullptr when `key` is none of them.
-const std::string* ChecksumRegionKeyName(std::string_view key);
-
-// The keys that are present, with their text, in key order. Addresses are
-// written as eight hexadecimal digits after "0x" (0x0801FFFC) and the fill
-// as two (0xFF), as firmware maps show them; both read back as any number
-// does. A kind is written by its catalogue name, the byte order as lsb or msb.
-std::vector<std::pair<std::string, std::string>> EncodeChecksumRegions(
-    const ChecksumRegions& regions);
-
-// The regions stored in `section`, each key checked alone. Raises
-// EProfileValueError naming the key, its value and the profile:
-//   Value "crc33" for ChecksumKind1 in the profile of <section> is no checksum
-//   kind; the kinds are crc32, crc32c, ...
-// for a kind not in the catalogue, an address that is no 32-bit number, a byte
-// order neither lsb nor msb, or a fill that is no byte (above 0xFF).
-ChecksumRegions DecodeChecksumRegions(const IniFile::Contents& ini, const std::string& section);
-
-// Sets one of the 24 keys from its text. Raises EProfileValueError, leaving
-// `regions` as it was, for a text DecodeChecksumRegions would refuse (the
-// message without the profile's name).
-void ApplyChecksumRegionKey(ChecksumRegions& regions, std::string_view key,
-                            const std::string& text);
 
 // Checks the regions against each other and against the serial slots that
 // are switched on; raises EProfileValueError, naming the keys, for the first
@@ -111,11 +107,21 @@ void ApplyChecksumRegionKey(ChecksumRegions& regions, std::string_view key,
 //   - a result whose bytes run past 0xFFFFFFFF;
 //   - a result inside its own range;
 //   - a result over a switched-on serial slot;
-//   - a result over an earlier region's result, which it would overwrite;
-//   - a range over a later region's result, which changes after this
-//     region's checksum is computed (the inner region must have the lower
-//     number).
+//   - a result over an earlier region's result: one would overwrite the other;
+//   - a result inside an earlier region's range: written after that region's
+//     checksum is computed, it would make it wrong. The region whose range
+//     covers another's result is the outer one and must come after it; the
+//     message says which comes first, or, when each covers the other's
+//     result, that no order makes both right.
+// A region whose range covers an earlier region's result (inner before
+// outer) is the order that works, and is taken.
 void RequireValidChecksumRegions(const ChecksumRegions& regions,
                                  std::span<const SerialSlotBytes> switchedOnSlots);
+
+template <class KeySet>
+void ChecksumRegions::RequireConsistent(const ProfileSettings& settings, const KeySet& keys) const {
+  RequireValidChecksumRegions(*this,
+                              SwitchedOnSerialSlots(settings, keys.template Get<SeqNumRules>()));
+}
 
 }  // namespace velmorin

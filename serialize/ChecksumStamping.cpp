@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "image/ImageChecksum.h"
-#include "serialize/SeqNumForm.h"
 
 namespace velmorin {
 
@@ -16,16 +15,13 @@ std::string ChecksumMismatchMessage(int number, const ChecksumRegion& region, st
          ChecksumValueText(computed, width) + ".";
 }
 
-std::vector<SerialSlotBytes> SwitchedOnSerialSlots(const ProfileSettings& settings,
-                                                   const SeqNumRules& rules) {
-  std::vector<SerialSlotBytes> slots;
-  const std::uint32_t count = SeqNumSlotBytes(rules.FormatOrDefault(), settings.SeqNumSize);
-  for (std::size_t i = 0; i < settings.SetSeqNumOfs.size(); ++i) {
-    if (!settings.SetSeqNumOfs[i] || count == 0) continue;
-    slots.push_back(
-        {static_cast<int>(i) + 1, static_cast<std::uint32_t>(settings.SeqNumOfs[i]), count});
-  }
-  return slots;
+void ChecksumStamper::CheckSkeleton(const ImageSettings& image, const TObjImage& skeleton) {
+  image.Optional.RequireConsistent(image.Settings);
+  CheckSkeleton(skeleton, image.Optional.Get<ChecksumRegions>().InForce());
+}
+
+void ChecksumStamper::Stamp(const ImageSettings& image, TObjImage& target) {
+  Stamp(target, image.Optional.Get<ChecksumRegions>().InForce());
 }
 
 void ChecksumStamper::CheckSkeleton(const TObjImage& skeleton,

@@ -17,8 +17,7 @@
 #include "image/ChecksumCache.h"
 #include "image/ObjImage.h"
 #include "profiles/ChecksumRegions.h"
-#include "profiles/ProfileSettings.h"
-#include "profiles/SeqNumRules.h"
+#include "profiles/WorkingProfile.h"
 
 namespace velmorin {
 
@@ -36,12 +35,16 @@ class EChecksumMismatch : public Exception {
 std::string ChecksumMismatchMessage(int number, const ChecksumRegion& region, std::uint32_t stored,
                                     std::uint32_t computed);
 
-// The bytes each switched-on serial slot stamps, for RequireValidChecksumRegions.
-std::vector<SerialSlotBytes> SwitchedOnSerialSlots(const ProfileSettings& settings,
-                                                   const SeqNumRules& rules);
-
 class ChecksumStamper {
  public:
+  // The road's first step, after the skeleton is read and before a number
+  // is taken: the image's regions checked against the serial slots it is
+  // made with (RequireValidChecksumRegions, EProfileValueError; the window's
+  // slots may have moved since the profile loaded), then CheckSkeleton.
+  void CheckSkeleton(const ImageSettings& image, const TObjImage& skeleton);
+  // The road's last step on the image, after every slot is stamped: Stamp.
+  void Stamp(const ImageSettings& image, TObjImage& target);
+
   // Before a number is taken: each region computed over the skeleton as it
   // is, compared with the skeleton's bytes at its place, when all of them
   // are held and they are neither all 0xFF nor all 0x00 (a place left blank

@@ -1,11 +1,17 @@
-// The checksum region keys of a profile: read from and written to a real INI
-// file (absent keys stay absent, the file byte for byte as it was), one key
-// set from text, and every refused setting refused with its key named.
+// The checksum region keys of a profile, as a group of the optional keys:
+// read from and written to a real INI file (absent keys stay absent, the file
+// byte for byte as it was), one key set from text, every refused setting
+// refused with its key named, and the regions against the serial slots at load.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "platform/ini/IniFile.h"
 #include "profiles/ChecksumRegions.h"
+#include "profiles/OptionalKeys.h"
 #include "profiles/ProfileKeys.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/WorkingProfile.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -20,10 +26,13 @@ class ChecksumRegionsTest : public testing::Test {
     test::WriteFileBytes(FPath, "[" + kSection + "]\r\nNextSeqNum=5\r\n" + lines);
     return IniFile(FPath).Read();
   }
+  ChecksumRegions Decode(const std::string& lines) {
+    return OptionalKeys::Decode(Ini(lines), kSection).Get<ChecksumRegions>();
+  }
   // The message Decode raises for `lines`, or "" when it takes them.
   std::string DecodeRefusal(const std::string& lines) {
     try {
-      DecodeChecksumRegions(Ini(lines), kSection);
+      Decode(lines);
     } catch (const EProfileValueError& error) {
       return error.Message();
     }
@@ -36,8 +45,8 @@ class ChecksumRegionsTest : public testing::Test {
 
 TEST_F(ChecksumRegionsTest, KeysReadBackAsTheyWereWritten) {
   // Without the keys: no region, and nothing to write.
-  EXPECT_EQ(DecodeChecksumRegions(Ini(""), kSection), ChecksumRegions{});
-  EXPECT_TRUE(EncodeChecksumRegions(ChecksumRegions{}).empty());
+  EXPECT_EQ(Decode(""), ChecksumRegions{});
+  EXPECT_TRUE(OptionalKeys().Encode().empty());
   // The stored spelling, as Encode writes it: storing it again changes no byte.
   const std::string lines =
       "ChecksumKind1=crc32\r\nChecksumFrom1=0x08000000\r\nChecksumTo1=0x0801FFFB\r\n"
@@ -47,8 +56,9 @@ TEST_F(ChecksumRegionsTest, KeysReadBackAsTheyWereWritten) {
       "ChecksumAt4=0xFFFFFFFE\r\nChecksumByteOrder4=msb\r\nChecksumFill4=0x00\r\n";
   const IniFile::Contents ini = Ini(lines);
   const std::string before = test::ReadFileBytes(FPath);
-  const ChecksumRegions regions = DecodeChecksumRegions(ini, kSection);
-  IniFile(FPath).WriteValues(kSection, EncodeChecksumRegions(regions));
+  const OptionalKeys keys = OptionalKeys::Decode(ini, kSection);
+  const ChecksumRegions& regions = keys.Get<ChecksumRegions>();
+  IniFile(FPath).WriteValues(kSection, keys.Encode());
   EXPECT_EQ(test::ReadFileBytes(FPath), before);
 
   const std::vector<NumberedChecksumRegion> inForce = regions.InForce();
@@ -63,25 +73,26 @@ TEST_F(ChecksumRegionsTest, KeysReadBackAsTheyWereWritten) {
 }
 
 TEST_F(ChecksumRegionsTest, NumbersAndNamesAsSetTakesThem) {
-  const ChecksumRegions regions = DecodeChecksumRegions(
+  const OptionalKeys keys = OptionalKeys::Decode(
       Ini("ChecksumKind2=CRC16-Modbus\r\nChecksumFrom2=4096\r\nChecksumTo2=$1FFF\r\n"
           "ChecksumAt2=4294967294\r\nChecksumByteOrder2=LSB\r\nChecksumFill2=170\r\n"),
       kSection);
-  const ChecksumRegionKeys& keys = regions.Keys[1];
-  EXPECT_EQ(keys.Kind, ChecksumKind::Crc16Modbus);
-  EXPECT_EQ(keys.From, 0x1000u);
-  EXPECT_EQ(keys.To, 0x1FFFu);
-  EXPECT_EQ(keys.At, 0xFFFFFFFEu);
-  EXPECT_EQ(keys.MsbFirst, false);
-  EXPECT_EQ(keys.Fill, 0xAA);
-  EXPECT_EQ(EncodeChecksumRegions(regions), (std::vector<std::pair<std::string, std::string>>{
-                                                {"ChecksumKind2", "crc16-modbus"},
-                                                {"ChecksumFrom2", "0x00001000"},
-                                                {"ChecksumTo2", "0x00001FFF"},
-                                                {"ChecksumAt2", "0xFFFFFFFE"},
-                                                {"ChecksumByteOrder2", "lsb"},
-                                                {"ChecksumFill2", "0xAA"},
-                                            }));
+  const ChecksumRegions& regions = keys.Get<ChecksumRegions>();
+  const ChecksumRegionKeys& region = regions.Keys[1];
+  EXPECT_EQ(region.Kind, ChecksumKind::Crc16Modbus);
+  EXPECT_EQ(region.From, 0x1000u);
+  EXPECT_EQ(region.To, 0x1FFFu);
+  EXPECT_EQ(region.At, 0xFFFFFFFEu);
+  EXPECT_EQ(region.MsbFirst, false);
+  EXPECT_EQ(region.Fill, 0xAA);
+  EXPECT_EQ(keys.Encode(), (std::vector<std::pair<std::string, std::string>>{
+                               {"ChecksumKind2", "crc16-modbus"},
+                               {"ChecksumFrom2", "0x00001000"},
+                               {"ChecksumTo2", "0x00001FFF"},
+                               {"ChecksumAt2", "0xFFFFFFFE"},
+                               {"ChecksumByteOrder2", "lsb"},
+                               {"ChecksumFill2", "0xAA"},
+                           }));
 }
 
 TEST_F(ChecksumRegionsTest, ValuesAKeyCannotHold) {
@@ -106,37 +117,37 @@ TEST_F(ChecksumRegionsTest, ValuesAKeyCannotHold) {
 }
 
 TEST(ChecksumRegionKeys, ApplyTakesOneKeyOrNothing) {
-  ChecksumRegions regions;
-  ApplyChecksumRegionKey(regions, "checksumkind1", "XOR8");
-  ApplyChecksumRegionKey(regions, "ChecksumFrom1", "0x10");
+  OptionalKeys keys;
+  keys.Apply("checksumkind1", "XOR8");
+  keys.Apply("ChecksumFrom1", "0x10");
+  const ChecksumRegions& regions = keys.Get<ChecksumRegions>();
   EXPECT_EQ(regions.Keys[0].Kind, ChecksumKind::Xor8);
   EXPECT_EQ(regions.Keys[0].From, 0x10u);
-  const ChecksumRegions before = regions;
+  const OptionalKeys before = keys;
   try {
-    ApplyChecksumRegionKey(regions, "ChecksumFrom1", "sixteen");
+    keys.Apply("ChecksumFrom1", "sixteen");
     ADD_FAILURE() << "a text that is no address was taken";
   } catch (const EProfileValueError& error) {
     EXPECT_EQ(error.Message(), "Value \"sixteen\" for ChecksumFrom1 is no 32-bit address");
   }
-  EXPECT_THROW(ApplyChecksumRegionKey(regions, "ChecksumKind5", "crc32"), EProfileValueError);
-  EXPECT_EQ(regions, before);
+  EXPECT_THROW(keys.Apply("ChecksumKind5", "crc32"), EProfileValueError);
+  EXPECT_EQ(keys, before);
   // An empty kind switches the region off and is written as empty.
-  ApplyChecksumRegionKey(regions, "ChecksumKind1", "");
+  keys.Apply("ChecksumKind1", "");
   EXPECT_FALSE(regions.Keys[0].Kind);
-  EXPECT_EQ(EncodeChecksumRegions(regions).front(),
-            (std::pair<std::string, std::string>{"ChecksumKind1", ""}));
-  EXPECT_EQ(ChecksumRegionKeyNames().size(), 24u);
-  EXPECT_EQ(*ChecksumRegionKeyName("CHECKSUMBYTEORDER4"), "ChecksumByteOrder4");
-  EXPECT_EQ(ChecksumRegionKeyName("ChecksumKind"), nullptr);
+  EXPECT_EQ(keys.Encode().front(), (std::pair<std::string, std::string>{"ChecksumKind1", ""}));
+  EXPECT_EQ(ChecksumRegions::KeyNames().size(), 24u);
+  EXPECT_EQ(*OptionalKeys::KeyName("CHECKSUMBYTEORDER4"), "ChecksumByteOrder4");
+  EXPECT_EQ(OptionalKeys::KeyName("ChecksumKind"), nullptr);
 }
 
 // Region settings from key=value lines, checked against the slots given.
 std::string Refusal(const std::vector<std::pair<std::string, std::string>>& keys,
                     const std::vector<SerialSlotBytes>& slots = {}) {
-  ChecksumRegions regions;
-  for (const auto& [key, value] : keys) ApplyChecksumRegionKey(regions, key, value);
+  OptionalKeys optional;
+  for (const auto& [key, value] : keys) optional.Apply(key, value);
   try {
-    RequireValidChecksumRegions(regions, slots);
+    RequireValidChecksumRegions(optional.Get<ChecksumRegions>(), slots);
   } catch (const EProfileValueError& error) {
     return error.Message();
   }
@@ -210,15 +221,24 @@ TEST(ChecksumRegionRules, SettingsThatAreRefused) {
              {"ChecksumAt2", "0x7FFE"}}),
        {},
        "The 2-byte result at ChecksumAt2 0x7FFE lies over the result of region 1 at ChecksumAt1 "
-       "0x7FFC, which it would overwrite"},
+       "0x7FFC: one would overwrite the other"},
       {"outer before inner",
        with({{"ChecksumKind2", "sum8"},
              {"ChecksumFrom2", "0x100"},
              {"ChecksumTo2", "0x1FF"},
              {"ChecksumAt2", "0x200"}}),
        {},
-       "The range of region 1 0x0000-0x7FFB covers the result of region 2 at ChecksumAt2 0x0200, "
-       "which is computed after it; the inner region needs the lower number"},
+       "The range of region 1 ChecksumFrom1-ChecksumTo1 0x0000-0x7FFB covers the result of "
+       "region 2 at ChecksumAt2 0x0200, which would be written after region 1 is computed: "
+       "region 2 must come first (the inner region takes the lower number)"},
+      {"each over the other's result",
+       with({{"ChecksumKind3", "crc16-arc"},
+             {"ChecksumFrom3", "0x7FFC"},
+             {"ChecksumTo3", "0x8000"},
+             {"ChecksumAt3", "0x0010"}}),
+       {},
+       "The ranges of regions 1 and 3 each cover the other's result (ChecksumAt1 0x7FFC, "
+       "ChecksumAt3 0x0010): no order computes both right"},
       {"inner before outer",
        {{"ChecksumKind1", "sum8"},
         {"ChecksumFrom1", "0x100"},
@@ -236,6 +256,54 @@ TEST(ChecksumRegionRules, SettingsThatAreRefused) {
        ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Refusal(c.keys, c.slots), c.message) << c.name;
+}
+
+TEST(ChecksumRegionRules, TheSwitchedOnSlotsBytes) {
+  ProfileSettings settings;
+  settings.SeqNumSize = 4;
+  settings.SetSeqNumOfs = {true, false, true, false};
+  settings.SeqNumOfs = {0x100, 0x200, -2, 0x400};
+  SeqNumRules rules;
+  const std::vector<SerialSlotBytes> slots = SwitchedOnSerialSlots(settings, rules);
+  ASSERT_EQ(slots.size(), 2u);
+  EXPECT_EQ(std::tie(slots[0].Slot, slots[0].Address, slots[0].Count),
+            std::make_tuple(1, 0x100u, 4u));
+  EXPECT_EQ(std::tie(slots[1].Slot, slots[1].Address, slots[1].Count),
+            std::make_tuple(3, 0xFFFFFFFEu, 4u));
+  rules.Format = SeqNumFormat::Utf16;  // two bytes a character
+  EXPECT_EQ(SwitchedOnSerialSlots(settings, rules)[0].Count, 8u);
+  settings.SeqNumSize = 0;  // stamps nothing
+  EXPECT_TRUE(SwitchedOnSerialSlots(settings, rules).empty());
+}
+
+// A load refuses regions that a switched-on slot stamps over, naming the
+// profile, as it refuses a value: the seventeen values shown, no optional key
+// taken, nothing to serialize until a profile loads whole.
+TEST_F(ChecksumRegionsTest, ALoadRefusesARegionOverASwitchedOnSlot) {
+  test::WriteFileBytes(
+      FPath, "[" + kSection +
+                 "]\r\nNextSeqNum=5\r\nSetSeqNumOfs1=1\r\nSeqNumOfs1=0x7FFD\r\n"
+                 "SeqNumFormat=bcd\r\nChecksumKind1=crc32\r\nChecksumFrom1=0\r\n"
+                 "ChecksumTo1=0x7FFB\r\nChecksumAt1=0x7FFC\r\n[Options]\r\nDefaultImg=0\r\n");
+  WorkingProfile profile;
+  ProfileStore store(FPath, profile, [] { return false; });
+  try {
+    store.Open();
+    ADD_FAILURE() << "the profile was taken";
+  } catch (const EProfileValueError& error) {
+    EXPECT_EQ(error.Message(),
+              "The 4-byte result at ChecksumAt1 0x7FFC lies over serial slot 1 (SeqNumOfs1 "
+              "0x7FFD, 2 bytes), in the profile of " +
+                  kSection);
+  }
+  EXPECT_EQ(profile.NextSeqNum(), 5);
+  EXPECT_EQ(profile.Optional(), OptionalKeys{});
+  EXPECT_THROW(store.RequireProfileRead(), EProfileValueError);
+  // The slot moved away, the same profile loads whole.
+  IniFile(FPath).WriteString(kSection, "SeqNumOfs1", "0x100");
+  store.LoadProfile();
+  EXPECT_EQ(profile.Optional().Get<ChecksumRegions>().InForce().size(), 1u);
+  EXPECT_NO_THROW(store.RequireProfileRead());
 }
 
 }  // namespace

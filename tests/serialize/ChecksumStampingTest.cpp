@@ -119,23 +119,5 @@ TEST(ChecksumStamping, ABatchThroughTheCacheAgreesWithFreshComputations) {
   EXPECT_NE(Refusal(stamper, spoiled, kRegions), "");
 }
 
-TEST(ChecksumStamping, TheSwitchedOnSlotsBytes) {
-  ProfileSettings settings;
-  settings.SeqNumSize = 4;
-  settings.SetSeqNumOfs = {true, false, true, false};
-  settings.SeqNumOfs = {0x100, 0x200, -2, 0x400};
-  SeqNumRules rules;
-  const std::vector<SerialSlotBytes> slots = SwitchedOnSerialSlots(settings, rules);
-  ASSERT_EQ(slots.size(), 2u);
-  EXPECT_EQ(std::tie(slots[0].Slot, slots[0].Address, slots[0].Count),
-            std::make_tuple(1, 0x100u, 4u));
-  EXPECT_EQ(std::tie(slots[1].Slot, slots[1].Address, slots[1].Count),
-            std::make_tuple(3, 0xFFFFFFFEu, 4u));
-  rules.Format = SeqNumFormat::Utf16;  // two bytes a character
-  EXPECT_EQ(SwitchedOnSerialSlots(settings, rules)[0].Count, 8u);
-  settings.SeqNumSize = 0;  // stamps nothing
-  EXPECT_TRUE(SwitchedOnSerialSlots(settings, rules).empty());
-}
-
 }  // namespace
 }  // namespace velmorin
