@@ -144,6 +144,10 @@ bool Serializer::SerializeImage() {
     FOperator.ShowMessageBox(message::kSkeletonNotFound, BoxKind::Error, box_button::OK);
     return false;
   }
+  // The skeleton's own checksums, before a number is taken: a wrong kind or
+  // range costs no number and no chip.
+  FStore.RequireProfileRead();
+  FChecksums.CheckSkeleton(settings, *image);
   // From here on the number counts as used, whatever happens to the image.
   const std::int32_t seqNum = TakeSeqNum(settings);
   FContext.Serial = seqNum;
@@ -164,6 +168,7 @@ bool Serializer::SerializeImage() {
   bool ok = false;
   try {
     for (int slot = 1; slot <= 4; ++slot) StampSeqNum(settings, *image, seqNum, slot);
+    FChecksums.Stamp(settings, *image);
     SaveOutputImage(settings, *image, seqNum, outputPath);
     ok = BurnImage(settings, *image, outputPath);
   } catch (const std::exception& error) {
