@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <ostream>
+#include <sstream>
 
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
+#include "cli/StandardOutput.h"
 #include "cli/UsageError.h"
 #include "image/ChecksumKind.h"
 #include "image/ImageChecksum.h"
@@ -38,7 +39,44 @@ std::string Pad(std::string text, std::size_t width) {
 
 }  // namespace
 
-void ChecksumCommand::List(std::ostream& out) const {
+void ChecksumCommand::Declare(CLI::App& app) {
+  FCommand = app.add_subcommand(
+      "checksum",
+      "List the checksum kinds, or compute one over a range of an Intel HEX file and compare it "
+      "with the value the file holds");
+  FCommand->add_option("FILE", FRequest.File, "The Intel HEX file to read");
+  FCommand->add_flag("--list", FRequest.List, "Print the catalogue of checksum kinds");
+  FCommand->add_flag("--json", FRequest.Json, "With --list: print JSON");
+  FCommand->add_option("--kind", FRequest.Kind, "A kind of the catalogue (--list names them)")
+      ->type_name("K");
+  FCommand->add_option("--from", FRequest.From, "The range's first address")->type_name("A");
+  FCommand->add_option("--to", FRequest.To, "The range's last address, included")->type_name("B");
+  FCommand
+      ->add_option("--fill", FRequest.Fill,
+                   "The byte that addresses without data count as (default 0xFF)")
+      ->type_name("F");
+  FCommand->add_option("--at", FRequest.At, "Compare with the value stored here; exit 1 if not")
+      ->type_name("ADDR");
+  FCommand->add_flag("--msb", FRequest.MsbFirst,
+                     "The value at --at is stored most significant byte first (default lsb)");
+}
+
+int ChecksumCommand::Run(const CommandContext& context) {
+  if (context.Ini) throw EUsageError("checksum uses no INI file; --ini is not for it");
+  std::string text;
+  int code = kExitDone;
+  if (FRequest.Json && !FRequest.List) throw EUsageError("--json goes with --list");
+  if (FRequest.List) {
+    text = List();
+  } else {
+    code = Compute(text);
+  }
+  WriteOutput(context.Out, text);
+  return code;
+}
+
+std::string ChecksumCommand::List() const {
+  std::ostringstream out;
   if (FRequest.Json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ChecksumKindInfo& info : ChecksumCatalogue()) {
@@ -61,7 +99,7 @@ void ChecksumCommand::List(std::ostream& out) const {
       list.push_back(std::move(j));
     }
     out << JsonText(list, 2) << "\n";
-    return;
+    return out.str();
   }
   out << Pad("kind", 19) << Pad("width", 7) << Pad("polynomial", 12) << Pad("init", 12)
       << Pad("reflect", 9) << Pad("xorout", 12) << Pad("check", 12) << "catalogue\n";
@@ -80,13 +118,10 @@ void ChecksumCommand::List(std::ostream& out) const {
     }
     out << "\n";
   }
+  return out.str();
 }
 
-int ChecksumCommand::Run(std::ostream& out) const {
-  if (FRequest.List) {
-    List(out);
-    return kExitDone;
-  }
+int ChecksumCommand::Compute(std::string& text) const {
   if (FRequest.File.empty()) throw EUsageError("checksum needs a FILE, or --list");
   const std::optional<ChecksumKind> kind = FindChecksumKind(FRequest.Kind);
   if (!kind) {
@@ -119,21 +154,21 @@ int ChecksumCommand::Run(std::ostream& out) const {
   image.LoadFromFile(FRequest.File);
   const std::uint32_t value =
       ComputeChecksum(image, *kind, from, to, static_cast<std::uint8_t>(fill));
-  out << ChecksumKindName(*kind) << " over " << RangeText(from, to) << " gives "
-      << ChecksumValueText(value, width) << "\n";
+  text = std::string(ChecksumKindName(*kind)) + " over " + RangeText(from, to) + " gives " +
+         ChecksumValueText(value, width) + "\n";
   if (!at) return kExitDone;
 
   const std::string place =
       "at " + AddressText(*at) + (FRequest.MsbFirst ? " (msb first)" : " (lsb first)");
   const std::optional<std::vector<std::uint8_t>> stored = HeldBytes(image, *at, width);
   if (!stored) {
-    out << place << " the file holds no " << width << " bytes of data\n";
+    text += place + " the file holds no " + std::to_string(width) + " bytes of data\n";
     return kExitError;
   }
   const std::uint32_t storedValue = ChecksumFromBytes(*stored, FRequest.MsbFirst);
   const bool agree = storedValue == value;
-  out << place << " the file holds " << ChecksumValueText(storedValue, width) << ": they "
-      << (agree ? "agree" : "differ") << "\n";
+  text += place + " the file holds " + ChecksumValueText(storedValue, width) + ": they " +
+          (agree ? "agree" : "differ") + "\n";
   return agree ? kExitDone : kExitError;
 }
 

@@ -9,9 +9,10 @@
 // decimal, or hexadecimal after 0x.
 #pragma once
 
-#include <iosfwd>
 #include <optional>
 #include <string>
+
+#include "cli/Command.h"
 
 namespace velmorin::cli {
 
@@ -27,19 +28,20 @@ struct ChecksumRequest {
   bool MsbFirst = false;          // how it is stored there (default lsb first)
 };
 
-class ChecksumCommand {
+class ChecksumCommand : public Command {
  public:
-  explicit ChecksumCommand(ChecksumRequest request) : FRequest(std::move(request)) {}
-
+  void Declare(CLI::App& app) override;
   // Checks every argument first (EUsageError, exit 2), then reads FILE and
   // prints "crc32 over 0x0000-0x7FFB gives 0x9ABCDEF0"; with --at also
   // "at 0x7FFC (lsb first) the file holds 0x1234ABCD: they agree" (or "they
   // differ", or that it holds no such bytes). Returns 0, or 1 when a stored
   // value differs or is not there. A file that can't be read raises.
-  int Run(std::ostream& out) const;
+  int Run(const CommandContext& context) override;
 
  private:
-  void List(std::ostream& out) const;
+  std::string List() const;
+  // The value over the file's range, and the comparison; the exit code.
+  int Compute(std::string& out) const;
 
   ChecksumRequest FRequest;
 };

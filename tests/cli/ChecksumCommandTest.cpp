@@ -4,13 +4,13 @@
 // refuses before reading anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <tuple>
 
-#include "cli/ChecksumCommand.h"
+#include "cli/CliApp.h"
 #include "cli/ExitCode.h"
-#include "cli/UsageError.h"
 #include "image/ChecksumKind.h"
 #include "image/ImageChecksum.h"
 #include "image/IntelImage.h"
@@ -22,18 +22,25 @@ namespace {
 struct Ran {
   int code;
   std::string out;
+  std::string err;
 };
 
-Ran RunChecksum(const ChecksumRequest& request) {
-  std::ostringstream out;
-  const int code = ChecksumCommand(request).Run(out);
-  return {code, out.str()};
+Ran RunChecksum(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "checksum");
+  std::FILE* out = std::tmpfile();
+  CliApp app;
+  app.RegisterStandardCommands();
+  testing::internal::CaptureStderr();
+  const int code = app.Run(arguments, out);
+  Ran ran{code, {}, testing::internal::GetCapturedStderr()};
+  std::rewind(out);
+  for (int c; (c = std::fgetc(out)) != EOF;) ran.out += static_cast<char>(c);
+  std::fclose(out);
+  return ran;
 }
 
 TEST(ChecksumCommand, ListsTheCatalogue) {
-  ChecksumRequest request;
-  request.List = true;
-  const Ran text = RunChecksum(request);
+  const Ran text = RunChecksum({"--list"});
   EXPECT_EQ(text.code, kExitDone);
   for (const ChecksumKindInfo& info : ChecksumCatalogue()) {
     EXPECT_NE(text.out.find(std::string("\n") + info.Name + " "), std::string::npos) << info.Name;
@@ -43,8 +50,7 @@ TEST(ChecksumCommand, ListsTheCatalogue) {
       std::string::npos)
       << text.out;
 
-  request.Json = true;
-  const nlohmann::json list = nlohmann::json::parse(RunChecksum(request).out);
+  const nlohmann::json list = nlohmann::json::parse(RunChecksum({"--list", "--json"}).out);
   ASSERT_EQ(list.size(), ChecksumCatalogue().size());
   const auto crc32 = list[0];
   EXPECT_EQ(std::make_tuple(crc32["name"], crc32["width"], crc32["polynomial"], crc32["check"],
@@ -70,88 +76,88 @@ class ChecksumOfFile : public testing::Test {
     FValue = ComputeChecksum(image, ChecksumKind::Crc32, 0x08000000, 0x0801FFFB, 0xFF);
     WriteChecksum(image, {ChecksumKind::Crc32, 0x08000000, 0x0801FFFB, 0x0801FFFC}, FValue);
     image.SaveToFile(FFile);
-    FRequest.File = FFile;
-    FRequest.Kind = "CRC32";
-    FRequest.From = "0x08000000";
-    FRequest.To = "0x0801FFFB";
+  }
+
+  // checksum FILE --kind CRC32 --from 0x08000000 --to 0x0801FFFB with
+  // `more`, which may give one of those three anew.
+  Ran Run(const std::vector<std::string>& more = {}) {
+    std::vector<std::string> arguments{FFile,        "--kind", "CRC32",     "--from",
+                                       "0x08000000", "--to",   "0x0801FFFB"};
+    for (std::size_t i = 0; i < more.size(); ++i) {
+      const auto given = std::find(arguments.begin(), arguments.end(), more[i]);
+      if (given != arguments.end() && i + 1 < more.size()) {
+        *(given + 1) = more[++i];
+      } else {
+        arguments.push_back(more[i]);
+      }
+    }
+    return RunChecksum(arguments);
   }
 
   test::TempDir FDir;
   std::string FFile = FDir.File("app.hex");
   std::uint32_t FValue = 0;
-  ChecksumRequest FRequest;
 };
 
 TEST_F(ChecksumOfFile, PrintsTheValueAndComparesItWithTheStoredOne) {
   const std::string value = ChecksumValueText(FValue, 4);
-  Ran ran = RunChecksum(FRequest);
-  EXPECT_EQ(ran.code, kExitDone);
-  EXPECT_EQ(ran.out, "crc32 over 0x08000000-0x0801FFFB gives " + value + "\n");
-
-  FRequest.At = "0x0801FFFC";
-  ran = RunChecksum(FRequest);
-  EXPECT_EQ(ran.code, kExitDone);
-  EXPECT_EQ(ran.out, "crc32 over 0x08000000-0x0801FFFB gives " + value +
-                         "\nat 0x0801FFFC (lsb first) the file holds " + value + ": they agree\n");
-
-  FRequest.MsbFirst = true;  // read the other way round, it differs
-  ran = RunChecksum(FRequest);
-  EXPECT_EQ(ran.code, kExitError);
-  EXPECT_NE(ran.out.find("(msb first) the file holds "), std::string::npos);
-  EXPECT_NE(ran.out.find(": they differ\n"), std::string::npos);
-
-  FRequest.MsbFirst = false;
-  FRequest.Fill = "0";  // the hole read as zeros gives another value
-  ran = RunChecksum(FRequest);
-  EXPECT_EQ(ran.code, kExitError);
-
-  FRequest.Fill = "0xFF";
-  FRequest.At = "0x08020000";  // no data there
-  ran = RunChecksum(FRequest);
-  EXPECT_EQ(ran.code, kExitError);
-  EXPECT_NE(ran.out.find("at 0x08020000 (lsb first) the file holds no 4 bytes of data"),
-            std::string::npos);
+  const std::string computed = "crc32 over 0x08000000-0x0801FFFB gives " + value + "\n";
+  struct Case {
+    std::vector<std::string> more;
+    int code;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{}, kExitDone, computed},
+      {{"--at", "0x0801FFFC"},
+       kExitDone,
+       computed + "at 0x0801FFFC (lsb first) the file holds " + value + ": they agree\n"},
+      // Read the other way round, it differs.
+      {{"--at", "0x0801FFFC", "--msb"},
+       kExitError,
+       computed + "at 0x0801FFFC (msb first) the file holds " +
+           ChecksumValueText(__builtin_bswap32(FValue), 4) + ": they differ\n"},
+      // The hole read as zeros gives another value.
+      {{"--at", "0x0801FFFC", "--fill", "0"}, kExitError, ""},
+      {{"--at", "0x08020000"},
+       kExitError,
+       computed + "at 0x08020000 (lsb first) the file holds no 4 bytes of data\n"},
+  };
+  for (const Case& c : cases) {
+    const Ran ran = Run(c.more);
+    EXPECT_EQ(ran.code, c.code) << testing::PrintToString(c.more) << ran.err;
+    if (!c.out.empty()) {
+      EXPECT_EQ(ran.out, c.out);
+    }
+  }
 }
 
 TEST_F(ChecksumOfFile, RefusesArgumentsBeforeReading) {
   struct Case {
-    const char* name;
-    void (*change)(ChecksumRequest&);
+    std::vector<std::string> more;
     const char* message;
   };
   const Case cases[] = {
-      {"kind", [](ChecksumRequest& r) { r.Kind = "crc64"; },
-       "--kind \"crc64\" is no checksum kind"},
-      {"from", [](ChecksumRequest& r) { r.From = "start"; },
-       "--from \"start\" is no 32-bit number"},
-      {"order", [](ChecksumRequest& r) { r.To = "0x07FFFFFF"; },
-       "The range 0x08000000-0x07FFFFFF ends before it starts."},
-      {"words",
-       [](ChecksumRequest& r) {
-         r.Kind = "crc32-stm32";
-         r.To = "0x08000002";
-       },
+      {{"--kind", "crc64"}, "--kind \"crc64\" is no checksum kind"},
+      {{"--from", "start"}, "--from \"start\" is no 32-bit number"},
+      {{"--to", "0x07FFFFFF"}, "The range 0x08000000-0x07FFFFFF ends before it starts."},
+      {{"--kind", "crc32-stm32", "--to", "0x08000002"},
        "crc32-stm32 reads 32-bit words, but 0x08000000-0x08000002 holds 3 bytes"},
-      {"fill", [](ChecksumRequest& r) { r.Fill = "256"; }, "--fill \"256\" is above 0xFF"},
-      {"top", [](ChecksumRequest& r) { r.At = "0xFFFFFFFE"; },
-       "--at 0xFFFFFFFE: the 4-byte result would run past 0xFFFFFFFF"},
-      {"msb alone", [](ChecksumRequest& r) { r.MsbFirst = true; }, "--msb tells how"},
-      {"no file", [](ChecksumRequest& r) { r.File.clear(); }, "checksum needs a FILE, or --list"},
+      {{"--fill", "256"}, "--fill \"256\" is above 0xFF"},
+      {{"--at", "0xFFFFFFFE"}, "--at 0xFFFFFFFE: the 4-byte result would run past 0xFFFFFFFF"},
+      {{"--msb"}, "--msb tells how"},
+      {{"--json"}, "--json goes with --list"},
   };
   for (const Case& c : cases) {
-    ChecksumRequest request = FRequest;
-    c.change(request);
-    try {
-      RunChecksum(request);
-      ADD_FAILURE() << c.name << " was taken";
-    } catch (const EUsageError& error) {
-      EXPECT_NE(error.Message().find(c.message), std::string::npos)
-          << c.name << ": " << error.Message();
-    }
+    const Ran ran = Run(c.more);
+    EXPECT_EQ(ran.code, kExitUsage) << c.message;
+    EXPECT_NE(ran.err.find(c.message), std::string::npos) << c.message << ": " << ran.err;
   }
-  ChecksumRequest missing = FRequest;
-  missing.File = FDir.File("none.hex");
-  EXPECT_THROW(RunChecksum(missing), Exception);
+  EXPECT_EQ(RunChecksum({"--kind", "crc32"}).code, kExitUsage);  // no FILE
+  const Ran missing =
+      RunChecksum({FDir.File("none.hex"), "--kind", "crc32", "--from", "0", "--to", "3"});
+  EXPECT_EQ(missing.code, kExitError);
+  EXPECT_NE(missing.err.find("Skeleton file not found."), std::string::npos) << missing.err;
 }
 
 }  // namespace
