@@ -1,20 +1,29 @@
 // checksumbench [COUNT] [ROUNDS]
 //
-// What a crc32 region over a whole skeleton costs a batch, before the road of
-// a serialization has regions: COUNT images (default 1000) of a 1 MiB
-// skeleton of random bytes as Intel HEX, each read anew from the file,
-// stamped with its serial (4 bytes at 0x100), and written to a new file
-// (without the flush to disk, which the checksum does not change), in three
-// ways in turn within each round:
+// What a crc32 region over a whole skeleton costs a batch. COUNT images
+// (default 1000) of a 1 MiB skeleton of random bytes as Intel HEX, the
+// serial 4 bytes at 0x100, the region crc32 over 0x000000-0x0FFFFB with its
+// result at 0x0FFFFC, which the skeleton's build wrote. Two parts, each way
+// taking its turn within each round, so a busy machine slows them alike:
+//
+// The road: the "Serialize..." batch through the session, as the window and
+// velmorin-cli serialize run it: the skeleton read anew for every image, the
+// profile stored durably after every number, every output written durably;
+//   road-none:  a profile without a region;
+//   road-crc32: the same profile with the region.
+//
+// The steps: the same images read, stamped and written (without the flush to
+// disk, which the checksum does not change) around the checksum steps alone:
 //   none:   no region;
 //   cached: the skeleton's checksum checked and the region computed through
 //           ChecksumStamper, which keeps the skeleton's bytes and adjusts;
 //   whole:  the same with the region computed whole for every image.
-// The region is crc32 over 0x000000-0x0FFFFB, its result at 0x0FFFFC, which
-// the skeleton's build wrote. Prints each way's images per second (the
-// median of ROUNDS, default 3), the speed of each against none, and the time
-// the checksum steps alone took per image (the check and the stamping), which
-// a busy machine's noise in reading and writing files does not blur.
+// They print, besides the speed, the time the checksum steps alone took per
+// image (the check and the stamping), which a busy machine's noise in
+// reading and writing files does not blur.
+//
+// Prints each way's images per second (the median of ROUNDS, default 3) and
+// its speed against the way without a region.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,12 +31,15 @@
 #include <exception>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "image/ImageChecksum.h"
 #include "image/IntelImage.h"
+#include "serialize/AnswerOperator.h"
 #include "serialize/ChecksumStamping.h"
+#include "serialize/Session.h"
 
 using namespace velmorin;
 namespace fs = std::filesystem;
@@ -73,6 +85,36 @@ Speed Batch(Way way, const std::string& skeleton, const fs::path& out, int count
           std::chrono::duration<double, std::micro>(checksums).count() / count};
 }
 
+// The batch through the session, on a new INI file and output folder.
+double RoadBatch(bool withRegion, const std::string& skeleton, const fs::path& work, int count) {
+  const std::string ini = (work / (withRegion ? "road-crc32.ini" : "road-none.ini")).string();
+  fs::remove(ini);
+  fs::remove_all(work / "out");
+  fs::create_directories(work / "out");
+  std::vector<std::string> assignments{"NextSeqNum=1", "SeqNumSize=4",
+                                       "ByteOrder=1",  "SeqNumOfs1=0x100",
+                                       "DontBurn=1",   "OutputFolder=" + (work / "out").string()};
+  if (withRegion) {
+    assignments.insert(assignments.end(), {"ChecksumKind1=crc32", "ChecksumFrom1=0",
+                                           "ChecksumTo1=0x0FFFFB", "ChecksumAt1=0x0FFFFC"});
+  }
+  AnswerOperator op;
+  {
+    Session adding(IniLocation{ini, false}, op);
+    adding.Open(Session::Start::Nothing);
+    adding.AddProfile(skeleton, assignments);
+  }
+  Session session(IniLocation{ini, false}, op);
+  session.Open(Session::Start::Nothing);
+  if (!session.LoadProfile(skeleton)) throw std::runtime_error("the profile did not load");
+  const auto start = Clock::now();
+  if (!session.SerializeBatch(count).Finished()) {
+    throw std::runtime_error("the batch did not finish: " + op.LastBoxText());
+  }
+  const std::chrono::duration<double> elapsed = Clock::now() - start;
+  return count / elapsed.count();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +139,32 @@ int main(int argc, char** argv) {
     const std::string skeletonFile = (work / "board.hex").string();
     skeleton.SaveToFile(skeletonFile);
 
+    const auto medianOf = [](std::vector<double> values) {
+      std::sort(values.begin(), values.end());
+      return values[values.size() / 2];
+    };
+    const auto printRounds = [](const std::vector<double>& values) {
+      std::printf(" (rounds:");
+      for (const double v : values) std::printf(" %.1f", v);
+      std::printf(")");
+    };
+    std::printf("%d images of a 1 MiB skeleton, crc32 over 0x000000-0x0FFFFB, %d rounds\n", count,
+                rounds);
+
+    std::vector<double> road[2];
+    for (int round = 0; round < rounds; ++round) {
+      for (int withRegion = 0; withRegion < 2; ++withRegion) {
+        road[withRegion].push_back(RoadBatch(withRegion != 0, skeletonFile, work, count));
+      }
+    }
+    const double roadNone = medianOf(road[0]);
+    for (int withRegion = 0; withRegion < 2; ++withRegion) {
+      std::printf("%-11s %8.1f images/s median", withRegion ? "road-crc32" : "road-none",
+                  medianOf(road[withRegion]));
+      printRounds(road[withRegion]);
+      std::printf("  %.2f of road-none's speed\n", medianOf(road[withRegion]) / roadNone);
+    }
+
     const Way ways[] = {Way::None, Way::Cached, Way::Whole};
     const char* names[] = {"none", "cached", "whole"};
     std::vector<double> speeds[3];
@@ -110,21 +178,14 @@ int main(int argc, char** argv) {
         micros[w].push_back(speed.ChecksumMicroseconds);
       }
     }
-    const auto medianOf = [](std::vector<double> values) {
-      std::sort(values.begin(), values.end());
-      return values[values.size() / 2];
-    };
-    double median[3];
-    for (int w = 0; w < 3; ++w) median[w] = medianOf(speeds[w]);
-    std::printf("%d images of a 1 MiB skeleton, crc32 over 0x000000-0x0FFFFB, %d rounds\n", count,
-                rounds);
+    const double none = medianOf(speeds[0]);
     for (int w = 0; w < 3; ++w) {
-      std::printf("%-7s %8.1f images/s median (rounds:", names[w], median[w]);
-      for (const double s : speeds[w]) std::printf(" %.1f", s);
+      std::printf("%-11s %8.1f images/s median", names[w], medianOf(speeds[w]));
+      printRounds(speeds[w]);
       std::printf(
-          ")  %.2f of none's speed; checksum steps %.1f us an image (%.2f%% of none's "
+          "  %.2f of none's speed; checksum steps %.1f us an image (%.2f%% of none's "
           "time an image)\n",
-          median[w] / median[0], medianOf(micros[w]), medianOf(micros[w]) * median[0] / 1e4);
+          medianOf(speeds[w]) / none, medianOf(micros[w]), medianOf(micros[w]) * none / 1e4);
     }
     fs::remove_all(work);
   } catch (const std::exception& e) {
