@@ -27,11 +27,11 @@
 #include <string>
 #include <vector>
 
+#include "pgcluster/PgCluster.h"
 #include "platform/ini/IniFile.h"
-#include "tests/support/PgCluster.h"
 
 namespace fs = std::filesystem;
-using velmorin::test::PgCluster;
+using velmorin::PgCluster;
 
 namespace {
 

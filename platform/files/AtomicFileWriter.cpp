@@ -3,6 +3,7 @@
 #include "platform/files/AtomicFileWriter.h"
 
 #include "platform/files/AtomicFileWriterTemporary.h"
+#include "platform/files/FileErrors.h"
 
 namespace velmorin {
 
@@ -38,6 +39,15 @@ void AtomicFileWriter::Commit() {
   FTemp->RequireOpen();
   FlushBuffer();
   FTemp->Commit();
+}
+
+AtomicFileWriter::Temporary::~Temporary() {
+  Discard();
+}
+
+void AtomicFileWriter::Temporary::Fail(int err) {
+  Discard();
+  RaiseInOutError(err, FFileName);
 }
 
 void AtomicFileWriter::WriteWholeFile(const std::string& fileName, std::string_view contents,

@@ -183,10 +183,6 @@ AtomicFileWriter::Temporary::Temporary(const std::string& fileName, Durability d
   if (exists) (void)!::fchown(FFd, target.st_uid, target.st_gid);
 }
 
-AtomicFileWriter::Temporary::~Temporary() {
-  Discard();
-}
-
 void AtomicFileWriter::Temporary::Discard() noexcept {
   if (FFd >= 0) {
     ::close(FFd);
@@ -196,11 +192,6 @@ void AtomicFileWriter::Temporary::Discard() noexcept {
     ::unlink(FTempName.c_str());
     FTempName.clear();
   }
-}
-
-void AtomicFileWriter::Temporary::Fail(int err) {
-  Discard();
-  RaiseInOutError(err, FFileName);
 }
 
 void AtomicFileWriter::Temporary::RequireOpen() {

@@ -1,7 +1,7 @@
 // The temporary file of an AtomicFileWriter, as each system keeps it. The
 // POSIX half (AtomicFileWriterPosix.cpp) and the Windows half
-// (AtomicFileWriterWin.cpp) define its members; AtomicFileWriter.cpp, the
-// part both share, only buffers and hands bytes over.
+// (AtomicFileWriterWin.cpp) define what touches the system; AtomicFileWriter.cpp,
+// the part both share, buffers, hands bytes over and discards on failure.
 #pragma once
 
 #include <cstdint>

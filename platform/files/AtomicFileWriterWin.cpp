@@ -82,10 +82,6 @@ AtomicFileWriter::Temporary::Temporary(const std::string& fileName, Durability d
   }
 }
 
-AtomicFileWriter::Temporary::~Temporary() {
-  Discard();
-}
-
 void AtomicFileWriter::Temporary::Discard() noexcept {
   if (FHandle != nullptr) {
     ::CloseHandle(static_cast<HANDLE>(FHandle));
@@ -95,11 +91,6 @@ void AtomicFileWriter::Temporary::Discard() noexcept {
     ::DeleteFileA(FTempName.c_str());
     FTempName.clear();
   }
-}
-
-void AtomicFileWriter::Temporary::Fail(int err) {
-  Discard();
-  RaiseInOutError(err, FFileName);
 }
 
 void AtomicFileWriter::Temporary::RequireOpen() {

@@ -1,6 +1,7 @@
 // Turns an operating-system failure on a file into the EInOutError the operator
 // sees, with the codes a Windows build would report for the same situation.
-// FileErrorsPosix.cpp and FileErrorsWin.cpp are the two halves.
+// FileErrorsPosix.cpp and FileErrorsWin.cpp are the two halves, FileErrors.cpp
+// what they share.
 #pragma once
 
 #include <string>
@@ -20,6 +21,10 @@ int InOutErrorCode(int err, const std::string& path);
 
 // Throws the EInOutError for the system error `err` on `path`.
 [[noreturn]] void RaiseInOutError(int err, const std::string& path);
+
+// The message of that EInOutError, for a caller that names the failure in
+// words of its own ("Unable to lock <ini>: File access denied").
+std::string InOutErrorMessage(int err, const std::string& path);
 
 // The folder part of a path ("." when it has none). Windows: "\", "/" and a
 // drive colon end it, and "C:" or "C:\" stay whole.

@@ -1,22 +1,12 @@
 #include "platform/files/TextFileReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#include <stdlib.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "base/Exceptions.h"
 #include "platform/files/FileErrors.h"
+#include "platform/files/TextFileReaderFile.h"
 
 namespace velmorin {
 
@@ -30,87 +20,18 @@ constexpr std::size_t kPageSize = 4096;
 constexpr std::size_t kHeadRoom = kPageSize;
 constexpr std::size_t kBufferSize = kHeadRoom + kPageSize + kChunkSize;
 constexpr char kCtrlZ = '\x1A';
-
-[[noreturn]] void RaiseNotRegular(const std::string& fileName) {
-  throw EInOutError(io_code::AccessDenied, fileName + " is not a regular file");
-}
-
-#ifdef _WIN32
-// The C run-time's descriptors in binary mode, not inherited by a burner;
-// _doserrno holds the system's own code for a failure.
-int OpenForReading(const std::string& name, std::uint64_t& size) {
-  const int fd = ::_open(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-  if (fd < 0) RaiseInOutError(static_cast<int>(_doserrno), name);
-  // A console, a pipe or a device would never end or would block.
-  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-  if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    ::_close(fd);
-    RaiseNotRegular(name);
-  }
-  LARGE_INTEGER fileSize{};
-  size = ::GetFileSizeEx(handle, &fileSize) ? static_cast<std::uint64_t>(fileSize.QuadPart) : 0;
-  return fd;
-}
-int ReadSome(int fd, char* buffer, std::size_t size) {
-  return ::_read(fd, buffer, static_cast<unsigned>(size));
-}
-void CloseFile(int fd) {
-  ::_close(fd);
-}
-int LastFileError() {
-  return static_cast<int>(_doserrno);
-}
-#else
-// Opening must not block (a FIFO waits for a writer) nor take a terminal, so
-// the file is opened non-blocking and looked at before the first read. A
-// folder opens and fails at its read, as it always did.
-int OpenForReading(const std::string& name, std::uint64_t& size) {
-  int fd;
-  do {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    const int err = errno;
-    // A socket can't be opened at all (ENXIO): say what it is, not "I/O error 6".
-    struct stat st {};
-    if (err == ENXIO && ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      RaiseNotRegular(name);
-    }
-    RaiseInOutError(err, name);
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int err = errno;
-    ::close(fd);
-    RaiseInOutError(err, name);
-  }
-  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    RaiseNotRegular(name);
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    const int err = errno;
-    ::close(fd);
-    RaiseInOutError(err, name);
-  }
-  size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-  return fd;
-}
-ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
-  return ::read(fd, buffer, size);
-}
-void CloseFile(int fd) {
-  ::close(fd);
-}
-int LastFileError() {
-  return errno;
-}
-#endif
 }  // namespace
 
+namespace text_file {
+
+void RaiseNotRegular(const std::string& name) {
+  throw EInOutError(io_code::AccessDenied, name + " is not a regular file");
+}
+
+}  // namespace text_file
+
 TextFileReader::TextFileReader(const std::string& fileName) : FFileName(fileName) {
-  FFd = OpenForReading(fileName, FFileSize);
+  FFd = text_file::Open(fileName, FFileSize);
 }
 
 TextFileReader TextFileReader::FromBuffer(std::string_view text) {
@@ -133,7 +54,7 @@ TextFileReader::TextFileReader(TextFileReader&& other) noexcept
       FPending(std::exchange(other.FPending, {})) {}
 
 TextFileReader::~TextFileReader() {
-  if (FFd >= 0) CloseFile(FFd);
+  if (FFd >= 0) text_file::Close(FFd);
 }
 
 // The data ends at `end` or at the first Ctrl-Z between `from` (where the
@@ -146,7 +67,7 @@ void TextFileReader::EndOfData(const char* from, const char* end) {
   if (z || !FBuffer) {
     FAtEnd = true;
     if (FFd >= 0) {
-      CloseFile(FFd);
+      text_file::Close(FFd);
       FFd = -1;
     }
   }
@@ -154,11 +75,8 @@ void TextFileReader::EndOfData(const char* from, const char* end) {
 
 bool TextFileReader::Refill() {
   if (FAtEnd) return false;
-  decltype(ReadSome(0, nullptr, 0)) got;
-  do {
-    got = ReadSome(FFd, ChunkStart(), kChunkSize);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) RaiseInOutError(LastFileError(), FFileName);
+  const std::ptrdiff_t got = text_file::Read(FFd, ChunkStart(), kChunkSize);
+  if (got < 0) RaiseInOutError(text_file::LastError(), FFileName);
   FPos = ChunkStart();
   FFileRead += static_cast<std::uint64_t>(got);
   if (got == 0) {
@@ -180,11 +98,8 @@ void TextFileReader::RefillKeeping(std::size_t wanted) {
     if (kept) std::memmove(chunk - kept, FPos, kept);
     FPos = chunk - kept;
     FEnd = chunk;
-    decltype(ReadSome(0, nullptr, 0)) got;
-    do {
-      got = ReadSome(FFd, chunk, kChunkSize);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) RaiseInOutError(LastFileError(), FFileName);
+    const std::ptrdiff_t got = text_file::Read(FFd, chunk, kChunkSize);
+    if (got < 0) RaiseInOutError(text_file::LastError(), FFileName);
     FFileRead += static_cast<std::uint64_t>(got);
     if (got == 0) {
       FAtEnd = true;

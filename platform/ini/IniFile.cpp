@@ -1,15 +1,6 @@
 #include "platform/ini/IniFile.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -20,6 +11,8 @@
 #include "base/ParseInteger.h"
 #include "platform/files/AtomicFileWriter.h"
 #include "platform/files/FileErrors.h"
+#include "platform/files/ReadWholeFile.h"
+#include "platform/system/TextEncoding.h"
 
 namespace velmorin {
 
@@ -60,16 +53,7 @@ std::string EncodeValue(const std::string& value) {
 }
 
 std::string_view CutToMaxLength(std::string_view value) {
-  if (value.size() <= IniFile::kMaxValueLength) return value;
-  std::size_t n = IniFile::kMaxValueLength;
-#ifndef _WIN32
-  // Text is UTF-8 here: don't leave half a character at the end. A character
-  // has at most three bytes after its first, so a run of stray continuation
-  // bytes (text in another encoding) costs at most three, not the value.
-  const std::size_t lowest = IniFile::kMaxValueLength - 3;
-  while (n > lowest && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
-#endif
-  return value.substr(0, n);
+  return value.substr(0, CutLength(value, IniFile::kMaxValueLength));
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -302,71 +286,6 @@ namespace {
 
 using ini_internal::IniDocument;
 
-// Reads the whole file into `text`. A missing file is no error and reads as
-// empty; any other failure the system reports, on opening or on reading, gives
-// its error code (and `text` is then not to be used): a file that could not
-// be read is never taken for an empty or shorter one.
-int ReadWholeFile(const std::string& fileName, std::string& text) {
-  text.clear();
-#ifdef _WIN32
-  const HANDLE file = ::CreateFileA(fileName.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD err = ::GetLastError();
-    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? 0 : static_cast<int>(err);
-  }
-  LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-    text.reserve(static_cast<std::size_t>(size.QuadPart));
-  }
-  char buffer[65536];
-  int result = 0;
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-      result = static_cast<int>(::GetLastError());
-      break;
-    }
-    if (got == 0) break;
-    text.append(buffer, got);
-  }
-  ::CloseHandle(file);
-  return result;
-#else
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? 0 : errno;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    text.reserve(static_cast<std::size_t>(st.st_size));
-  }
-  char buffer[65536];
-  int result = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      result = errno;
-      break;
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return result;
-#endif
-}
-
-// The system's reason for `err` on `fileName`, in the words of the file-error table.
-std::string ReasonFor(int err, const std::string& fileName) {
-  try {
-    RaiseInOutError(err, fileName);
-  } catch (const EInOutError& e) {
-    return e.Message();
-  }
-  return "I/O error " + std::to_string(err);
-}
-
 // A read-only file in a writable folder could still be replaced by a rename;
 // it must refuse the write as it would refuse an in-place one.
 bool ExistingFileRefusesWrites(const std::string& fileName) {
@@ -432,7 +351,8 @@ bool IniFile::SameName(std::string_view a, std::string_view b) {
 std::string IniFile::ReadText() const {
   std::string text;
   if (const int err = ReadWholeFile(FFileName, text); err != 0) {
-    throw EIniFileException("Unable to read " + FFileName + ": " + ReasonFor(err, FFileName));
+    throw EIniFileException("Unable to read " + FFileName + ": " +
+                            InOutErrorMessage(err, FFileName));
   }
   return text;
 }

@@ -11,6 +11,9 @@
 // works over NFS and is not dropped when another descriptor of the file is
 // closed; flock where the system has none. Windows: LockFileEx.
 //
+// IniFileLock.cpp holds what both systems share, IniFileLockPosix.cpp and
+// IniFileLockWin.cpp take the lock.
+//
 // When the folder refuses to create the lock file (read-only), the INI file
 // can't be written there either; the existing INI file itself, opened for
 // reading, is locked instead; with no INI file, or no folder, there is
@@ -41,6 +44,13 @@ class IniFileLock {
 
  private:
   IniFileLock() = default;
+
+  // What both halves raise: EIniFileInUse, and EIniFileException with the
+  // system's reason for `err`.
+  [[noreturn]] static void RaiseInUse(const std::string& iniPath);
+  [[noreturn]] static void RaiseLockFailure(const std::string& iniPath, int err);
+  // The INI file the writes land in, where the lock lies beside.
+  static std::string ResolvedPath(const std::string& iniPath);
 
   std::string FLockedFile;
   int FFd = -1;             // POSIX: the locked descriptor

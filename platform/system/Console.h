@@ -1,6 +1,6 @@
 // The standard streams and signals of a program run from a terminal or a
 // script (the command line): one interface, ConsolePosix.cpp and
-// ConsoleWin.cpp its halves.
+// ConsoleWin.cpp its halves, Console.cpp what they share.
 #pragma once
 
 #include <cstdio>

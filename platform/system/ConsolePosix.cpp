@@ -1,11 +1,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 
-#include "base/Exceptions.h"
 #include "platform/system/Console.h"
+#include "platform/system/ConsoleCalls.h"
 
 namespace velmorin {
 
@@ -32,28 +31,28 @@ void IgnoreBrokenPipes() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-int WriteToStream(std::FILE* out, std::string_view text, bool& failed) {
-  const int fd = ::fileno(out);
-  failed = false;
-  while (!text.empty()) {
-    const ssize_t wrote = ::write(fd, text.data(), text.size());
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      failed = true;
-      return errno;
-    }
-    text.remove_prefix(static_cast<std::size_t>(wrote));
-  }
-  return 0;
+namespace console_calls {
+
+int Descriptor(std::FILE* stream) {
+  return ::fileno(stream);
 }
 
-std::FILE* SetAsideStandardOutput() {
-  std::fflush(stdout);
-  const int copy = ::dup(1);
-  if (copy < 0 || ::dup2(2, 1) < 0) throw Exception("Unable to set standard output aside");
-  std::FILE* stream = ::fdopen(copy, "w");
-  if (stream == nullptr) throw Exception("Unable to set standard output aside");
-  return stream;
+std::ptrdiff_t Write(int fd, std::string_view text) {
+  return ::write(fd, text.data(), text.size());
 }
+
+int Duplicate(int fd) {
+  return ::dup(fd);
+}
+
+bool DuplicateOnto(int fd, int onto) {
+  return ::dup2(fd, onto) >= 0;
+}
+
+std::FILE* WritingStream(int fd) {
+  return ::fdopen(fd, "w");
+}
+
+}  // namespace console_calls
 
 }  // namespace velmorin

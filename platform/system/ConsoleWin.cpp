@@ -1,10 +1,9 @@
 #include <io.h>
 
-#include <cerrno>
 #include <csignal>
 
-#include "base/Exceptions.h"
 #include "platform/system/Console.h"
+#include "platform/system/ConsoleCalls.h"
 
 namespace velmorin {
 
@@ -24,28 +23,28 @@ void CatchStopSignals(void (*handler)(int)) {
 
 void IgnoreBrokenPipes() {}
 
-int WriteToStream(std::FILE* out, std::string_view text, bool& failed) {
-  const int fd = ::_fileno(out);
-  failed = false;
-  while (!text.empty()) {
-    const int wrote = ::_write(fd, text.data(), static_cast<unsigned>(text.size()));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      failed = true;
-      return errno;
-    }
-    text.remove_prefix(static_cast<std::size_t>(wrote));
-  }
-  return 0;
+namespace console_calls {
+
+int Descriptor(std::FILE* stream) {
+  return ::_fileno(stream);
 }
 
-std::FILE* SetAsideStandardOutput() {
-  std::fflush(stdout);
-  const int copy = ::_dup(1);
-  if (copy < 0 || ::_dup2(2, 1) != 0) throw Exception("Unable to set standard output aside");
-  std::FILE* stream = ::_fdopen(copy, "w");
-  if (stream == nullptr) throw Exception("Unable to set standard output aside");
-  return stream;
+std::ptrdiff_t Write(int fd, std::string_view text) {
+  return ::_write(fd, text.data(), static_cast<unsigned>(text.size()));
 }
+
+int Duplicate(int fd) {
+  return ::_dup(fd);
+}
+
+bool DuplicateOnto(int fd, int onto) {
+  return ::_dup2(fd, onto) == 0;
+}
+
+std::FILE* WritingStream(int fd) {
+  return ::_fdopen(fd, "w");
+}
+
+}  // namespace console_calls
 
 }  // namespace velmorin

@@ -6,4 +6,8 @@ std::string_view InvertedQuestionMark() {
   return "\xBF";
 }
 
+std::size_t CutLength(std::string_view text, std::size_t limit) {
+  return text.size() <= limit ? text.size() : limit;
+}
+
 }  // namespace velmorin

@@ -99,7 +99,7 @@ TEST_F(CliChecksumTest, TheWorkedExampleStampsARightCrcIntoEveryImage) {
   }
   EXPECT_EQ(image.GetByte(0x08000200), 1001u & 0xFF);
 
-#ifndef _WIN32
+#ifndef _WIN32  // srec_cat is a Debian tool, run through a POSIX shell
   // srec_cat computes the CRC-32 of the same range on its own; the image's
   // last four bytes must equal it.
   if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) {

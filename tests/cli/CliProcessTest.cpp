@@ -1,15 +1,12 @@
 // velmorin-cli with real burners, signals and a peer stamper: what needs
 // POSIX processes, shell scripts as burners, and srec_cat.
-#include <gtest/gtest.h>
-
-#ifndef _WIN32
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 #include <chrono>
 #include <filesystem>
@@ -18,7 +15,7 @@
 #include <thread>
 
 #include "image/ObjImage.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerPosix.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -28,8 +25,6 @@ namespace fs = std::filesystem;
 using test::CliResult;
 using test::RunCli;
 using test::TempDir;
-
-#ifndef _WIN32
 
 class CliProcessTest : public test::CliFixture {
  protected:
@@ -306,14 +301,6 @@ TEST_F(CliProcessTest, StampAgreesWithSrecCat) {
         << c.serial;
   }
 }
-
-#else
-
-TEST(CliProcessTest, PosixOnly) {
-  GTEST_SKIP() << "shell-script burners, signals, setsid and srec_cat are POSIX tools";
-}
-
-#endif
 
 }  // namespace
 }  // namespace velmorin

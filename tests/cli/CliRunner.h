@@ -1,6 +1,8 @@
 // Runs the real velmorin-cli as a child process, the way a jig script does:
 // arguments, a working folder, a given standard input, and what it printed
-// and how it ended.
+// and how it ended. CliRunnerPosix.cpp and CliRunnerWin.cpp start it; a
+// velmorin-cli started without waiting is each system's own
+// (CliRunnerPosix.h, CliRunnerWin.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,23 +34,6 @@ struct CliRun {
 
 // Runs velmorin-cli and waits for it to end.
 CliResult RunCli(const CliRun& run);
-
-#ifndef _WIN32
-// Starts velmorin-cli without waiting; its output goes to `outFile` and
-// `errFile`, its input is /dev/null. Returns its pid.
-int StartCli(const CliRun& run, const std::string& outFile, const std::string& errFile);
-// The same with standard output on `outFd` (a pipe's write end, say, which
-// the caller closes afterwards), and SIGPIPE ignored when `ignoreSigpipe`, as
-// a systemd service starts it.
-int StartCliWritingTo(const CliRun& run, int outFd, const std::string& errFile, bool ignoreSigpipe);
-// Waits for a child started by StartCli: its exit code, or 128 + the signal.
-int WaitCli(int pid);
-#else
-// Starts velmorin-cli without waiting; its output goes to `outFile` and
-// `errFile`, its input is the null device. Returns its process handle, which
-// the caller closes.
-void* StartCliProcess(const CliRun& run, const std::string& outFile, const std::string& errFile);
-#endif
 
 // `count` bytes from address 0 as Intel HEX in 16-byte records, the
 // skeleton of the tests.

@@ -20,13 +20,13 @@
 #include <sstream>
 #include <thread>
 
+#include "pgcluster/PgCluster.h"
 #include "platform/ini/IniFile.h"
 #include "platform/ini/IniFileLock.h"
 #include "server/PgConnection.h"
 #include "server/ServerSerialSource.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerPosix.h"
 #include "tests/support/CrashSeed.h"
-#include "tests/support/PgCluster.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -34,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CliResult;
-using test::PgCluster;
 
 const std::string kUnreachable = "velmorin-cli: Unable to reach the serial server: ";
 

@@ -2,7 +2,6 @@
 // velmorin-cli that dies while its burner runs (ended from the task manager,
 // crashed) takes the burner and what the burner started with it, through the
 // burner's job.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/cli/CliRunner.h"
+#include "tests/cli/CliRunnerWin.h"
 #include "tests/support/ProcessGoneWin.h"
 
 namespace velmorin {
@@ -73,4 +72,3 @@ TEST_F(CliWinTest, KilledCliEndsItsBurnerAndWhatTheBurnerStarted) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

@@ -21,7 +21,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 bool Installed(const std::string& tool) {
-#ifdef _WIN32
+#ifdef _WIN32  // the peers are Debian tools, run through a POSIX shell
   (void)tool;
   return false;
 #else

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
 
 #include "base/Exceptions.h"
 #include "image/IntelImage.h"
 #include "tests/image/HexTestSupport.h"
 #include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/SystemSkip.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -35,12 +31,6 @@ TIntelImage ImageOf(TAddrMode mode, std::uint32_t maxRecLen, std::vector<TImageS
   image.StartAddr = startAddr;
   image.Segments = std::move(segments);
   return image;
-}
-
-int EntriesIn(const std::filesystem::path& dir) {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-  return n;
 }
 
 const Bytes k40 = test::Pattern(40, 1);
@@ -160,7 +150,7 @@ TEST_P(Refused, RaisesInvalidImageFormatBeforeWritingAnything) {
     EXPECT_EQ(e.Message(), "Invalid image format");
   }
   EXPECT_EQ(test::ReadFileBytes(target), "old contents\n");
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);
   EXPECT_THROW(c.image.SaveToText(), EIntelImageError);
 }
 
@@ -232,7 +222,7 @@ TEST(SaveToFile, WritesWhatSaveToTextGivesAndReplacesTheOldFile) {
   TIntelImage image = ImageOf(amSegment, 32, {{0x1FF00, test::Pattern(700, 5)}}, 0x00400100);
   image.SaveToFile(target);
   EXPECT_EQ(test::ReadFileBytes(target), image.SaveToText());
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);
 }
 
 TEST(SaveToFile, MissingFolderIsAnInvalidFilename) {
@@ -250,9 +240,8 @@ TEST(SaveToFile, MissingFolderIsAnInvalidFilename) {
   EXPECT_THROW(unwritable.SaveToFile(dir.File("missing/out.hex")), EInOutError);
 }
 
-// Folder permissions and file-size limits are POSIX matters.
-#ifndef _WIN32
 TEST(SaveToFile, ReadOnlyFolderLeavesTheOldFile) {
+  VELMORIN_SKIP_ON_WINDOWS(test::kFolderAttributeAllowsNewFiles);
   test::TempDir dir;
   const std::string target = dir.File("out.hex");
   test::WriteFileBytes(target, "old");
@@ -269,50 +258,8 @@ TEST(SaveToFile, ReadOnlyFolderLeavesTheOldFile) {
     }
   }
   EXPECT_EQ(test::ReadFileBytes(target), "old");
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);
 }
-
-// The file-size limit makes a write fail part way, as a full disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &FSaved);
-    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = FSaved;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &FSaved);
-    std::signal(SIGXFSZ, FOldHandler);
-  }
-
- private:
-  rlimit FSaved{};
-  void (*FOldHandler)(int) = nullptr;
-};
-
-TEST(SaveToFile, FailureHalfWayLeavesTheOldFileAndNoTemporary) {
-  test::TempDir dir;
-  const std::string target = dir.File("out.hex");
-  const std::string old = Lines({Record(0, 0, {1, 2, 3}), kEnd});
-  test::WriteFileBytes(target, old);
-  TIntelImage image = ImageOf(amLinear, 16, {{0, test::Pattern(300000, 6)}});
-  {
-    FileSizeLimit limit(64 * 1024);
-    try {
-      image.SaveToFile(target);
-      ADD_FAILURE() << "written";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(e.ErrorCode(), 101);
-      EXPECT_EQ(e.Message(), "Disk full");
-    }
-  }
-  EXPECT_EQ(test::ReadFileBytes(target), old);
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
-}
-
-#endif  // _WIN32
 
 }  // namespace
 }  // namespace velmorin

@@ -1,6 +1,5 @@
 // Windows system error codes as the operator sees them, and the file units
 // that raise them: the reader and the atomic writer.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,12 +12,6 @@
 
 namespace velmorin {
 namespace {
-
-int EntriesIn(const std::filesystem::path& dir) {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-  return n;
-}
 
 TEST(FileErrorsWin, SystemCodesGoStraightIntoTheTable) {
   const struct {
@@ -89,7 +82,7 @@ TEST(FileErrorsWin, ReaderAndWriterReportTheSystemsCodes) {
   EXPECT_EQ(write(dir.File("gone\\out.hex")), 3);
   EXPECT_EQ(write(dir.File("folder.hex")), 5);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder.hex")));
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);  // no temporary file left behind
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);  // no temporary file left behind
 }
 
 TEST(FileErrorsWin, ReadOnlyOrLockedTargetKeepsItsContents) {
@@ -110,12 +103,12 @@ TEST(FileErrorsWin, ReadOnlyOrLockedTargetKeepsItsContents) {
             -1);
   ::CloseHandle(held);
   EXPECT_EQ(test::ReadFileBytes(target), "old");
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);
 
   // Free again, the same write lands whole.
   AtomicFileWriter::WriteWholeFile(target, "new", Durability::Synced);
   EXPECT_EQ(test::ReadFileBytes(target), "new");
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  EXPECT_EQ(test::EntriesIn(dir.Path()), 1);
 }
 
 TEST(FileErrorsWin, ReplacingKeepsHiddenFilesHidden) {
@@ -130,4 +123,3 @@ TEST(FileErrorsWin, ReplacingKeepsHiddenFilesHidden) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

@@ -1,6 +1,5 @@
 // The skeleton file's presence test on Windows: FindFirstFileA with the
 // critical-error boxes off.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -48,4 +47,3 @@ TEST(FileExistsWin, RestoresTheCallersErrorMode) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

@@ -6,6 +6,7 @@
 #include "base/Exceptions.h"
 #include "platform/ini/IniFile.h"
 #include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/SystemSkip.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -36,7 +37,7 @@ TEST_P(IniReadString, ReadsAsAPersonWould) {
 
 // A value cut at the length limit: on POSIX the text is UTF-8 and a character
 // is not split; on Windows one byte is one character of the ANSI code page.
-#ifdef _WIN32
+#ifdef _WIN32  // the core's encoding differs (platform/system/TextEncoding.h)
 const std::string kCutBeforeCharacter = std::string(2046, 'a') + "\xC2";
 #else
 const std::string kCutBeforeCharacter = std::string(2046, 'a');
@@ -379,9 +380,7 @@ TEST(IniFile, RelativePathIsMadeAbsolute) {
 }
 
 TEST(IniFile, WritingThroughASymbolicLinkKeepsTheLink) {
-#ifdef _WIN32
-  GTEST_SKIP() << "symbolic links need a privilege on Windows";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS("symbolic links need a privilege on Windows");
   test::TempDir dir;
   const std::string real = dir.File("real.ini");
   const std::string link = dir.File("velmorin.ini");
@@ -412,9 +411,7 @@ void ExpectRefused(IniFile& ini, const std::string& before) {
 }
 
 TEST(IniFile, ReadOnlyFolderRefusesWrites) {
-#ifdef _WIN32
-  GTEST_SKIP() << "a folder's read-only attribute does not stop new files on Windows";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS(test::kFolderAttributeAllowsNewFiles);
   test::TempDir dir;
   const std::string folder = dir.File("exe");
   std::filesystem::create_directory(folder);

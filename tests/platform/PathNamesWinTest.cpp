@@ -1,6 +1,5 @@
 // The path rules of the Windows build: backslashes, drive colons, and the INI
 // file beside the executable.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -96,4 +95,3 @@ TEST(PathNamesWin, ExecutablePathIsTheModulesOwn) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

@@ -1,23 +1,14 @@
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
-#include <chrono>
 #include <filesystem>
-#include <random>
-#include <thread>
 
 #include "base/Exceptions.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/WorkingProfile.h"
 #include "serialize/Messages.h"
+#include "tests/profiles/ProfileStoreFixture.h"
 #include "tests/support/ScopedFilePermissions.h"
-#include "tests/support/ScriptedOperator.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/SystemSkip.h"
 
 namespace velmorin {
 namespace {
@@ -53,34 +44,6 @@ ProfileSettings ResetKeepingSlots(const std::array<bool, 4>& slots) {
   s.SetSeqNumOfs = slots;
   return s;
 }
-
-class ProfileStoreTest : public testing::Test {
- protected:
-  std::string Ini() const { return FDir.File("velmorin.ini"); }
-  void WriteIni(const std::string& text) const { test::WriteFileBytes(Ini(), text); }
-  std::string ReadIni() const { return test::ReadFileBytes(Ini()); }
-  bool IniExists() const { return std::filesystem::exists(Ini()); }
-
-  // Starts the program on the current file, as FormShow does.
-  ProfileStore& Start() {
-    FStore = std::make_unique<ProfileStore>(Ini(), profile,
-                                            [this] { return message::AskToSaveChanges(op); });
-    FStore->Open();
-    return *FStore;
-  }
-  ProfileStore& Store() { return *FStore; }
-
-  // The operator picks entry `index` from the list.
-  void Select(int index) {
-    profile.Select(index);
-    Store().LoadProfile();
-  }
-
-  test::TempDir FDir;
-  WorkingProfile profile;
-  test::ScriptedOperator op;
-  std::unique_ptr<ProfileStore> FStore;
-};
 
 // --- Start-up and shut-down -----------------------------------------------------------
 
@@ -458,9 +421,7 @@ TEST_F(ReadOnlyIniTest, ReadOnlyFileRefusesEveryWrite) {
 }
 
 TEST_F(ReadOnlyIniTest, ReadOnlyFolderRefusesEveryWrite) {
-#ifdef _WIN32
-  GTEST_SKIP() << "a folder's read-only attribute does not stop new files on Windows";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS(test::kFolderAttributeAllowsNewFiles);
   std::filesystem::permissions(
       FDir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   ExpectEveryWriteRefused();
@@ -538,11 +499,11 @@ TEST_F(ProfileStoreTest, SecondStoreOnAHeldFileIsRefused) {
   EXPECT_EQ(secondProfile.Settings().NextSeqNum, 600);
 }
 
-#ifndef _WIN32
 // A file that can't be read: the load says so, and neither a store nor a
 // serialization may write the window's values until a load has read the
 // file (at start-up: until the next start), so the stored 600 survives.
 TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
+  VELMORIN_SKIP_ON_WINDOWS("no permission keeps a file's owner from reading it on Windows");
   const std::string text = "[/fw/a.hex]\r\nNextSeqNum=600\r\n[Options]\r\nDefaultImg=0\r\n";
   const std::string unreadable = "Unable to read " + Ini() + ": File access denied";
   const auto expectRefused = [&](const std::string& message) {
@@ -557,12 +518,14 @@ TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
     }
   };
   const auto whileUnreadable = [&](auto&& body) {
-    ::chmod(Ini().c_str(), 0);
+    std::filesystem::permissions(Ini(), std::filesystem::perms::none);
     {
       test::ScopedFilePermissions permissions;
       body();
     }
-    ::chmod(Ini().c_str(), 0644);
+    std::filesystem::permissions(
+        Ini(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                   std::filesystem::perms::group_read | std::filesystem::perms::others_read);
   };
 
   WriteIni(text);
@@ -599,106 +562,6 @@ TEST_F(ProfileStoreTest, UnreadableFileRefusesStoringUntilALoadReadsIt) {
   Store().Close();  // DefaultImg isn't written back over the stored one
   EXPECT_EQ(ReadIni(), text);
 }
-#endif
-
-// --- Crashes while storing -------------------------------------------------------------
-
-#ifdef _WIN32
-TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
-  GTEST_SKIP() << "needs fork and SIGKILL";
-}
-#else
-
-// Every value is derived from the serial number, so a profile put together from
-// two different stores would show.
-ProfileSettings Derived(std::int32_t n) {
-  ProfileSettings s;
-  s.NextSeqNum = n;
-  s.AutoIncSeq = n % 2 == 0;
-  s.SeqNumSize = n % 7;
-  s.SetSeqNumOfs = {n % 3 == 0, n % 3 == 1, n % 5 == 0, true};
-  s.SeqNumOfs = {n, n + 1, -n, n * 3};
-  s.ByteOrder = n % 2 == 0 ? SerialByteOrder::MsbFirst : SerialByteOrder::LsbFirst;
-  s.BurnerCmdLine = "burn --serial " + std::to_string(n) + " \"$image\"";
-  s.DontBurn = n % 4 == 0;
-  s.HideBurner = n % 4 != 0;
-  s.OutputFolder = "/out/" + std::to_string(n) + std::string(static_cast<std::size_t>(n % 50), 'x');
-  s.DontSave = n % 3 == 2;
-  return s;
-}
-
-TEST_F(ProfileStoreTest, KilledWhileStoringLeavesAWholeProfile) {
-  const std::string others = "; notes\r\n[/fw/other.hex]\r\nNextSeqNum=9\r\n";
-  WriteIni(others + "[/fw/a.hex]\r\n");
-  profile.EditSkeletonText("/fw/a.hex");
-  profile.EditableSettings() = Derived(0);
-  {
-    ProfileStore store(Ini(), profile, [this] { return message::AskToSaveChanges(op); });
-    store.StoreProfile();
-  }
-  std::mt19937 random(12345);
-  std::uniform_int_distribution<int> delayMicroseconds(0, 4000);
-  std::int32_t last = 0;
-  int interruptedWrites = 0;
-  constexpr int kKills = 150;
-  for (int round = 0; round < kKills; ++round) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // Serializes one image after the other, as a batch does, until killed.
-      WorkingProfile childProfile;
-      childProfile.EditSkeletonText("/fw/a.hex");
-      test::ScriptedOperator childOp;
-      ProfileStore store(Ini(), childProfile,
-                         [&childOp] { return message::AskToSaveChanges(childOp); });
-      try {
-        for (std::int32_t n = IniFile(Ini()).ReadInteger("/fw/a.hex", "NextSeqNum", -1) + 1;; ++n) {
-          childProfile.EditSettings(Derived(n));
-          store.StoreProfile();
-        }
-      } catch (...) {
-      }
-      ::_exit(1);  // only a failed store ends the loop; the parent sees it exit
-    }
-    // The kill comes at a random moment after the child's first store, so
-    // that a slow machine (or a sanitizer build) still kills inside stores.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (IniFile(Ini()).ReadInteger("/fw/a.hex", "NextSeqNum", -1) <= last &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-
-    const IniFile ini(Ini());
-    const std::int32_t n = ini.ReadInteger("/fw/a.hex", "NextSeqNum", -1);
-    ASSERT_GE(n, last) << "the stored serial number went back";
-    last = n;
-    profile = WorkingProfile();
-    profile.SetNames({"/fw/a.hex"});
-    profile.Select(0);
-    ProfileStore(Ini(), profile, [this] { return message::AskToSaveChanges(op); }).LoadProfile();
-    ASSERT_EQ(profile.Settings(), Derived(n)) << "profile " << n << " is not whole";
-    const std::string text = ReadIni();
-    ASSERT_EQ(text.substr(0, others.size()), others);
-    ASSERT_EQ(ini.ReadSections(), (std::vector<std::string>{"/fw/other.hex", "/fw/a.hex"}));
-
-    // A write cut short leaves its temporary file behind; count and remove them.
-    for (const auto& entry : std::filesystem::directory_iterator(FDir.Path())) {
-      if (entry.path().filename() != "velmorin.ini") {
-        ++interruptedWrites;
-        std::filesystem::remove(entry.path());
-      }
-    }
-  }
-  std::cout << "[ note ] " << kKills << " kills, " << interruptedWrites
-            << " inside a write, last serial number " << last << "\n";
-  EXPECT_GT(last, 0);
-}
-#endif
 
 }  // namespace
 }  // namespace velmorin

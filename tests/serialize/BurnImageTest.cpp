@@ -5,6 +5,7 @@
 #include "serialize/BurnerCommand.h"
 #include "tests/serialize/BurnerFixture.h"
 #include "tests/serialize/SerializerFixture.h"
+#include "tests/support/SystemSkip.h"
 
 namespace velmorin {
 namespace {
@@ -38,7 +39,7 @@ TEST(BurnerCommand, ReplacesEveryPlaceholderLeftToRightWithTheQuotedPath) {
       // Inserted text is never scanned again.
       {"prog $image", "/o/$image.hex", "prog /o/$image.hex"},
       {"prog $image$image", "/$ima", "prog /$ima/$ima"},
-#ifndef _WIN32
+#ifndef _WIN32  // the quoting rules of each system's splitter differ
       // Characters our splitter gives a meaning get the path quoted too.
       {"prog $image", "/Ann's/b_1.hex", "prog '/Ann''s/b_1.hex'"},
       {"prog $image", "/t\tab/b.hex", "prog '/t\tab/b.hex'"},
@@ -70,10 +71,9 @@ class BurnImageTest : public SerializerTest {
 };
 
 TEST_F(BurnImageTest, BurnerReceivesThePathAsOneArgument) {
-#ifdef _WIN32
-  GTEST_SKIP() << "on Windows the burner's own run-time splits its line; "
-                  "BurnImageWinTest checks the line it receives";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS(
+      "on Windows the burner's own run-time splits its line; "
+      "BurnImageWinTest checks the line it receives");
   const std::string blanks = dir.File("My Out/board 17.hex");
   const std::string apostrophe = dir.File("Ann's Out/b_1.hex");
   const std::string apostropheOnly = dir.File("Ann's/b_1.hex");
@@ -154,9 +154,7 @@ TEST_F(BurnImageTest, CancelOrDontBurnRunNothing) {
 }
 
 TEST_F(BurnImageTest, HideSendsTheBurnersOutputNowhere) {
-#ifdef _WIN32
-  GTEST_SKIP() << "/dev/null is POSIX; BurnImageWinTest checks the show value";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS("/dev/null is POSIX; BurnImageWinTest checks the show value");
   ScopedEnv state("VELMORIN_BURNER_STATE", dir.File("state"));
   profile.EditableSettings().BurnerCmdLine = burner;
   EXPECT_TRUE(Burn(""));
@@ -188,9 +186,7 @@ TEST_F(BurnImageTest, AnotherRunnerGetsTheSameContract) {
 
 // objcopy as the burner: the chip receives the skeleton with the number in it.
 TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
-#ifdef _WIN32
-  GTEST_SKIP() << "objcopy is not a Windows program here";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS("objcopy is not a Windows program here");
   std::vector<std::uint8_t> bytes = test::Ramp(40);
   UseSkeleton("board.hex", bytes);
   UseOutputFolder("My Out");
@@ -212,10 +208,9 @@ TEST_F(BurnImageTest, ObjcopyAsBurnerWritesTheStampedImage) {
 // File and folder names full of shell syntax reach the burner as one argument
 // and run nothing.
 TEST_F(BurnImageTest, ShellSyntaxInNamesRunsNoCommand) {
-#ifdef _WIN32
-  GTEST_SKIP() << "Windows names cannot hold \"|\" or line breaks; "
-                  "BurnImageWinTest runs the names Windows allows";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS(
+      "Windows names cannot hold \"|\" or line breaks; "
+      "BurnImageWinTest runs the names Windows allows");
   // Run from the test's folder, any of these would leave a file "pwned" there.
   const std::string nasty[] = {
       "; touch pwned ;",

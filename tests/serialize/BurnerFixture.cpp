@@ -1,6 +1,6 @@
 #include "tests/serialize/BurnerFixture.h"
 
-#ifdef _WIN32
+#ifdef _WIN32  // each system sets a child's environment its own way
 #include <windows.h>
 #endif
 
@@ -10,7 +10,7 @@ namespace {
 // Sets (or, with nullptr, removes) a variable both for getenv and for the
 // children this process starts.
 void PutEnv(const std::string& name, const char* value) {
-#ifdef _WIN32
+#ifdef _WIN32  // the C run-time keeps a copy of its own beside the process's
   ::_putenv_s(name.c_str(), value != nullptr ? value : "");
   ::SetEnvironmentVariableA(name.c_str(), value);
 #else

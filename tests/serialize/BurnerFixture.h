@@ -12,15 +12,10 @@
 namespace velmorin::test {
 
 // The test burner program built beside the tests.
+// The build names it with forward slashes; a burner line is the system's own
+// text, with backslashes on Windows.
 inline std::string TestBurnerPath() {
-#ifdef _WIN32
-  // The build names it with forward slashes; the burner line is Windows text.
-  std::string path = VELMORIN_TEST_BURNER;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-#else
-  return VELMORIN_TEST_BURNER;
-#endif
+  return std::filesystem::path(VELMORIN_TEST_BURNER).make_preferred().string();
 }
 
 // Sets an environment variable for one scope and restores the old value.

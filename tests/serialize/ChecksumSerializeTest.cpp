@@ -133,7 +133,7 @@ TEST_F(ChecksumSerializeTest, EveryImageOfABatchCarriesRightChecksums) {
     EXPECT_EQ(ChecksumFromBytes(Bytes(bytes.begin() + 0x7FFC, bytes.end()), false), Outer(bytes))
         << serial;
   }
-#ifndef _WIN32
+#ifndef _WIN32  // Python and its intelhex are Debian's, run through a POSIX shell
   // Python reads the files on its own and computes both checksums with its own CRCs.
   if (std::system("command -v /usr/bin/python3 >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "python3 is not installed here (scripts/setup installs it)";

@@ -1,6 +1,5 @@
 // The POSIX runner: our splitter, PATH lookup, descriptors, signals and
 // process groups. ExecAndWaitWinTest.cpp tests the Windows one.
-#ifndef _WIN32
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -273,4 +272,3 @@ TEST(ExecAndWait, WaitSurvivesInterruptingSignals) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

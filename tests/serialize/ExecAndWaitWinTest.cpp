@@ -1,7 +1,6 @@
 // The Windows runner against a real child, the test burner: what reaches
 // CreateProcessA (the command line as text, the show value, no inherited
 // handles, normal priority, our folder and environment) and what comes back.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -186,4 +185,3 @@ TEST_F(ExecAndWaitWin, WaitsForTheEndAndTellsTheObserver) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

@@ -5,6 +5,7 @@
 #include "serialize/SeqNumStamp.h"
 #include "tests/serialize/BurnerFixture.h"
 #include "tests/serialize/SerializerFixture.h"
+#include "tests/support/SystemSkip.h"
 
 namespace velmorin {
 namespace {
@@ -44,9 +45,7 @@ class SaveOutputImageTest : public SerializerTest {
 };
 
 TEST_F(SaveOutputImageTest, WritesUnderTheJoinedPath) {
-#ifdef _WIN32
-  GTEST_SKIP() << "POSIX separators; OutputNameWinTest writes under the Windows rules";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS("POSIX separators; OutputNameWinTest writes under the Windows rules");
   const std::string d = dir.Path().string();
   fs::create_directories(dir.File("out"));
   fs::create_directories(dir.File("C:"));

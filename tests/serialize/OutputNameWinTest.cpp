@@ -1,6 +1,5 @@
 // Output names and paths under the Windows rules, over the examples the
 // operator's documentation gives, and real files written by them.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -100,4 +99,3 @@ TEST_F(SaveOutputImageWinTest, InvalidOrMissingFolderRaisesAndWritesNothing) {
 
 }  // namespace
 }  // namespace velmorin
-#endif

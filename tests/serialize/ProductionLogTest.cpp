@@ -2,7 +2,6 @@
 // CSV reader gets, and what is left after a torn write or a refused one.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -51,33 +50,6 @@ TEST(ProductionLogLine, EveryColumnInItsPlace) {
   EXPECT_NE(ProductionLog::FormatLine(entry, 0, "s").find(",,error,,Invalid filename\r\n"),
             std::string::npos);
 }
-
-#ifndef _WIN32
-TEST(ProductionLogLine, LocalTimeCarriesItsOffset) {
-  const char* saved = std::getenv("TZ");
-  const std::string restore = saved ? saved : "";
-  const struct {
-    const char* zone;
-    const char* text;
-  } cases[] = {
-      {"UTC0", "1970-01-01T00:00:00+00:00"},
-      // POSIX zone strings count west as positive: "X-05:30" is 5:30 east.
-      {"IST-05:30", "1970-01-01T05:30:00+05:30"},
-      {"EST5", "1969-12-31T19:00:00-05:00"},
-  };
-  for (const auto& c : cases) {
-    ::setenv("TZ", c.zone, 1);
-    ::tzset();
-    EXPECT_EQ(ProductionLog::LocalTime(0), c.text) << c.zone;
-  }
-  if (saved) {
-    ::setenv("TZ", restore.c_str(), 1);
-  } else {
-    ::unsetenv("TZ");
-  }
-  ::tzset();
-}
-#endif
 
 TEST(ProductionLogFile, RelativeNameCountsFromTheIniFolder) {
   test::TempDir dir;

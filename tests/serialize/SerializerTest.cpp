@@ -8,6 +8,7 @@
 #include "tests/serialize/BurnerFixture.h"
 #include "tests/serialize/SerializerFixture.h"
 #include "tests/support/ScopedFilePermissions.h"
+#include "tests/support/SystemSkip.h"
 
 namespace velmorin {
 namespace {
@@ -123,9 +124,7 @@ TEST_F(SerializeCommandsTest, OutputWriteErrorKeepsTheNumberUsedAndRunsNoBurner)
 TEST_F(SerializeCommandsTest, ProfileStoreErrorStopsBeforeTheImageIsStamped) {
   // The INI file's folder refuses writes: the number cannot be made durable,
   // so no image carrying it may appear.
-#ifdef _WIN32
-  GTEST_SKIP() << "a folder's read-only attribute does not stop new files on Windows";
-#endif
+  VELMORIN_SKIP_ON_WINDOWS(test::kFolderAttributeAllowsNewFiles);
   fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
   {
     test::ScopedFilePermissions bite;

@@ -15,7 +15,7 @@
 //   VELMORIN_BURNER_SIGNAL  POSIX: kills itself with this signal. Windows:
 //                           terminates itself as Ctrl+C would (0xC000013A)
 //   VELMORIN_BURNER_EXIT    exits with this code (default 0; decimal or 0x...)
-#ifdef _WIN32
+#ifdef _WIN32  // a stand-in burner of each system: what it reports and how it ends
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -43,7 +43,7 @@ void RecordArguments(const char* logPath, int argc, char** argv) {
   for (int i = 0; i < argc; ++i) log << argv[i] << '\0';
 }
 
-#ifdef _WIN32
+#ifdef _WIN32  // the state a Windows burner starts with: STARTUPINFO, handles, priority
 
 void RecordState(const char* statePath) {
   std::ostringstream state;
@@ -106,7 +106,7 @@ void RecordState(const char* statePath) {
 int main(int argc, char** argv) {
   if (const char* log = Env("VELMORIN_BURNER_LOG")) RecordArguments(log, argc, argv);
   if (const char* state = Env("VELMORIN_BURNER_STATE")) RecordState(state);
-#ifdef _WIN32
+#ifdef _WIN32  // no signals on Windows: it ends as Ctrl+C would end it
   if (const char* sleepMs = Env("VELMORIN_BURNER_SLEEP_MS")) {
     ::Sleep(static_cast<DWORD>(std::atoi(sleepMs)));
   }

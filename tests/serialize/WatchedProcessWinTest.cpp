@@ -1,7 +1,6 @@
 // The watched burner on Windows against real children, the step burner: its
 // output through the pipe, its exit code, how it is shown, and Stop, which
 // must end it together with what it started, through its job.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -166,5 +165,3 @@ TEST(WatchedProcessWin, ProgramThatCannotStartGivesFailure) {
     EXPECT_FALSE(process.ForceEnd());
   }
 }
-
-#endif

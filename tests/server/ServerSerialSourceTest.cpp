@@ -329,9 +329,9 @@ TEST_F(ServerFaults, AServerRestartedWhileIdleIsReconnectedToAtOnce) {
 // A server tuned not to wait for the disk at commit loses, at a crash, what
 // was committed just before; a take and a pool moved forward must survive.
 TEST(ServerDurability, ATakeSurvivesACrashOfAServerThatDoesNotWaitForTheDisk) {
-  if (auto why = test::PgCluster::Unavailable()) GTEST_SKIP() << *why;
+  if (auto why = PgCluster::Unavailable()) GTEST_SKIP() << *why;
   // The WAL writer sleeps long, so that only a commit that waits writes out.
-  test::PgCluster cluster(test::PgClusterOptions{
+  PgCluster cluster(PgClusterOptions{
       false, false, false, {"synchronous_commit = off", "wal_writer_delay = 10s"}});
   cluster.Start();
   SerialPools pools(cluster.ConnectionString());
@@ -356,12 +356,12 @@ TEST(ServerDurability, ATakeSurvivesACrashOfAServerThatDoesNotWaitForTheDisk) {
 // The line's setting: TLS, with the server's certificate checked against
 // the line's own authority. A wrong authority is refused and takes nothing.
 TEST(ServerTls, VerifyFullConnectsWithTheRightRootOnly) {
-  if (auto why = test::PgCluster::Unavailable()) GTEST_SKIP() << *why;
-  test::PgCluster cluster(test::PgClusterOptions{false, false, true, {}});
+  if (auto why = PgCluster::Unavailable()) GTEST_SKIP() << *why;
+  PgCluster cluster(PgClusterOptions{false, false, true, {}});
   cluster.Start();
   SerialPools(cluster.ConnectionString()).InitSchema();
   test::TempDir other;
-  const auto wrongRoot = test::PgCluster::MakeCertificateAuthority(other.Path());
+  const auto wrongRoot = PgCluster::MakeCertificateAuthority(other.Path());
   const std::string tcp = cluster.TcpConnectionString();
   const std::string described =
       "host 127.0.0.1, port " + std::to_string(cluster.Port()) + ", database velmorin";

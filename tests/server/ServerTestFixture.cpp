@@ -5,7 +5,7 @@
 namespace velmorin {
 
 void ServerTest::SetUp() {
-  if (auto why = test::PgCluster::Unavailable()) GTEST_SKIP() << *why;
+  if (auto why = PgCluster::Unavailable()) GTEST_SKIP() << *why;
   FCluster.emplace();
   FCluster->Start();
   SerialPools(Connection()).InitSchema();

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pgcluster/PgCluster.h"
 #include "server/PgConnection.h"
-#include "tests/support/PgCluster.h"
 
 namespace velmorin {
 
@@ -22,7 +22,7 @@ class ServerTest : public ::testing::Test {
                                                             const PgParams& params = {});
   std::string One(const std::string& sql, const PgParams& params = {});
 
-  std::optional<test::PgCluster> FCluster;
+  std::optional<PgCluster> FCluster;
   std::optional<PgConnection> FPg;
 };
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/Exceptions.h"
+#include "pgcluster/PgCluster.h"
 #include "platform/ini/IniFile.h"
 #include "profiles/ProfileKeys.h"
 #include "serialize/AnswerOperator.h"
@@ -16,7 +17,6 @@
 #include "server/PgConnection.h"
 #include "server/SerialPools.h"
 #include "server/ServerSerialSource.h"
-#include "tests/support/PgCluster.h"
 #include "tests/support/TempDir.h"
 
 namespace velmorin {
@@ -25,15 +25,15 @@ namespace {
 class SessionPoolTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (test::PgCluster::Unavailable()) return;
-    cluster = std::make_unique<test::PgCluster>();
+    if (PgCluster::Unavailable()) return;
+    cluster = std::make_unique<PgCluster>();
     cluster->Start();
     SerialPools(cluster->ConnectionString()).InitSchema();
   }
   static void TearDownTestSuite() { cluster.reset(); }
 
   void SetUp() override {
-    if (const auto why = test::PgCluster::Unavailable()) GTEST_SKIP() << *why;
+    if (const auto why = PgCluster::Unavailable()) GTEST_SKIP() << *why;
     skeleton = dir.File("board.hex");
     test::WriteFileBytes(skeleton, ":0400000001020304F2\r\n:00000001FF\r\n");
     ProfileSettings settings;
@@ -64,7 +64,7 @@ class SessionPoolTest : public ::testing::Test {
         {pool});
   }
 
-  static std::unique_ptr<test::PgCluster> cluster;
+  static std::unique_ptr<PgCluster> cluster;
   test::TempDir dir;
   std::string iniPath = dir.File("velmorin.ini");
   std::string skeleton, pool;
@@ -73,7 +73,7 @@ class SessionPoolTest : public ::testing::Test {
   WorkingProfile& profile = session.Profile();
 };
 
-std::unique_ptr<test::PgCluster> SessionPoolTest::cluster;
+std::unique_ptr<PgCluster> SessionPoolTest::cluster;
 
 TEST_F(SessionPoolTest, NextSnFollowsThePoolAndOnlyATypedNumberIsAChange) {
   SerialPools(cluster->ConnectionString()).Create(pool, 1000, std::nullopt);

@@ -1,8 +1,7 @@
 // Whether a Windows process has ended, for the tests that check what stopping
-// a burner left running.
+// a burner left running. Windows only: only Windows tests include it.
 #pragma once
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <cstdint>
@@ -18,4 +17,3 @@ inline bool ProcessGone(std::int64_t pid) {
 }
 
 }  // namespace velmorin::test
-#endif

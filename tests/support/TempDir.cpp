@@ -1,41 +1,12 @@
+// What TempDir does on every system: its removal and the whole-file helpers;
+// TempDirPosix.cpp and TempDirWin.cpp make the folder.
 #include "tests/support/TempDir.h"
 
-#include <cstdlib>
-#ifdef _WIN32
-#include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <random>
-#endif
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 namespace velmorin::test {
-
-TempDir::TempDir() {
-#ifdef _WIN32
-  // No mkdtemp: try random names until create_directory makes a new one.
-  std::random_device seed;
-  std::mt19937_64 random(seed() ^ static_cast<std::uint64_t>(
-                                      std::chrono::steady_clock::now().time_since_epoch().count()));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, "velmorin-test-%012llx",
-                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-    const auto candidate = std::filesystem::temp_directory_path() / name;
-    if (std::filesystem::create_directory(candidate)) {
-      FPath = candidate;
-      return;
-    }
-  }
-  throw std::runtime_error("no fresh temporary folder");
-#else
-  std::string pattern = (std::filesystem::temp_directory_path() / "velmorin-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  FPath = pattern;
-#endif
-}
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -51,6 +22,12 @@ TempDir::~TempDir() {
   std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(FPath, ec);
+}
+
+int EntriesIn(const std::filesystem::path& folder) {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
 }
 
 std::string ReadFileBytes(const std::string& path) {

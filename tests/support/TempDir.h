@@ -24,6 +24,10 @@ class TempDir {
   std::filesystem::path FPath;
 };
 
+// How many entries `folder` holds, for the tests that check nothing was left
+// behind (a temporary file, a half-written one).
+int EntriesIn(const std::filesystem::path& folder);
+
 // Whole-file helpers for fixtures.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -3,10 +3,12 @@
 // the window, "Hide", exit codes, and Abort in the middle of a batch started
 // from the main window. On Windows the burner is a small program of ours that
 // takes its steps as arguments.
-#ifdef _WIN32
+#ifdef _WIN32  // each system's calls for processes and their memory
 #include <windows.h>
 // After windows.h, which it needs.
 #include <psapi.h>
+
+#include "tests/support/ProcessGoneWin.h"
 #else
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -37,7 +39,6 @@
 
 #include "platform/process/CommandLine.h"
 #include "serialize/Operator.h"
-#include "tests/support/ProcessGoneWin.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TempDir.h"
 #include "ui/BurnerRunDialog.h"
@@ -53,7 +54,7 @@ using velmorin::test::WriteFileBytes;
 
 namespace {
 
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: our step program (no shell to script one with), or a shell script
 using pid_t = ProcessId;
 
 // Our step burner with `steps` as its arguments, quoted where they hold blanks.
@@ -99,7 +100,7 @@ QString Output(const TBurnerRunDialog& box) {
   return box.OutputView() != nullptr ? box.OutputView()->toPlainText() : QString();
 }
 
-#ifndef _WIN32
+#ifndef _WIN32  // /proc tells a POSIX process's descriptors, state and memory
 // What the child's descriptor 1 is: "/dev/null", "pipe:[...]", ...
 std::string StandardOutputOf(ProcessId pid) {
   std::error_code error;
@@ -195,7 +196,7 @@ class BoxShowWatcher : public QObject {
   const QElapsedTimer& FClock;
 };
 
-#ifndef _WIN32
+#ifndef _WIN32  // zombies are POSIX's
 // Our children that have ended and wait to be reaped.
 std::vector<pid_t> OurZombies() {
   std::vector<pid_t> zombies;
@@ -285,7 +286,7 @@ void BurnerRunTest::cleanup() {
 
 void BurnerRunTest::showsOutputLiveNewestInView() {
   const std::string go = FDir->File("go");
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   const std::string command =
       Steps({"lines:200:line", "waitfor:" + go, "err:to stderr", "say:last"});
 #else
@@ -300,7 +301,7 @@ void BurnerRunTest::showsOutputLiveNewestInView() {
     QVERIFY(box.CommandView()->isReadOnly());
     QCOMPARE(box.AbortButton()->text(), QString("&Abort"));
     QVERIFY(box.isModal());
-#ifndef _WIN32
+#ifndef _WIN32  // where output goes is a descriptor on POSIX
     QVERIFY(StandardOutputOf(box.BurnerId()).rfind("pipe:", 0) == 0);
 #endif
     // The lines are there while the burner still waits.
@@ -325,7 +326,7 @@ void BurnerRunTest::showsOutputLiveNewestInView() {
 
 void BurnerRunTest::hideShowsNoOutput() {
   const std::string go = FDir->File("go");
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   const std::string startup = FDir->File("startup");
   const std::string command =
       Steps({"say:secret", "err:secret", "show:" + startup, "waitfor:" + go, "exit:0"});
@@ -337,7 +338,7 @@ void BurnerRunTest::hideShowsNoOutput() {
   WhenBoxOpens([&](TBurnerRunDialog& box) {
     QVERIFY(box.OutputView() == nullptr);
     QVERIFY(box.findChildren<QPlainTextEdit*>().isEmpty());
-#ifdef _WIN32
+#ifdef _WIN32  // hidden is SW_HIDE on Windows, output to /dev/null on POSIX
     // Started hidden: STARTF_USESHOWWINDOW with SW_HIDE.
     QTRY_VERIFY(std::filesystem::exists(startup));
     QTRY_COMPARE(velmorin::test::ReadFileBytes(startup), std::string("flags 1 show 0\n"));
@@ -361,7 +362,7 @@ void BurnerRunTest::endsByItselfJudgedByExitCode_data() {
   QTest::addColumn<QString>("commandLine");
   QTest::addColumn<bool>("hidden");
   QTest::addColumn<quint32>("expected");
-#ifdef _WIN32
+#ifdef _WIN32  // steps of ours or a shell script; a signal only on POSIX
   QTest::newRow("0") << QString::fromStdString(Steps({"say:done", "exit:0"})) << false << 0u;
   QTest::newRow("7") << QString::fromStdString(Steps({"err:failed", "exit:7"})) << false << 7u;
   QTest::newRow("7 hidden") << QString::fromStdString(Steps({"exit:7"})) << true << 7u;
@@ -403,7 +404,7 @@ void BurnerRunTest::endsByItselfJudgedByExitCode() {
 void BurnerRunTest::abortEndsBurnerAndWhatItStarted_data() {
   QTest::addColumn<QString>("prefix");
   QTest::addColumn<bool>("needsKill");
-#ifdef _WIN32
+#ifdef _WIN32  // Windows ends the job at once; POSIX sends SIGTERM, then SIGKILL
   // The job is ended at once: no grace to wait for.
   QTest::newRow("its job ended") << QString() << false;
 #else
@@ -417,10 +418,10 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted_data() {
 void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
   QFETCH(QString, prefix);
   QFETCH(bool, needsKill);
-#ifdef _WIN32
+#ifdef _WIN32  // the prefix is a shell's
   Q_UNUSED(prefix);
 #endif
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   const std::string command = Steps({"child", "forever"});
 #else
   const std::string command =
@@ -437,7 +438,7 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
     grandchild = match.captured(1).toInt();
     burner = static_cast<pid_t>(box.BurnerId());
     QVERIFY(!ProcessGone(grandchild));
-#ifndef _WIN32
+#ifndef _WIN32  // process groups are POSIX's
     QCOMPARE(::getpgid(grandchild), burner);
 #endif
     clock.start();
@@ -458,7 +459,7 @@ void BurnerRunTest::abortEndsBurnerAndWhatItStarted() {
   } else {
     QVERIFY2(elapsed < TBurnerRunDialog::kAbortGraceMs - 100, QByteArray::number(elapsed));
   }
-#ifdef _WIN32
+#ifdef _WIN32  // POSIX reaps the burner; Windows asks whether its process has ended
   QVERIFY(ProcessGone(burner));
 #else
   // The burner was reaped by the box; its child, handed to another parent,
@@ -492,7 +493,7 @@ void BurnerRunTest::escapeAndCloseBoxAbortButEnterDoesNot() {
     }
     aborted = box.Aborted();
   });
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   const std::string command = Steps({"forever"});
 #else
   const std::string command = Sh("exec sleep 1000");
@@ -505,7 +506,7 @@ void BurnerRunTest::floodKeepsMemoryBoundedAndWindowResponsive_data() {
   QTest::addColumn<QString>("command");
   QTest::addColumn<QString>("lastLine");
   // 40 and 20 MB: kept whole, the text alone would take twice that.
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   // Fewer lines, still many times what the box keeps: under Wine the box
   // takes some 10000 short lines a second.
   QTest::newRow("many lines") << QString::fromStdString(Steps(
@@ -592,7 +593,7 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
     window.FCkDontBurn->setChecked(false);
     window.FCkHideBurner->setChecked(false);
     // Burns the first image, hangs on the second.
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
     const std::string burner = Steps({"hangif:_1001.hex"});
 #else
     const std::string burner =
@@ -650,7 +651,7 @@ void BurnerRunTest::abortStopsABatchAtThatImage() {
 void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime_data() {
   QTest::addColumn<QString>("command");
   QTest::addColumn<bool>("shown");
-#ifdef _WIN32
+#ifdef _WIN32  // the burner: steps of ours on Windows, a shell script on POSIX
   // A program takes longer to start under Wine: the short one is shorter.
   QTest::newRow("ends at once") << QString::fromStdString(Steps({"exit:0"})) << false;
   QTest::newRow("ends within 0.1 s") << QString::fromStdString(Steps({"sleep:100"})) << false;
@@ -693,7 +694,7 @@ void BurnerRunTest::boxAppearsOnlyForABurnerThatTakesItsTime() {
 
 void BurnerRunTest::abortEndsWhatTheBurnerDetached_data() {
   QTest::addColumn<QString>("command");
-#ifdef _WIN32
+#ifdef _WIN32  // each system's ways to leave a process behind
   QTest::newRow("detached") << QString::fromStdString(Steps({"detached", "forever"}));
   // Its parent is gone before Abort.
   QTest::newRow("orphan") << QString::fromStdString(Steps({"orphan", "forever"}));
@@ -715,7 +716,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached_data() {
 
 void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
   QFETCH(QString, command);
-#ifndef _WIN32
+#ifndef _WIN32  // a POSIX command is a shell script
   command = QString::fromStdString(Sh(command.toStdString()));
 #endif
   TQtBurnerRunner runner(FWindow);
@@ -725,7 +726,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
     detached = QRegularExpression("pid (\\d+)").match(Output(box)).captured(1).toInt();
     const auto burner = static_cast<pid_t>(box.BurnerId());
     QVERIFY(detached > 0 && !ProcessGone(detached));
-#ifdef _WIN32
+#ifdef _WIN32  // process groups are POSIX's
     Q_UNUSED(burner);
 #else
     // Out of the burner's process group: a group kill alone misses it.
@@ -737,7 +738,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
   QVERIFY(outcome.Aborted);
   QCOMPARE(outcome.ExitCode, kExecFailed);
   QVERIFY(detached > 0);
-#ifdef _WIN32
+#ifdef _WIN32  // POSIX reaps, leaving not even a zombie; Windows has none
   QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(detached), 1000);
 #else
   // Gone and reaped: not even a zombie is left.
@@ -747,7 +748,7 @@ void BurnerRunTest::abortEndsWhatTheBurnerDetached() {
 }
 
 void BurnerRunTest::burnerThatEndsLeavesItsDaemonAndNoZombie() {
-#ifdef _WIN32
+#ifdef _WIN32  // subreapers and zombies are Linux's
   QSKIP("Linux only: the child subreaper and the zombies it reaps");
 #else
   // A short-lived orphan comes back to us and ends while the burner runs; a

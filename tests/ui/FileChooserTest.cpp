@@ -42,7 +42,7 @@ class FileChooserTest : public QObject {
 void FileChooserTest::filterListTakesQtsForm_data() {
   QTest::addColumn<QString>("filter");
   QTest::addColumn<QStringList>("expected");
-#ifdef _WIN32
+#ifdef _WIN32  // "*.*" matches every file on Windows; elsewhere it would hide programs
   const QString all = "All files (*.*)";
 #else
   // Files need no extension here: "*.*" would hide programs such as burners.

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "platform/system/TextEncoding.h"
 #include "serialize/Operator.h"
 #include "ui/BoxTextLabel.h"
 #include "ui/MessageForm.h"
@@ -353,13 +354,10 @@ void MessageBoxTest::longTextWrapsAtHalfTheScreenWidth() {
 }
 
 void MessageBoxTest::coreTextIsConvertedAtTheBorder() {
-  // The core's texts are UTF-8 ("\xC2\xBF" is the inverted question mark),
-  // on Windows in the ANSI code page ("\xBF").
-#ifdef _WIN32
-  const char* question = "Skeleton info has been modified, \xBFsave?\r\nline two";
-#else
-  const char* question = "Skeleton info has been modified, \xC2\xBFsave?\r\nline two";
-#endif
+  // The core's texts are in its own encoding: UTF-8 ("\xC2\xBF" is the
+  // inverted question mark), on Windows the ANSI code page ("\xBF").
+  const std::string question = "Skeleton info has been modified, " +
+                               std::string(InvertedQuestionMark()) + "save?\r\nline two";
   QTimer::singleShot(0, qApp, [] {
     auto* form = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
     QVERIFY(form);

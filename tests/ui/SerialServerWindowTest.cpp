@@ -15,9 +15,9 @@
 #include "ui/FileChooser.h"
 #include "ui/Principal.h"
 #ifdef VELMORIN_SERIAL_SERVER
+#include "pgcluster/PgCluster.h"
 #include "server/SerialPools.h"
 #include "server/ServerSerialSource.h"
-#include "tests/support/PgCluster.h"
 #endif
 
 using namespace velmorin;
@@ -35,7 +35,7 @@ class SerialServerWindowTest : public QObject {
 
  private:
 #ifdef VELMORIN_SERIAL_SERVER
-  std::unique_ptr<test::PgCluster> FCluster;
+  std::unique_ptr<PgCluster> FCluster;
 #endif
 };
 
@@ -43,8 +43,8 @@ void SerialServerWindowTest::initTestCase() {
 #ifndef VELMORIN_SERIAL_SERVER
   QSKIP("this build has no serial server (libpq was not found)");
 #else
-  if (const auto why = test::PgCluster::Unavailable()) QSKIP(why->c_str());
-  FCluster = std::make_unique<test::PgCluster>();
+  if (const auto why = PgCluster::Unavailable()) QSKIP(why->c_str());
+  FCluster = std::make_unique<PgCluster>();
   FCluster->Start();
   SerialPools(FCluster->ConnectionString()).InitSchema();
 #endif

@@ -1,16 +1,6 @@
+// The POSIX half of ScopedFilePermissions: the capabilities that bypass
+// permission checks, dropped with capset.
 #include "tests/support/ScopedFilePermissions.h"
-
-#ifdef _WIN32
-
-namespace velmorin::test {
-
-// Windows has no permission bits to bypass; tests that need them skip there.
-ScopedFilePermissions::ScopedFilePermissions() = default;
-ScopedFilePermissions::~ScopedFilePermissions() = default;
-
-}  // namespace velmorin::test
-
-#else
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -54,5 +44,3 @@ ScopedFilePermissions::~ScopedFilePermissions() {
 }
 
 }  // namespace velmorin::test
-
-#endif

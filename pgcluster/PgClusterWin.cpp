@@ -1,4 +1,4 @@
-// The test cluster in the Windows build. A test program under Wine can't
+// The throwaway cluster in the Windows build. A test program under Wine can't
 // start Debian's PostgreSQL server (a Linux program), so every case that needs
 // a cluster of its own skips here, saying why, even where CI requires the
 // cluster on Linux. The Windows stations are tested against a real server all
@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "tests/support/PgCluster.h"
+#include "pgcluster/PgCluster.h"
 
-namespace velmorin::test {
+namespace velmorin {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::filesystem::path PgCluster::MakeCertificateAuthority(const std::filesystem:
   Refuse();
 }
 
-}  // namespace velmorin::test
+}  // namespace velmorin

@@ -1,5 +1,5 @@
-#include "tests/support/PgCluster.h"
-
+// The throwaway cluster on POSIX: initdb, pg_ctl and postgres from Debian's
+// postgresql-15, a watchdog process, and openssl for the TLS certificates.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -17,7 +17,9 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace velmorin::test {
+#include "pgcluster/PgCluster.h"
+
+namespace velmorin {
 
 namespace {
 
@@ -328,4 +330,4 @@ std::string PgCluster::ConnectionString(const std::string& dbname) const {
          " user=velmorin dbname=" + dbname;
 }
 
-}  // namespace velmorin::test
+}  // namespace velmorin

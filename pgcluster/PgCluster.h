@@ -1,4 +1,5 @@
-// A throwaway PostgreSQL cluster for tests of the serial server: Debian's
+// A throwaway PostgreSQL cluster, for the tests and the benchmarks of the
+// serial server alike (it is no part of the program): Debian's
 // postgresql-15 binaries, a fresh temporary folder and a Unix socket in that
 // folder; on request also TCP on 127.0.0.1 at a free port (trusting every
 // local user, as the socket does), with TLS whose certificate authority the
@@ -8,6 +9,9 @@
 // (PostgreSQL refuses root). Nothing is left behind: the destructor stops
 // the server and removes the folder, and a watchdog process does the same
 // when the test dies without it.
+//
+// PgClusterPosix.cpp runs the server; PgClusterWin.cpp is the Windows build's
+// stand-in, which starts none (Unavailable says why).
 //
 // fsync is off unless asked for: the crash tests kill clients, or stop the
 // server with "pg_ctl stop -m immediate", which kills the server's processes
@@ -22,7 +26,7 @@
 #include <string>
 #include <vector>
 
-namespace velmorin::test {
+namespace velmorin {
 
 struct PgClusterOptions {
   // On for figures that should include the disk's cost (bench/).
@@ -100,4 +104,4 @@ class PgCluster {
   int FWatchdog = -1;
 };
 
-}  // namespace velmorin::test
+}  // namespace velmorin
