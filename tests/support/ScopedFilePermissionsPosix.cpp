@@ -1,12 +1,12 @@
 // The POSIX half of ScopedFilePermissions: the capabilities that bypass
 // permission checks, dropped with capset.
-#include "tests/support/ScopedFilePermissions.h"
-
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "tests/support/ScopedFilePermissions.h"
 
 namespace velmorin::test {
 
