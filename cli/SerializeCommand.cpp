@@ -12,6 +12,7 @@
 #include "cli/ExitCode.h"
 #include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
+#include "cli/SlotReport.h"
 #include "cli/StandardOutput.h"
 #include "cli/TerminalOperator.h"
 #include "cli/UsageError.h"
@@ -37,6 +38,7 @@ extern "C" void OnStopSignal(int) {
 std::string JsonLine(const ProductionEntry& entry) {
   nlohmann::ordered_json line;
   line["serial"] = entry.Serial;
+  if (entry.Slot > 0) line["slot"] = entry.Slot;
   line["output"] = entry.OutputFile;
   line["result"] = ProductionLog::FateText(entry.Fate);
   if (entry.ExitCode) {
@@ -83,9 +85,41 @@ void SerializeCommand::Declare(CLI::App& app) {
   FCommand->add_flag("--json", FRequest.Json,
                      "Print one JSON object per number taken; the burner's output goes to "
                      "standard error");
+  FCommand
+      ->add_option("--slots", FRequest.Slots,
+                   "Run K burners at once, each taking the next number when its burn ends; "
+                   "needs --yes")
+      ->type_name("K")
+      ->check(CLI::Range(1, SlotBatch::kMaxSlots));
+  FCommand
+      ->add_option("--slot-values", FRequest.SlotValues,
+                   "What $slot becomes in each slot's burner command line (a probe's serial "
+                   "number, a port); default: the slot's number 1 to K")
+      ->type_name("V1,...,VK")
+      ->delimiter(',');
+}
+
+void SerializeCommand::CheckSlots(const SerializeRequest& request) {
+  if (request.Slots == 0) {
+    if (!request.SlotValues.empty()) throw EUsageError("--slot-values needs --slots");
+    return;
+  }
+  // A fixture or a handler loads the sockets, not a person at the prompt.
+  if (!request.Yes) throw EUsageError("--slots needs --yes");
+  if (!request.SlotValues.empty() &&
+      request.SlotValues.size() != static_cast<std::size_t>(request.Slots)) {
+    const std::size_t given = request.SlotValues.size();
+    throw EUsageError("--slot-values gives " + std::to_string(given) +
+                      (given == 1 ? " value" : " values") + " for " +
+                      std::to_string(request.Slots) + " slots");
+  }
+  for (const std::string& value : request.SlotValues) {
+    if (value.empty()) throw EUsageError("--slot-values holds an empty value");
+  }
 }
 
 int SerializeCommand::Run(const CommandContext& context) {
+  CheckSlots(FRequest);
   CatchStopSignals(&OnStopSignal);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> jsonFile(
       FRequest.Json ? SetAsideStandardOutput() : nullptr, &std::fclose);
@@ -114,6 +148,8 @@ int SerializeCommand::Run(const CommandContext& context) {
   session.SetStopFlag(&gStop);
 
   const int count = FRequest.Count > 0 ? FRequest.Count : 1;
+  std::optional<SlotReport> slotReport;
+  if (FRequest.Slots > 0) slotReport.emplace(FRequest.Slots, count, progress);
   int image = 0;
   std::optional<SerialFate> lastFate;
   // A JSON line that could not be written (a reader that closed the pipe):
@@ -122,7 +158,11 @@ int SerializeCommand::Run(const CommandContext& context) {
   session.SetSerialObserver([&](const ProductionEntry& entry) {
     ++image;
     lastFate = entry.Fate;
-    progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
+    if (slotReport) {
+      slotReport->ImageEnded(entry.Fate == SerialFate::Ok);
+    } else {
+      progress.Show(image, count, entry.Serial, entry.Fate == SerialFate::Ok ? image : image - 1);
+    }
     if (json != nullptr && !lostLine) {
       if (const auto failure = TryWriteOutput(json, JsonLine(entry))) {
         lostLine = "Unable to write the JSON line of serial " + std::to_string(entry.Serial) +
@@ -134,7 +174,16 @@ int SerializeCommand::Run(const CommandContext& context) {
 
   bool done = false;
   try {
-    if (FRequest.Count > 0) {
+    if (slotReport) {
+      SlotPlan plan;
+      plan.Count = count;
+      // Without --slot-values each slot's value is its number.
+      plan.Values = FRequest.SlotValues;
+      for (int slot = 1; FRequest.SlotValues.empty() && slot <= FRequest.Slots; ++slot) {
+        plan.Values.push_back(std::to_string(slot));
+      }
+      done = session.SerializeInSlots(plan, gStop, *slotReport).Finished();
+    } else if (FRequest.Count > 0) {
       done = session.SerializeBatch(FRequest.Count).Finished();
     } else {
       done = session.SerializeOne();

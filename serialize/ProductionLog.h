@@ -23,6 +23,9 @@ struct ProductionEntry {
   SerialFate Fate = SerialFate::Ok;
   std::optional<std::uint32_t> ExitCode;  // empty when no burner ran
   std::string Message;                    // the error's text for SerialFate::Error
+  // The burner slot of a run with several at once (serialize --slots), 1 to
+  // 64; 0 otherwise. The record has no column for it: its Station does.
+  int Slot = 0;
 };
 
 // A record that cannot be written; production must not go on without it.

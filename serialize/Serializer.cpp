@@ -76,6 +76,7 @@ std::int32_t Serializer::TakeFromPool(SerialSource& source, const ImageSettings&
     entry.Serial = seqNum;
     entry.Fate = SerialFate::Error;
     entry.Message = error.what();
+    entry.Slot = FTakingSlot;
     try {
       Report(std::nullopt, std::move(entry));
     } catch (const std::exception&) {
@@ -137,54 +138,79 @@ std::unique_ptr<TIntelImage> Serializer::LoadSkelFile(const ImageSettings& setti
 }
 
 bool Serializer::SerializeImage() {
+  std::optional<ImageUnderWay> image = BeginImage();
+  if (!image) return false;
+  FContext.Serial = image->Serial;
+  bool ok = false;
+  try {
+    // The image itself is saved; the burner only needs its path.
+    ok = BurnImage(image->Settings, TIntelImage(), image->OutputPath);
+  } catch (const std::exception& error) {
+    EndImage(*image, SerialFate::Error, std::nullopt, error.what());
+    throw;
+  }
+  EndImage(*image, FBurnFate, FBurnExitCode);
+  return ok;
+}
+
+std::optional<Serializer::ImageUnderWay> Serializer::BeginImage(
+    int slot, const std::function<void(std::int32_t serial)>& taken) {
+  ImageUnderWay under;
   // The one reading of the profile this image is made with.
-  const ImageSettings settings = FProfile.Snapshot();
-  const std::unique_ptr<TIntelImage> image = LoadSkelFile(settings);
+  under.Settings = FProfile.Snapshot();
+  under.Slot = slot;
+  const std::unique_ptr<TIntelImage> image = LoadSkelFile(under.Settings);
   if (!image) {
     FOperator.ShowMessageBox(message::kSkeletonNotFound, BoxKind::Error, box_button::OK);
-    return false;
+    return std::nullopt;
   }
   // The skeleton's own checksums, before a number is taken: a wrong kind or
   // range costs no number and no chip.
   FStore.RequireProfileRead();
-  FChecksums.CheckSkeleton(settings, *image);
+  FChecksums.CheckSkeleton(under.Settings, *image);
   // From here on the number counts as used, whatever happens to the image.
-  const std::int32_t seqNum = TakeSeqNum(settings);
-  FContext.Serial = seqNum;
-  std::optional<ProductionLog> record;
+  FTakingSlot = slot;
+  under.Serial = TakeSeqNum(under.Settings);
+  FTakingSlot = 0;
+  under.ServerPool = std::move(FServerPool);
+  FServerPool.reset();
   if (!FStore.ProductionLogName().empty()) {
-    record.emplace(FStore.ProductionLogName(), FStore.Ini().FileName());
+    under.Record.emplace(FStore.ProductionLogName(), FStore.Ini().FileName());
   }
-  ProductionEntry entry;
-  entry.Skeleton = settings.Skeleton;
-  entry.Serial = seqNum;
-  std::string outputPath;
-  const auto fullPath = [&outputPath] {
-    if (outputPath.empty()) return std::string();
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(outputPath, ec);
-    return ec ? outputPath : absolute.lexically_normal().string();
-  };
-  bool ok = false;
   try {
-    for (int slot = 1; slot <= 4; ++slot) StampSeqNum(settings, *image, seqNum, slot);
-    FChecksums.Stamp(settings, *image);
-    SaveOutputImage(settings, *image, seqNum, outputPath);
-    ok = BurnImage(settings, *image, outputPath);
+    if (taken) taken(under.Serial);
+    for (int k = 1; k <= 4; ++k) StampSeqNum(under.Settings, *image, under.Serial, k);
+    FChecksums.Stamp(under.Settings, *image);
+    SaveOutputImage(under.Settings, *image, under.Serial, under.OutputPath);
   } catch (const std::exception& error) {
-    entry.OutputFile = fullPath();
-    entry.Fate = SerialFate::Error;
-    entry.Message = error.what();
     // A record that can't take the line is the graver fault: it is the one
     // the operator sees, and production stops either way.
-    Report(record, std::move(entry));
+    EndImage(under, SerialFate::Error, std::nullopt, error.what());
     throw;
   }
-  entry.OutputFile = fullPath();
-  entry.Fate = FBurnFate;
-  entry.ExitCode = FBurnExitCode;
-  Report(record, std::move(entry));
-  return ok;
+  return under;
+}
+
+void Serializer::EndImage(ImageUnderWay& image, SerialFate fate,
+                          std::optional<std::uint32_t> exitCode, std::string message) {
+  ProductionEntry entry;
+  entry.Skeleton = image.Settings.Skeleton;
+  entry.Serial = image.Serial;
+  entry.OutputFile = FullOutputPath(image.OutputPath);
+  entry.Fate = fate;
+  entry.ExitCode = exitCode;
+  entry.Message = std::move(message);
+  entry.Slot = image.Slot;
+  FServerPool = std::move(image.ServerPool);
+  image.ServerPool.reset();
+  Report(image.Record, std::move(entry));
+}
+
+std::string Serializer::FullOutputPath(const std::string& outputPath) {
+  if (outputPath.empty()) return std::string();
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(outputPath, ec);
+  return ec ? outputPath : absolute.lexically_normal().string();
 }
 
 void Serializer::Report(const std::optional<ProductionLog>& record, ProductionEntry entry) {

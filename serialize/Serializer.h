@@ -81,7 +81,36 @@ class Serializer {
   // With the production record on, its line for this image is on disk
   // before this returns, on every path after the number was taken; the
   // serial observer hears of the number on those same paths, record or not.
+  // It is BeginImage, BurnImage and EndImage.
   bool SerializeImage();
+
+  // One image between BeginImage and EndImage: what a caller that burns
+  // several images at once (SlotBatch) keeps of each while it burns.
+  struct ImageUnderWay {
+    ImageSettings Settings;  // the snapshot the image was made with
+    std::int32_t Serial = 0;
+    std::string OutputPath;  // as saved; empty under "Don't save"
+    std::optional<ProductionLog> Record;
+    // The serial server's pool of the number, while the server has yet to
+    // hear how its serialization ended.
+    std::optional<std::string> ServerPool;
+    int Slot = 0;  // the burner slot it is burned in; 0 for none
+  };
+  // The first part of the road: reads the skeleton, takes the number, stamps
+  // it and saves the image durably. Nothing, with "Skeleton file not found."
+  // shown and no number taken, when the skeleton file is not there. A step
+  // that raises after the take ends the image (SerialFate::Error, its line
+  // in the record) before the error passes on. `slot` goes into the image's
+  // entry (ProductionEntry::Slot); `taken`, when given, hears of the number
+  // as soon as it is taken, before the image is stamped and saved.
+  std::optional<ImageUnderWay> BeginImage(
+      int slot = 0, const std::function<void(std::int32_t serial)>& taken = {});
+  // The end of the road: the image's line in the record, its end told to the
+  // serial server and to the serial observer, with what its burn gave.
+  // Raises when the record or the server can't take it (after the observer
+  // has heard).
+  void EndImage(ImageUnderWay& image, SerialFate fate, std::optional<std::uint32_t> exitCode,
+                std::string message = {});
 
   // The "Serialize 1" command; true when the image is done. False, with
   // nothing taken, when a stop was asked for before it began.
@@ -126,6 +155,9 @@ class Serializer {
   std::int32_t TakeFromPool(SerialSource& source, const ImageSettings& image,
                             const SeqNumRules& rules);
 
+  // The full path of an output file, as the record names it.
+  static std::string FullOutputPath(const std::string& outputPath);
+
   WorkingProfile& FProfile;
   ProfileStore& FStore;
   Operator& FOperator;
@@ -142,6 +174,8 @@ class Serializer {
   // The pool of the number under way, while the server has yet to hear how
   // its serialization ended.
   std::optional<std::string> FServerPool;
+  // The slot of the image whose number is being taken (BeginImage).
+  int FTakingSlot = 0;
   std::atomic<bool> FStopRequested{false};
   const std::atomic<bool>* FStopFlag = nullptr;
   // The checksum regions, checked on the skeleton and stamped; it lives

@@ -296,4 +296,9 @@ BatchOutcome Session::SerializeBatch(std::int32_t count) {
   return FSerializer.SerializeBatch(count);
 }
 
+BatchOutcome Session::SerializeInSlots(const SlotPlan& plan, const std::atomic<bool>& abort,
+                                       SlotObserver& observer) {
+  return SlotBatch(FSerializer, FOperator, abort, observer).Run(plan);
+}
+
 }  // namespace velmorin

@@ -25,6 +25,7 @@
 #include "serialize/ProductionLog.h"
 #include "serialize/Serializer.h"
 #include "serialize/SessionObserver.h"
+#include "serialize/SlotBatch.h"
 
 namespace velmorin {
 
@@ -161,6 +162,11 @@ class Session {
   bool SerializeImage() { return FSerializer.SerializeImage(); }
   // A batch of `count` images (see Serializer::SerializeBatch).
   BatchOutcome SerializeBatch(std::int32_t count);
+  // A batch of `plan.Count` images over several burners at once (see
+  // SlotBatch); `abort` stops every burner, as Abort does. Both `abort` and
+  // `observer` are only used while it runs.
+  BatchOutcome SerializeInSlots(const SlotPlan& plan, const std::atomic<bool>& abort,
+                                SlotObserver& observer);
 
   // Replaces the way the burner is run (ExecAndWait by default); the runner
   // must outlive the session.

@@ -3,6 +3,7 @@
 // and WatchedProcess.h are the interfaces both systems have.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/process/ExecAndWait.h"
@@ -21,6 +22,11 @@ ProcessId SpawnProcess(const std::string& commandLine, ChildOutput output, int& 
 // ExecAndWait's result for a wait status: the exit code, or kExecFailed for a
 // death by a signal.
 std::uint32_t ResultOfWaitStatus(int status);
+
+// Reads what the non-blocking pipe `fd` holds now: the byte count; 0 when
+// the output has ended (every writer has closed it, or it broke), and `fd`
+// is closed and set to -1 then; -1 when nothing is waiting or `fd` is -1.
+std::ptrdiff_t ReadOutputPipe(int& fd, char* buffer, std::size_t size);
 
 // The full path ExecAndWait would run for `program`: `program` itself when it
 // holds a "/", else the first executable regular file of that name in an

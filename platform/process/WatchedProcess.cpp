@@ -4,7 +4,7 @@
 
 namespace velmorin {
 
-WatchedProcess::WatchedProcess() : FState(State::Make()) {}
+WatchedProcess::WatchedProcess(TreeKeeper keeper) : FState(State::Make(keeper)) {}
 WatchedProcess::~WatchedProcess() = default;
 
 bool WatchedProcess::Start(const std::string& commandLine, ChildOutput output) {

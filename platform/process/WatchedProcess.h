@@ -11,6 +11,18 @@
 // it and its end is reaped here. Children of ours that ran before Start are
 // none of its business; the program starts no other child while a burner runs.
 //
+// Several burners at once (POSIX): the subreaper flag is the whole program's,
+// so the orphans of two trees that come back to it could not be told apart.
+// A burner watched with TreeKeeper::OwnReaper is started behind a reaper of
+// its own instead: a small fork of this program that starts the burner, is
+// the subreaper of the burner's tree and of nothing else, reaps it, and tells
+// us how the burner ended. A stop asks the reaper, which stops its tree as
+// ProcessTreeStopper does and ends only once the tree has gone; what we see
+// of the burner's end is the reaper's end. The reaper also stops its tree
+// when this program dies without a word (Linux: the parent's death signal),
+// as a job object does on Windows. Its fork happens in a program that runs
+// one thread (the command line).
+//
 // Windows: the burner runs in a job object of its own, started suspended
 // until it is in its job; whatever it starts is in its job too, and leaves it
 // only by ending (the job allows no breakaway). The job ends its processes
@@ -20,6 +32,7 @@
 // (AsksGently says so); the result of a stopped burner is kExecFailed.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,9 +50,16 @@ enum class ChildOutput {
   Pipe,     // one pipe that carries both, for the caller to read (Windows: no console window)
 };
 
+// Who gathers what a burner detaches (see above); Windows keeps each
+// burner's tree in its own job either way.
+enum class TreeKeeper {
+  ThisProgram,  // this program as the subreaper: one burner at a time
+  OwnReaper,    // a reaper of the burner's own: several at once, each tree apart
+};
+
 class WatchedProcess {
  public:
-  WatchedProcess();
+  explicit WatchedProcess(TreeKeeper keeper = TreeKeeper::ThisProgram);
   // A child still running is ended with everything it started: no burner
   // outlives the one who watches it.
   ~WatchedProcess();
@@ -95,6 +115,13 @@ class WatchedProcess {
 
   // The processes a stop reaches that still run (Linux and Windows; elsewhere empty).
   std::vector<ProcessId> Descendants() const;
+
+  // Waits up to `timeout` until one of `processes` has output to read or
+  // news of its end (POSIX; a signal cuts the wait short), or for `timeout`
+  // (Windows, whose pipes are read at each poll). The loop that drives
+  // several burners waits here between two polls.
+  static void WaitForAny(const std::vector<const WatchedProcess*>& processes,
+                         std::chrono::milliseconds timeout);
 
   // What each system keeps of the burner (WatchedProcessState.h); its halves
   // implement it.

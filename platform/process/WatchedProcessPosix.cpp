@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <set>
 #include <thread>
 
+#include "platform/process/ProcessTablePosix.h"
+#include "platform/process/ReaperPosix.h"
 #include "platform/process/SpawnPosix.h"
 #include "platform/process/WatchedProcess.h"
 #include "platform/process/WatchedProcessState.h"
@@ -17,24 +20,14 @@
 #include <sys/prctl.h>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 #endif
 
 namespace velmorin {
 
-namespace {
-
-#ifdef __linux__
-struct ProcessEntry {
-  pid_t Parent = 0;
-  pid_t Group = 0;
-  char State = 0;
-};
-
-// Every process the system lists, by id.
 std::map<pid_t, ProcessEntry> ListProcesses() {
   std::map<pid_t, ProcessEntry> processes;
+#ifdef __linux__
   DIR* proc = ::opendir("/proc");
   if (proc == nullptr) return processes;
   while (const dirent* entry = ::readdir(proc)) {
@@ -55,15 +48,42 @@ std::map<pid_t, ProcessEntry> ListProcesses() {
     processes[static_cast<pid_t>(std::atol(entry->d_name))] = process;
   }
   ::closedir(proc);
+#endif
   return processes;
 }
 
-bool Ended(char state) {
+bool ProcessEnded(char state) {
   return state == 'Z' || state == 'X';
 }
-#endif
 
-}  // namespace
+std::vector<pid_t> LiveDescendantsOf(const std::map<pid_t, ProcessEntry>& processes,
+                                     pid_t ancestor) {
+  std::vector<pid_t> found;
+  // 1: below `ancestor`, 0: not; filled as the chains are walked.
+  std::map<pid_t, int> known;
+  for (const auto& [start, startEntry] : processes) {
+    std::vector<pid_t> chain;
+    int verdict = 0;
+    pid_t pid = start;
+    while (true) {
+      if (const auto k = known.find(pid); k != known.end()) {
+        verdict = k->second;
+        break;
+      }
+      const auto p = processes.find(pid);
+      if (p == processes.end() || pid <= 1 || pid == ancestor) break;
+      chain.push_back(pid);
+      if (p->second.Parent == ancestor) {
+        verdict = 1;
+        break;
+      }
+      pid = p->second.Parent;
+    }
+    for (const pid_t link : chain) known[link] = verdict;
+    if (verdict == 1 && !ProcessEnded(startEntry.State)) found.push_back(start);
+  }
+  return found;
+}
 
 class PosixState final : public WatchedProcess::State {
  public:
@@ -86,6 +106,10 @@ class PosixState final : public WatchedProcess::State {
   void CloseOutput() override;
   bool Poll() override;
   std::vector<ProcessId> Descendants() const override;
+  std::vector<int> WaitDescriptors() const override {
+    if (FOutputFd < 0) return {};
+    return {FOutputFd};
+  }
   bool Stop(int signal);
   bool AnyAlive() const override;
   void Kill() override;
@@ -128,23 +152,24 @@ bool PosixState::Start(const std::string& commandLine, ChildOutput output) {
   return FId >= 0;
 }
 
-std::ptrdiff_t PosixState::ReadOutput(char* buffer, std::size_t size) {
-  if (FOutputFd < 0) return -1;
+std::ptrdiff_t ReadOutputPipe(int& fd, char* buffer, std::size_t size) {
+  if (fd < 0) return -1;
   ssize_t got;
   do {
-    got = ::read(FOutputFd, buffer, size);
+    got = ::read(fd, buffer, size);
   } while (got < 0 && errno == EINTR);
-  if (got == 0) {
-    CloseOutput();
-    return 0;
-  }
-  if (got < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
-    // A broken pipe reads as its end.
-    CloseOutput();
+  if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return -1;
+  if (got <= 0) {
+    // Its end, or a broken pipe, which reads as its end.
+    ::close(fd);
+    fd = -1;
     return 0;
   }
   return got;
+}
+
+std::ptrdiff_t PosixState::ReadOutput(char* buffer, std::size_t size) {
+  return ReadOutputPipe(FOutputFd, buffer, size);
 }
 
 void PosixState::CloseOutput() {
@@ -233,7 +258,7 @@ std::vector<ProcessId> PosixState::Descendants() const {
       pid = p->second.Parent;
     }
     for (const pid_t link : chain) known[link] = verdict;
-    if (verdict == 1 && !Ended(startEntry.State)) found.push_back(start);
+    if (verdict == 1 && !ProcessEnded(startEntry.State)) found.push_back(start);
   }
 #endif
   return found;
@@ -282,8 +307,19 @@ void PosixState::Kill() {
   ReapOrphans();
 }
 
-std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make() {
+std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make(TreeKeeper keeper) {
+  if (keeper == TreeKeeper::OwnReaper) return MakeReapedState();
   return std::make_unique<PosixState>();
+}
+
+void WatchedProcess::WaitForAny(const std::vector<const WatchedProcess*>& processes,
+                                std::chrono::milliseconds timeout) {
+  std::vector<pollfd> waited;
+  for (const WatchedProcess* process : processes) {
+    for (const int fd : process->FState->WaitDescriptors()) waited.push_back({fd, POLLIN, 0});
+  }
+  // A signal (Ctrl-C) ends the wait early, as it should: the caller looks.
+  ::poll(waited.data(), waited.size(), static_cast<int>(timeout.count()));
 }
 
 bool WatchedProcess::AsksGently() {

@@ -31,9 +31,11 @@ class WatchedProcess::State {
   virtual bool AnyAlive() const = 0;
   virtual void Kill() = 0;
   virtual std::vector<ProcessId> Descendants() const = 0;
+  // What WaitForAny waits on (POSIX descriptors; none on Windows).
+  virtual std::vector<int> WaitDescriptors() const = 0;
 
-  // This system's state.
-  static std::unique_ptr<State> Make();
+  // This system's state for a burner whose tree `keeper` gathers.
+  static std::unique_ptr<State> Make(TreeKeeper keeper);
 };
 
 }  // namespace velmorin

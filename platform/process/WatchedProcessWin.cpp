@@ -127,6 +127,7 @@ class WinState final : public WatchedProcess::State {
   void CloseOutput() override;
   bool Poll() override;
   std::vector<ProcessId> Descendants() const override;
+  std::vector<int> WaitDescriptors() const override { return {}; }
   bool Stop();
   bool AnyAlive() const override;
   void Kill() override;
@@ -310,8 +311,14 @@ void WinState::Kill() {
   Poll();
 }
 
-std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make() {
+// Each burner has a job of its own, whoever else runs beside it.
+std::unique_ptr<WatchedProcess::State> WatchedProcess::State::Make(TreeKeeper /*keeper*/) {
   return std::make_unique<WinState>();
+}
+
+void WatchedProcess::WaitForAny(const std::vector<const WatchedProcess*>& /*processes*/,
+                                std::chrono::milliseconds timeout) {
+  std::this_thread::sleep_for(timeout);
 }
 
 bool WatchedProcess::AsksGently() {

@@ -11,6 +11,10 @@ namespace velmorin {
 // Whether descriptor `fd` (0, 1, 2) is a terminal.
 bool IsTerminal(int fd);
 
+// The width of the terminal behind descriptor `fd`, in columns; 0 when it is
+// no terminal or does not say.
+int TerminalColumns(int fd);
+
 // Reads one byte of standard input into `c`: 1 when read, 0 at its end, -1
 // on an error (errno says which; EINTR when a signal cut the wait short).
 int ReadStandardInputByte(char& c);

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,6 +11,12 @@ namespace velmorin {
 
 bool IsTerminal(int fd) {
   return ::isatty(fd) != 0;
+}
+
+int TerminalColumns(int fd) {
+  winsize size{};
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 int ReadStandardInputByte(char& c) {

@@ -1,4 +1,5 @@
 #include <io.h>
+#include <windows.h>
 
 #include <csignal>
 
@@ -9,6 +10,13 @@ namespace velmorin {
 
 bool IsTerminal(int fd) {
   return ::_isatty(fd) != 0;
+}
+
+int TerminalColumns(int fd) {
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (handle == INVALID_HANDLE_VALUE || !::GetConsoleScreenBufferInfo(handle, &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
 int ReadStandardInputByte(char& c) {

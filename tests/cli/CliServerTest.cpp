@@ -481,6 +481,48 @@ TEST_F(CliServerTest, FourStationsDrawDistinctNumbersWithoutAGap) {
   EXPECT_EQ(Pool(Cli({"pool", "show", "line", "--json"}))["next_serial"], 2000);
 }
 
+// Two stations with 4 burners each take 50 numbers each slot from one pool
+// at the same time: 400 numbers, none twice, none skipped.
+TEST_F(CliServerTest, TwoStationsOfFourSlotsDrawDistinctNumbersWithoutAGap) {
+  ASSERT_EQ(Cli({"pool", "create", "slots", "--next", "1"}).exitCode, 0);
+  std::vector<Station> stations;
+  std::vector<int> pids;
+  for (int i = 0; i < 2; ++i) {
+    Station s = MakeStation("slots" + std::to_string(i), "slots", FCluster->ConnectionString());
+    IniFile::Changes burns;
+    burns.WriteBool(s.skeleton, "DontBurn", false)
+        .WriteString(s.skeleton, "BurnerCmdLine", "/bin/true $image $slot");
+    IniFile(s.ini).Apply(burns);
+    pids.push_back(test::StartCli({{"--ini", s.ini, "serialize", s.skeleton, "--count", "200",
+                                    "--slots", "4", "--yes", "--json"},
+                                   s.folder,
+                                   ""},
+                                  s.folder + "/out.jsonl", s.folder + "/out.jsonl.err"));
+    stations.push_back(s);
+  }
+  std::set<std::int64_t> all;
+  for (std::size_t i = 0; i < stations.size(); ++i) {
+    const std::string json = stations[i].folder + "/out.jsonl";
+    EXPECT_EQ(test::WaitCli(pids[i]), 0) << test::ReadFileBytes(json + ".err");
+    const auto lines = JsonLines(test::ReadFileBytes(json));
+    EXPECT_EQ(lines.size(), 200u);
+    std::set<int> slots;
+    for (const auto& line : lines) {
+      EXPECT_EQ(line["result"], "ok") << line;
+      EXPECT_TRUE(all.insert(line["serial"].get<std::int64_t>()).second) << line;
+      slots.insert(line["slot"].get<int>());
+    }
+    EXPECT_EQ(slots, (std::set<int>{1, 2, 3, 4}));
+    EXPECT_EQ(Written(stations[i]).size(), 200u);
+  }
+  ASSERT_EQ(all.size(), 400u);
+  EXPECT_EQ(*all.begin(), 1);
+  EXPECT_EQ(*all.rbegin(), 400);
+  EXPECT_EQ(
+      Sql("SELECT count(*) FROM velmorin_serial WHERE pool = 'slots' AND result = 'ok'").Int(0, 0),
+      400);
+}
+
 // A station that used 400..499 on its own counter (Next SN 500) is pointed
 // at pool board, which stands at 450: it goes on at 500, and its own images
 // and record lines of 450 and 451 stay its only ones.

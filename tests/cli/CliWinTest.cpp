@@ -8,6 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -68,6 +71,28 @@ TEST_F(CliWinTest, KilledCliEndsItsBurnerAndWhatTheBurnerStarted) {
   EXPECT_TRUE(WaitUntil([&] { return ProcessGone(childId); })) << "the burner's child outlived us";
   EndIfRunning(burnerId);
   EndIfRunning(childId);
+}
+
+// Two slots on Windows: each burner in a job of its own, its output on
+// standard error with its slot in front, each number once.
+TEST_F(CliWinTest, TwoSlotsBurnAtOnce) {
+  const std::string burner = std::string(VELMORIN_STEP_BURNER) + " say:on-$slot sleep:200 $image";
+  ASSERT_EQ(
+      Cli({"add", skeleton, "NextSeqNum=50", "DontBurn=0", "BurnerCmdLine=" + burner}).exitCode, 0);
+  const test::CliResult batch = Cli({"serialize", skeleton, "--count", "6", "--slots", "2",
+                                     "--slot-values", "A,B", "--yes", "--json"});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  std::set<std::int64_t> serials;
+  std::istringstream lines(batch.out);
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json json = nlohmann::json::parse(line);
+    EXPECT_EQ(json["result"], "ok") << line;
+    EXPECT_TRUE(json["slot"] == 1 || json["slot"] == 2) << line;
+    serials.insert(json["serial"].get<std::int64_t>());
+  }
+  EXPECT_EQ(serials, (std::set<std::int64_t>{50, 51, 52, 53, 54, 55}));
+  EXPECT_NE(batch.err.find("[1] on-A\n"), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("[2] on-B\n"), std::string::npos) << batch.err;
 }
 
 }  // namespace

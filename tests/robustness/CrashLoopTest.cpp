@@ -4,7 +4,8 @@
 // serial number may be handed out twice (the child itself stops the moment it
 // would take a number whose output file exists) or burned twice, every output
 // file must be complete, the stored Next SN must lie above every number used,
-// and the kills may leave hardly any temporary file behind.
+// and the kills may leave hardly any temporary file behind. The same with
+// velmorin-cli burning in four slots at once.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -280,6 +281,128 @@ TEST(CrashLoop, RecordAccountsForEveryNumberTaken) {
   std::printf("%d kills: %zu numbers recorded, %d under way at a kill, Next SN %d\n", kRecordKills,
               recorded.size(), missing, stored);
 }
+
+#ifdef VELMORIN_CLI
+// The processes whose command line names `text` (our own aside).
+std::vector<pid_t> ProcessesNaming(const std::string& text) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string line = ReadFileBytes(entry.path().string() + "/cmdline");
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    const pid_t pid = std::stoi(name);
+    if (pid != ::getpid() && line.find(text) != std::string::npos) found.push_back(pid);
+  }
+  return found;
+}
+
+// velmorin-cli serialize --slots 4 killed with SIGKILL at random moments, 100
+// times, and started again: no number is ever on two images, each image is
+// complete and burned at most once, and no reaper nor burner outlives the run
+// that started it for long (each reaper stops its tree when its owner dies).
+TEST(CrashLoop, KilledSlottedBatchesNeverPutANumberOnTwoImages) {
+  constexpr int kSlotKills = 100;
+  test::TempDir dir;
+  const std::string skel = dir.File("board.hex");
+  const std::string out = dir.File("out");
+  const std::string ini = dir.File("velmorin.ini");
+  const std::string burnLog = dir.File("burned.log");
+  const std::string burner = dir.File("burner.sh");
+  // Every image with the slot it went to, in one appending write.
+  WriteFileBytes(burner, "printf '%s %s\\n' \"$1\" \"$2\" >> \"$3\"\n");
+  WriteFileBytes(skel, Skeleton());
+  fs::create_directory(out);
+  IniFile::Changes profile;
+  profile.WriteInteger(skel, "NextSeqNum", 1)
+      .WriteBool(skel, "AutoIncSeq", true)
+      .WriteInteger(skel, "SeqNumSize", 4)
+      .WriteBool(skel, "SetSeqNumOfs1", true)
+      .WriteInteger(skel, "SeqNumOfs1", kSlot)
+      .WriteInteger(skel, "ByteOrder", 1)
+      .WriteBool(skel, "DontBurn", false)
+      .WriteString(skel, "BurnerCmdLine", "/bin/sh " + burner + " $image $slot " + burnLog)
+      .WriteString(skel, "OutputFolder", out)
+      .WriteString("Options", "ProductionLog", "record.csv");
+  IniFile(ini).Apply(profile);
+  const auto run = [&](const std::string& count, const std::string& log) {
+    return test::StartChild({VELMORIN_CLI, "--ini", ini, "serialize", skel, "--count", count,
+                             "--slots", "4", "--yes", "--json"},
+                            log);
+  };
+
+  const std::uint32_t seed = test::CrashSeed("slotted crash loop");
+  SCOPED_TRACE("slotted crash loop seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> delayUs(0, 20000);
+  // How many burns a run starts before its kill: some while it starts, most
+  // a few rounds of its four slots in.
+  std::uniform_int_distribution<int> burnsBefore(-2, 6);
+  const auto burnsLogged = [&] {
+    const std::string text = fs::exists(burnLog) ? ReadFileBytes(burnLog) : std::string();
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  };
+  for (int round = 0; round < kSlotKills; ++round) {
+    const int wanted = burnsLogged() + burnsBefore(random);
+    const pid_t pid = run("1000000", dir.File("run.txt"));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (burnsLogged() < wanted && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << ReadFileBytes(dir.File("run.txt"));
+  }
+  int status = 0;
+  const pid_t last = run("8", dir.File("last.txt"));
+  ASSERT_EQ(::waitpid(last, &status, 0), last);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileBytes(dir.File("last.txt"));
+
+  // Each reaper ends its tree once its owner has gone, within its grace.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!ProcessesNaming(dir.Path().string()).empty() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(ProcessesNaming(dir.Path().string()), std::vector<pid_t>{});
+
+  std::set<std::int32_t> written;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    std::smatch match;
+    const std::string name = entry.path().filename().string();
+    if (!std::regex_match(name, match, std::regex(R"(board_(\d+)\.hex)"))) continue;
+    const std::int32_t n = std::stoi(match[1]);
+    written.insert(n);
+    TIntelImage image;
+    ASSERT_NO_THROW(image.LoadFromFile(entry.path().string())) << name;
+    for (std::uint32_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(image.GetByte(kSlot + i), static_cast<std::uint8_t>(n >> (8 * i))) << name;
+    }
+  }
+  std::map<std::string, int> burns;
+  std::istringstream burnLines(ReadFileBytes(burnLog));
+  for (std::string image, slot; burnLines >> image >> slot;) {
+    EXPECT_EQ(++burns[image], 1) << image << " burned twice";
+  }
+  std::set<std::string> recorded;
+  std::istringstream record(ReadFileBytes(dir.File("record.csv")));
+  std::string line;
+  std::getline(record, line);  // the header
+  for (; std::getline(record, line);) {
+    std::istringstream fields(line);
+    std::string serial;
+    for (int k = 0; k < 4; ++k) std::getline(fields, serial, ',');
+    EXPECT_TRUE(recorded.insert(serial).second) << serial << " recorded twice";
+  }
+  ASSERT_FALSE(written.empty());
+  EXPECT_GT(IniFile(ini).ReadInteger(skel, "NextSeqNum", -1), *written.rbegin());
+  EXPECT_GE(burns.size(), 8u);
+  std::printf("%d kills: %zu images written, %zu burned, %zu recorded\n", kSlotKills,
+              written.size(), burns.size(), recorded.size());
+}
+#endif
 
 }  // namespace
 }  // namespace velmorin

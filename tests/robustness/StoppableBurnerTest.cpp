@@ -2,17 +2,22 @@
 // the stop sequence reaches what the burner detached into a session of its
 // own, gives a burner that obeys SIGTERM no more time than it needs, kills one
 // that ignores it after the grace, and leaves nothing behind, not even a zombie.
+// Several burners at once, each behind a reaper of its own, keep their trees
+// apart.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <thread>
 
 #include "platform/process/ProcessTreeStopper.h"
+#include "platform/process/WatchedProcess.h"
 #include "serialize/StoppableBurnerRunner.h"
 #include "tests/robustness/ChildProcess.h"
 #include "tests/support/TempDir.h"
@@ -123,6 +128,69 @@ TEST(StoppableBurner, StopBeforeTheStartAndNoStopAtAll) {
   EXPECT_FALSE(outcome.Aborted);
   EXPECT_EQ(outcome.ExitCode, 3u);
   EXPECT_TRUE(std::filesystem::exists(marker));
+  EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
+}
+
+// Two burners behind reapers of their own, each with a child in a session of
+// its own: the orphans go to each one's reaper, not to us; a stop of one ends
+// that burner and its child and leaves the other's tree as it was.
+TEST(StoppableBurner, ReapersKeepEachTreeApart) {
+  test::TempDir dir;
+  std::vector<std::unique_ptr<WatchedProcess>> burners;
+  std::vector<pid_t> detached;
+  for (const char* name : {"a", "b"}) {
+    const std::string pidFile = dir.File(std::string(name) + ".pid");
+    // The detached child's parent ends at once: it is an orphan from the start.
+    WriteFileBytes(dir.File(std::string(name) + ".sh"),
+                   "sh -c 'setsid sh -c \"echo \\$\\$ > " + pidFile +
+                       "; exec sleep 1000\" &'\nwhile :; do sleep 1; done\n");
+    burners.push_back(std::make_unique<WatchedProcess>(TreeKeeper::OwnReaper));
+    ASSERT_TRUE(burners.back()->Start("/bin/sh " + dir.File(std::string(name) + ".sh"),
+                                      ChildOutput::Discard));
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline && PidText(pidFile).empty()) {
+      std::this_thread::sleep_for(milliseconds(5));
+    }
+    ASSERT_FALSE(PidText(pidFile).empty());
+    detached.push_back(std::stoi(PidText(pidFile)));
+  }
+  EXPECT_EQ(test::ChildrenOf(::getpid()).size(), 2u) << "an orphan came back to us";
+  const std::vector<ProcessId> inA = burners[0]->Descendants();
+  EXPECT_NE(std::find(inA.begin(), inA.end(), detached[0]), inA.end());
+  EXPECT_EQ(std::find(inA.begin(), inA.end(), detached[1]), inA.end());
+
+  ProcessTreeStopper(*burners[0]).Run();
+  EXPECT_EQ(test::ProcessState(detached[0]), '\0');
+  EXPECT_EQ(test::ProcessState(static_cast<pid_t>(burners[0]->Id())), '\0');
+  EXPECT_NE(test::ProcessState(detached[1]), '\0') << "the stop reached the other tree";
+  EXPECT_FALSE(burners[1]->Poll());
+  ProcessTreeStopper(*burners[1]).Run();
+  EXPECT_EQ(test::ProcessState(detached[1]), '\0');
+  EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
+}
+
+// Behind a reaper, a burner that ends by itself is judged by its own exit
+// code, its output comes through the pipe, and one that can't start is told.
+TEST(StoppableBurner, ReapedBurnerEndsAsItWould) {
+  test::TempDir dir;
+  WriteFileBytes(dir.File("burner.sh"), "echo burned\nexit 3\n");
+  WatchedProcess burner(TreeKeeper::OwnReaper);
+  ASSERT_TRUE(burner.Start("/bin/sh " + dir.File("burner.sh"), ChildOutput::Pipe));
+  std::string output;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!burner.Poll() && Clock::now() < deadline) {
+    WatchedProcess::WaitForAny({&burner}, milliseconds(10));
+  }
+  char buffer[64];
+  for (std::ptrdiff_t got; (got = burner.ReadOutput(buffer, sizeof buffer)) > 0;) {
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  EXPECT_EQ(burner.Result(), 3u);
+  EXPECT_EQ(output, "burned\n");
+
+  WatchedProcess missing(TreeKeeper::OwnReaper);
+  EXPECT_FALSE(missing.Start(dir.File("no-such-burner"), ChildOutput::Pipe));
+  EXPECT_FALSE(missing.Started());
   EXPECT_EQ(test::ChildrenOf(::getpid()), std::vector<pid_t>{});
 }
 

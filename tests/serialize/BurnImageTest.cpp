@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "serialize/BurnerCommand.h"
 #include "tests/serialize/BurnerFixture.h"
@@ -50,6 +51,32 @@ TEST(BurnerCommand, ReplacesEveryPlaceholderLeftToRightWithTheQuotedPath) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.commandTemplate + std::string(" with ") + c.path);
     EXPECT_EQ(BuildBurnerCommandLine(c.commandTemplate, c.path), c.line);
+  }
+}
+
+// A slot's value goes in for "$slot" in the same left-to-right scan, quoted
+// as the path is; without one, "$slot" is text.
+TEST(BurnerCommand, ReplacesTheSlotsValueInTheSameScan) {
+  const struct {
+    const char* commandTemplate;
+    const char* path;
+    std::optional<std::string> value;
+    const char* line;
+  } cases[] = {
+      {"prog -s $slot -p $image", "/o/b.hex", "0671FF", "prog -s 0671FF -p /o/b.hex"},
+      {"prog -s $slot", "/o/b.hex", std::nullopt, "prog -s $slot"},
+      {"prog sn=$slot $slots", "/o/b.hex", "7", "prog sn=7 7s"},
+      {"prog $slot", "/o/b.hex", "probe A", "prog 'probe A'"},
+      {"prog $image", "/o/$slot/b.hex", "3", "prog /o/$slot/b.hex"},
+      {"prog $slot", "/o/b.hex", "$image", "prog $image"},
+      {"prog $image $SLOT", "/o/b.hex", "1", "prog /o/b.hex $SLOT"},
+#ifndef _WIN32
+      {"prog $image$slot", "/a b", "c d", "prog '/a bc d'"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandTemplate);
+    EXPECT_EQ(BuildBurnerCommandLine(c.commandTemplate, c.path, c.value), c.line);
   }
 }
 
