@@ -1,20 +1,26 @@
-// hexbench [--phases] IN OUT [ADDRESS SERIAL WIDTH]
+// hexbench [--phases] [--checksum KIND FROM TO AT] IN OUT [ADDRESS SERIAL WIDTH]
 //
 // The work of one serialization without the window: reads IN into a
 // TIntelImage, optionally stamps SERIAL's bytes (least significant first, zero
-// beyond the fourth) at ADDRESS through SetByte, and writes OUT. The output is
+// beyond the fourth) at ADDRESS through SetByte, with --checksum computes
+// KIND over FROM..TO after stamping and writes it at AT (least significant
+// byte first, holes as 0xFF), and writes OUT. The output is
 // saved the way a serialization saves it (temporary file, then rename) but
 // without the flush to disk, so that it compares with tools that don't flush;
 // run-hexbench times it against objcopy and cat on the same file. --phases
-// prints the time of reading, stamping and writing on standard error.
+// prints the time of reading, stamping, the checksum and writing on standard
+// error.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
+#include "image/ChecksumKind.h"
+#include "image/ImageChecksum.h"
 #include "image/IntelImage.h"
 
 namespace {
@@ -39,7 +45,10 @@ bool ParseSerial(const char* text, std::int32_t& serial) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: hexbench [--phases] IN OUT [ADDRESS SERIAL WIDTH]\n"
+               "usage: hexbench [--phases] [--checksum KIND FROM TO AT] IN OUT [ADDRESS SERIAL "
+               "WIDTH]\n"
+               "  KIND     a checksum kind of the catalogue (crc32, ...)\n"
+               "  FROM TO  its range, both included; AT where its result goes\n"
                "  ADDRESS  image address of the serial's first byte (decimal or 0x...)\n"
                "  SERIAL   signed 32-bit serial number, decimal\n"
                "  WIDTH    number of bytes to stamp, 1 to 64\n");
@@ -53,6 +62,20 @@ int main(int argc, char** argv) {
   if (phases) {
     --argc;
     ++argv;
+  }
+  std::optional<velmorin::ChecksumRegion> region;
+  if (argc > 5 && std::strcmp(argv[1], "--checksum") == 0) {
+    const std::optional<velmorin::ChecksumKind> kind = velmorin::FindChecksumKind(argv[2]);
+    unsigned long long from = 0, to = 0, at = 0;
+    if (!kind || !ParseUnsigned(argv[3], 0xFFFFFFFFull, from) ||
+        !ParseUnsigned(argv[4], 0xFFFFFFFFull, to) || !ParseUnsigned(argv[5], 0xFFFFFFFFull, at)) {
+      return Usage();
+    }
+    region =
+        velmorin::ChecksumRegion{*kind, static_cast<std::uint32_t>(from),
+                                 static_cast<std::uint32_t>(to), static_cast<std::uint32_t>(at)};
+    argc -= 5;
+    argv += 5;
   }
   if (argc != 3 && argc != 6) return Usage();
   unsigned long long address = 0;
@@ -78,14 +101,17 @@ int main(int argc, char** argv) {
       }
     }
     const auto stamped = Clock::now();
+    if (region) velmorin::WriteChecksum(image, *region, velmorin::ComputeChecksum(image, *region));
+    const auto summed = Clock::now();
     image.SaveToFile(argv[2], velmorin::Durability::Normal);
     const auto written = Clock::now();
     if (phases) {
       const auto ms = [](Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
       };
-      std::fprintf(stderr, "read %.1f ms, stamp %.3f ms, write %.1f ms\n", ms(read - start),
-                   ms(stamped - read), ms(written - stamped));
+      std::fprintf(stderr, "read %.1f ms, stamp %.3f ms, checksum %.1f ms, write %.1f ms\n",
+                   ms(read - start), ms(stamped - read), ms(summed - stamped),
+                   ms(written - summed));
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "hexbench: %s\n", e.what());

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Version.h"
+#include "cli/ChecksumCommand.h"
 #include "cli/ErrorExit.h"
 #include "cli/ExitCode.h"
 #include "cli/PoolCommands.h"
@@ -21,7 +22,8 @@ constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0    every image done (or the command did what it was asked)\n"
     "  1    an error; its text follows \"velmorin-cli: \" on standard error (also a serial\n"
-    "       number refused before it was taken: Next SN stays and nothing is written)\n"
+    "       number refused before it was taken: Next SN stays and nothing is written; and\n"
+    "       checksum --at when the file holds another value)\n"
     "  2    usage: unknown command, option, key or value; nothing was touched\n"
     "  3    an image not done: Cancel at the prompt, a burner that failed or could not start\n"
     "  4    the INI file is in use by another copy of Velmorin\n"
@@ -96,6 +98,7 @@ void CliApp::RegisterStandardCommands() {
   Register(std::make_unique<RemoveCommand>());
   Register(std::make_unique<SerializeCommand>());
   Register(std::make_unique<StampCommand>());
+  Register(std::make_unique<ChecksumCommand>());
   Register(std::make_unique<ServerCommand>());
   Register(std::make_unique<PoolCommand>());
 }

@@ -26,6 +26,16 @@
 //   void Show(ShownValues& shown) const;
 //   bool operator==(const Group&) const = default;
 //
+// A group whose rules span several of its keys, or the seventeen values,
+// adds
+//
+//   // Raises EProfileValueError, naming the keys, for values that are taken
+//   // one by one but not together (a checksum's result over a serial slot).
+//   template <class Keys>
+//   void RequireConsistent(const ProfileSettings& settings, const Keys& keys) const;
+//
+// which is asked at load, at add and set, and before each image is made.
+//
 // The rules above (messages included) are kept here, once, for every group:
 // a new group is such a struct in a unit of its own, added to the list of
 // OptionalKeys at the end of this file.
@@ -38,7 +48,9 @@
 
 #include "platform/ini/IniFile.h"
 #include "profiles/BurnerJudgement.h"
+#include "profiles/ChecksumRegions.h"
 #include "profiles/ProfileKeys.h"
+#include "profiles/ProfileSettings.h"
 #include "profiles/SeqNumRules.h"
 
 namespace velmorin {
@@ -78,8 +90,27 @@ class OptionalKeySet {
   // the key, its value and the profile, for a value a group refuses.
   static OptionalKeySet Decode(const IniFile::Contents& ini, const std::string& section) {
     OptionalKeySet keys;
-    (keys.DecodeGroup(std::get<Groups>(keys.FGroups), ini, section), ...);
+    (keys.DecodeGroup(std::get<Groups>(keys.FGroups), ini, section, true), ...);
     return keys;
+  }
+  // The same, leaving out each value that is refused: what a change made by
+  // `set` is checked against, since `set` may be the mending of such a value.
+  static OptionalKeySet DecodeTaken(const IniFile::Contents& ini, const std::string& section) {
+    OptionalKeySet keys;
+    (keys.DecodeGroup(std::get<Groups>(keys.FGroups), ini, section, false), ...);
+    return keys;
+  }
+
+  // The rules that span several keys (a group's RequireConsistent) against
+  // the seventeen values of the same profile. Raises EProfileValueError;
+  // with `profile`, its message names the profile as Decode's do.
+  void RequireConsistent(const ProfileSettings& settings, const std::string& profile = {}) const {
+    try {
+      (RequireGroupConsistent(std::get<Groups>(FGroups), settings), ...);
+    } catch (const EProfileValueError& error) {
+      if (profile.empty()) throw;
+      throw EProfileValueError(error.Message() + ", in the profile of " + profile);
+    }
   }
 
   // Sets one optional key from its text. Raises EProfileValueError, leaving
@@ -125,15 +156,27 @@ class OptionalKeySet {
   static constexpr const char* kAbsent = "\n";
 
   template <class Group>
-  static void DecodeGroup(Group& group, const IniFile::Contents& ini, const std::string& section) {
+  static void DecodeGroup(Group& group, const IniFile::Contents& ini, const std::string& section,
+                          bool refuse) {
     for (const std::string& key : Group::KeyNames()) {
       const std::string text = ini.ReadString(section, key, kAbsent);
       if (text == kAbsent) continue;
-      const std::string why = group.Read(key, text);
-      if (!why.empty()) {
+      // A refused value leaves the group as it was, whatever Read began.
+      Group taken = group;
+      const std::string why = taken.Read(key, text);
+      if (why.empty()) {
+        group = std::move(taken);
+      } else if (refuse) {
         throw EProfileValueError("Value \"" + text + "\" for " + key + " in the profile of " +
                                  section + " " + why);
       }
+    }
+  }
+
+  template <class Group>
+  void RequireGroupConsistent(const Group& group, const ProfileSettings& settings) const {
+    if constexpr (requires { group.RequireConsistent(settings, *this); }) {
+      group.RequireConsistent(settings, *this);
     }
   }
 
@@ -159,6 +202,6 @@ class OptionalKeySet {
 };
 
 // The groups of optional keys a profile holds: plug a new group in here.
-using OptionalKeys = OptionalKeySet<SeqNumRules, BurnerJudgement>;
+using OptionalKeys = OptionalKeySet<SeqNumRules, ChecksumRegions, BurnerJudgement>;
 
 }  // namespace velmorin

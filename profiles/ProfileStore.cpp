@@ -132,7 +132,9 @@ void ProfileStore::LoadProfile(const IniFile::Contents* known) {
   FProfile.SetOptional(OptionalKeys{});
   FRulesRefused.clear();
   try {
-    FProfile.SetOptional(OptionalKeys::Decode(*contents, FProfileName));
+    OptionalKeys keys = OptionalKeys::Decode(*contents, FProfileName);
+    keys.RequireConsistent(FProfile.Settings(), FProfileName);
+    FProfile.SetOptional(keys);
   } catch (const EProfileValueError& error) {
     // The window shows the seventeen values, but a number must not be taken
     // in a form nobody asked for, nor the profile stored without its keys:

@@ -74,6 +74,12 @@ const char* SeqNumFormatName(SeqNumFormat format) {
   return "binary";
 }
 
+std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size) {
+  if (size <= 0) return 0;
+  const auto count = static_cast<std::uint32_t>(size);
+  return format == SeqNumFormat::Utf16 ? 2 * count : count;
+}
+
 std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath) {
   if (rules.Pool && !rules.Pool->empty()) return *rules.Pool;
   return std::filesystem::path(skeletonPath).stem().string();

@@ -60,6 +60,10 @@ struct SeqNumRules {
 // ("board" for /fw/board.hex).
 std::string PoolName(const SeqNumRules& rules, const std::string& skeletonPath);
 
+// How many bytes a slot of SN Size `size` takes in `format`: `size` for every
+// form but utf16, which takes two bytes a character. 0 for a size of 0 or below.
+std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size);
+
 // The name the INI file holds for a format ("binary", "bcd", ...).
 const char* SeqNumFormatName(SeqNumFormat format);
 

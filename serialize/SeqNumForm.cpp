@@ -36,12 +36,6 @@ std::string Digits(std::uint32_t value, std::uint32_t base, std::uint32_t width)
 
 }  // namespace
 
-std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size) {
-  if (size <= 0) return 0;
-  const auto count = static_cast<std::uint32_t>(size);
-  return format == SeqNumFormat::Utf16 ? 2 * count : count;
-}
-
 std::optional<std::string> PastTopAddress(const std::string& what, std::uint32_t address,
                                           std::uint64_t count) {
   if (count == 0 || count - 1 <= std::uint64_t{kTopAddress - address}) return std::nullopt;

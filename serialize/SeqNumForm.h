@@ -20,10 +20,6 @@ class ESeqNumRefused : public Exception {
   using Exception::Exception;
 };
 
-// How many bytes a slot of SN Size `size` takes in `format`: `size` for every
-// form but utf16, which takes two bytes a character. 0 for a size of 0 or below.
-std::uint32_t SeqNumSlotBytes(SeqNumFormat format, std::int32_t size);
-
 // The top of the 32-bit address space. Bytes written past it would wrap to
 // address 0 and overwrite what lies there (a reset vector, say), so no run of
 // bytes the road writes may cross it: a slot's bytes, and any other result

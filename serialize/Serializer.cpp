@@ -185,6 +185,10 @@ std::optional<Serializer::ImageUnderWay> Serializer::BeginImage(
     FOperator.ShowMessageBox(message::kSkeletonNotFound, BoxKind::Error, box_button::OK);
     return std::nullopt;
   }
+  // The skeleton's own checksums, before a number is taken: a wrong kind or
+  // range costs no number and no chip.
+  FStore.RequireProfileRead();
+  FChecksums.CheckSkeleton(under.Settings, *image);
   // From here on the number counts as used, whatever happens to the image.
   FTakingSlot = slot;
   under.Serial = TakeSeqNum(under.Settings);
@@ -197,6 +201,7 @@ std::optional<Serializer::ImageUnderWay> Serializer::BeginImage(
   try {
     if (taken) taken(under.Serial);
     for (int k = 1; k <= 4; ++k) StampSeqNum(under.Settings, *image, under.Serial, k);
+    FChecksums.Stamp(under.Settings, *image);
     SaveOutputImage(under.Settings, *image, under.Serial, under.OutputPath);
   } catch (const std::exception& error) {
     // A record that can't take the line is the graver fault: it is the one

@@ -17,6 +17,7 @@
 #include "profiles/ProfileStore.h"
 #include "profiles/WorkingProfile.h"
 #include "serialize/BurnerRunner.h"
+#include "serialize/ChecksumStamping.h"
 #include "serialize/Operator.h"
 #include "serialize/ProductionLog.h"
 #include "serialize/SessionObserver.h"
@@ -192,6 +193,9 @@ class Serializer {
   int FTakingSlot = 0;
   std::atomic<bool> FStopRequested{false};
   const std::atomic<bool>* FStopFlag = nullptr;
+  // The checksum regions, checked on the skeleton and stamped; it lives
+  // across a batch, whose images differ from the last in a few bytes.
+  ChecksumStamper FChecksums;
 };
 
 }  // namespace velmorin

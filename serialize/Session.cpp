@@ -206,6 +206,7 @@ void Session::AddProfile(const std::string& skeleton, const std::vector<std::str
   // in another folder finds it.
   const std::string name = AbsoluteSkeletonPath(skeleton);
   RequireStorableProfile(name, settings);
+  optional.RequireConsistent(settings);
   // The pool first, as the window's Add does: made at Next SN when missing,
   // refused when Next SN lies below it; a refusal leaves the file as it was.
   KeepPool(contents, name, optional.Get<SeqNumRules>(), settings.NextSeqNum);
@@ -228,6 +229,12 @@ void Session::SetValues(const std::string& skeleton, const std::vector<std::stri
   OptionalKeys optional;
   const std::vector<std::string> keys = ApplyAssignments(settings, optional, assignments);
   RequireStorableProfile(name, settings);
+  // The keys that span others are checked on the profile as it will stand:
+  // the stored keys a load takes, with the given ones over them.
+  OptionalKeys resulting = OptionalKeys::DecodeTaken(contents, name);
+  ProfileSettings given = settings;
+  ApplyAssignments(given, resulting, assignments);
+  resulting.RequireConsistent(settings);
   // A Next SN given is one the pool must allow, as a store in the window.
   if (std::find(keys.begin(), keys.end(), ProfileKeyNames().front()) != keys.end()) {
     KeepPool(contents, name, optional.Get<SeqNumRules>(), settings.NextSeqNum);

@@ -617,6 +617,29 @@ TEST_F(CliServerTest, ExhaustedPoolRefusesCleanly) {
   EXPECT_EQ(Written(s).size(), 2u);
 }
 
+// A skeleton whose checksum disagrees with its region is refused before the
+// pool is asked: no row, the pool's next number as it was, no file.
+TEST_F(CliServerTest, ASkeletonWhoseChecksumDisagreesTakesNoServerNumber) {
+  ASSERT_EQ(Cli({"pool", "create", "summed", "--next", "70"}).exitCode, 0);
+  const Station s = MakeStation("summed", "summed", FCluster->ConnectionString());
+  // The skeleton's last byte, 0xBC, is no sum8 of the 63 before it (0x24).
+  ASSERT_EQ(test::RunCli({{"--ini", s.ini, "set", s.skeleton, "ChecksumKind1=sum8",
+                           "ChecksumFrom1=0", "ChecksumTo1=0x3E", "ChecksumAt1=0x3F"},
+                          s.folder,
+                          ""})
+                .exitCode,
+            0);
+  const CliResult refused =
+      test::RunCli({{"--ini", s.ini, "serialize", s.skeleton, "--yes"}, s.folder, ""});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err,
+            "velmorin-cli: The skeleton's checksum 1 at 0x003F reads 0xBC, but sum8 over "
+            "0x0000-0x003E gives 0x24.\n");
+  EXPECT_EQ(Sql("SELECT count(*) FROM velmorin_serial WHERE pool = 'summed'").Int(0, 0), 0);
+  EXPECT_EQ(Pool(Cli({"pool", "show", "summed", "--json"}))["next_serial"], 70);
+  EXPECT_TRUE(Written(s).empty());
+}
+
 // Ctrl-C while a serialize (one image, or a batch's last) waits for the pool
 // row that another station holds: the take goes on once the row is free, the
 // image is finished, and the command still ends with 130.

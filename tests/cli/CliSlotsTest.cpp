@@ -135,14 +135,37 @@ TEST_F(CliSlotsTest, FourSlotsBurnTwelveImagesFourAtATime) {
   }
   EXPECT_EQ(*serials.begin(), 1000);
   EXPECT_EQ(*serials.rbegin(), 1011);
-  EXPECT_EQ(perSlot, (std::map<int, int>{{1, 3}, {2, 3}, {3, 3}, {4, 3}}));
   EXPECT_EQ(NextSeqNum(), 1012);
+  // A slot that started late may burn one image fewer than the others; each
+  // slot's burns are the lines its burner said with its number in front.
   for (int slot = 1; slot <= 4; ++slot) {
     const std::string said = "[" + std::to_string(slot) + "] burning on " +
                              values[static_cast<std::size_t>(slot - 1)] + "\n";
-    std::size_t count = 0;
+    int count = 0;
     for (std::size_t at = 0; (at = batch.err.find(said, at)) != std::string::npos; ++at) ++count;
-    EXPECT_EQ(count, 3u) << said << batch.err;
+    EXPECT_GE(count, 1) << said << batch.err;
+    EXPECT_EQ(count, perSlot[slot]) << said << batch.err;
+  }
+}
+
+// Each slot's image carries the checksum region computed after its own
+// number: the slotted road makes its images as the single one does.
+TEST_F(CliSlotsTest, EverySlotsImageCarriesItsChecksum) {
+  AddProfile("");
+  // The result lies past the skeleton's data, so the skeleton has none to check.
+  ASSERT_EQ(Cli({"set", skeleton, "ChecksumKind1=crc16-xmodem", "ChecksumFrom1=0",
+                 "ChecksumTo1=0x3F", "ChecksumAt1=0x40"})
+                .exitCode,
+            0);
+  const CliResult batch = Cli({"serialize", skeleton, "--count", "4", "--slots", "2", "--yes"});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  for (int serial = 1000; serial < 1004; ++serial) {
+    const std::string image = dir.File("board_" + std::to_string(serial) + ".hex");
+    const CliResult checked = test::RunCli({{"checksum", image, "--kind", "crc16-xmodem", "--from",
+                                             "0", "--to", "0x3F", "--at", "0x40"},
+                                            "",
+                                            ""});
+    EXPECT_EQ(checked.exitCode, 0) << image << ": " << checked.out << checked.err;
   }
 }
 

@@ -16,10 +16,12 @@
 #include <memory>
 
 #include "Version.h"
+#include "image/ChecksumKind.h"
 #include "image/IntelImage.h"
 #include "platform/ini/IniFile.h"
 #include "serialize/Messages.h"
 #include "serialize/Operator.h"
+#include "tests/image/ChecksumTestSupport.h"
 #include "tests/support/HexRecords.h"
 #include "tests/support/ScopedFilePermissions.h"
 #include "tests/support/ScriptedOperator.h"
@@ -114,6 +116,7 @@ class PrincipalTest : public QObject {
   void enterOnAFocusedButtonPressesThatButtonAndEscapeKeepsTheWindow();
   void serializeOneRunsTheWholeRoad();
   void serializeBatchAsksWithTheCaptionAndReports();
+  void serializeOneAndBatchStampTheChecksumRegions();
   void theShippedExampleWorksAsTheReadmeWalksThrough();
   void exitAfterChangesWritesOnlyDefaultImg();
   void closeBoxAndDestructionEndTheWindowOnce();
@@ -658,6 +661,64 @@ void PrincipalTest::serializeBatchAsksWithTheCaptionAndReports() {
   QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
   QCOMPARE(FOperator.Texts(), std::vector<std::string>{"2 images serialized OK."});
   QCOMPARE(window->FEdNextSeqNum->text(), QString("12"));
+}
+
+// The window neither shows nor compares the checksum keys, but its Serialize 1
+// and Serialize... make each image with its CRC anew, its store keeps them,
+// and a skeleton whose stored CRC disagrees ends in the error box untaken.
+void PrincipalTest::serializeOneAndBatchStampTheChecksumRegions() {
+  const std::string skeleton = FDir->File("board.hex");
+  WriteFileBytes(skeleton, Skeleton());
+  const std::string section = "[" + skeleton + "]";
+  const std::string output = "OutputFolder=" + FDir->Path().string();
+  // CRC-32 over 0x0100-0x011B, lsb first at 0x011C: the skeleton leaves the
+  // place blank (0xFF) for the programmer.
+  WriteFileBytes(FIni, IniText({section.c_str(), "NextSeqNum=7", "SeqNumSize=2", "SetSeqNumOfs1=1",
+                                "SeqNumOfs1=272", "DontBurn=1", output.c_str(),
+                                "ChecksumKind1=crc32", "ChecksumFrom1=0x100", "ChecksumTo1=0x11B",
+                                "ChecksumAt1=0x11C", "[Options]", "DefaultImg=0"}));
+  const auto crcOf = [](const std::string& file) {
+    TIntelImage image;
+    image.LoadFromFile(file);
+    std::vector<std::uint8_t> range;
+    for (std::uint32_t at = 0x100; at < 0x11C; ++at) range.push_back(image.GetByte(at));
+    std::uint32_t stored = 0;
+    for (std::uint32_t i = 0; i < 4; ++i)
+      stored |= std::uint32_t{image.GetByte(0x11C + i)} << (8 * i);
+    return std::make_pair(test::BitwiseCrc(*ChecksumKindInfoOf(ChecksumKind::Crc32).Crc, range),
+                          stored);
+  };
+  auto window = OpenWindow();
+  window->FEdSeqNumOfs2->SetValue(0x40);  // an edit the take stores
+
+  FOperator.answers = {mrOk, mrOk};
+  QTest::mouseClick(window->FBtnSerializeOne, Qt::LeftButton);
+  FOperator.promptAnswers = {"2"};
+  QTest::mouseClick(window->FBtnSerialize, Qt::LeftButton);
+  QVERIFY2(FErrors.empty(), FErrors.empty() ? "" : FErrors.front().c_str());
+  for (const char* name : {"board_7.hex", "board_8.hex", "board_9.hex"}) {
+    const auto [computed, stored] = crcOf(FDir->File(name));
+    QVERIFY2(computed == stored, name);
+  }
+  QVERIFY(crcOf(FDir->File("board_7.hex")) != crcOf(FDir->File("board_8.hex")));
+  QCOMPARE(IniFile(FIni).ReadInteger(skeleton, "SeqNumOfs2", 0), 0x40);
+  // The store kept the region, writing its address as addresses are written.
+  QCOMPARE(IniFile(FIni).ReadString(skeleton, "ChecksumTo1", ""), std::string("0x0000011B"));
+  QCOMPARE(IniFile(FIni).ReadInteger(skeleton, "NextSeqNum", 0), 10);
+
+  // A skeleton whose build wrote another CRC there.
+  WriteFileBytes(skeleton, HexRecord(0x0100, std::vector<std::uint8_t>(28, 0x11)) +
+                               HexRecord(0x011C, {1, 2, 3, 4}) + ":00000001FF\r\n");
+  const std::string before = ReadFileBytes(FIni);
+  QTest::mouseClick(window->FBtnSerializeOne, Qt::LeftButton);
+  QCOMPARE(FErrors.size(), std::size_t{1});
+  QVERIFY2(FErrors[0].rfind("The skeleton's checksum 1 at 0x011C reads 0x04030201, but crc32 over "
+                            "0x0100-0x011B gives 0x",
+                            0) == 0,
+           FErrors[0].c_str());
+  QCOMPARE(ReadFileBytes(FIni), before);
+  QCOMPARE(window->FEdNextSeqNum->text(), QString("10"));
+  QVERIFY(!std::filesystem::exists(FDir->File("board_10.hex")));
 }
 
 void PrincipalTest::theShippedExampleWorksAsTheReadmeWalksThrough() {
