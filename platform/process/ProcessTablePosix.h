@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -22,6 +23,14 @@ std::map<pid_t, ProcessEntry> ListProcesses();
 
 // Whether a process in `state` has ended and only awaits reaping.
 bool ProcessEnded(char state);
+
+// The processes of `processes` that still run and whose chain of parents
+// (the process itself included) reaches one for which `isRoot` holds before
+// it reaches one for which `isOutside` holds, init, or a process the table
+// lacks. Each chain is walked once, whatever the table's size.
+std::vector<pid_t> LiveProcessesBelow(const std::map<pid_t, ProcessEntry>& processes,
+                                      const std::function<bool(pid_t, const ProcessEntry&)>& isRoot,
+                                      const std::function<bool(pid_t)>& isOutside);
 
 // The processes of `processes` that still run and have `ancestor` on their
 // chain of parents (`ancestor` itself not counted).

@@ -56,10 +56,11 @@ bool ProcessEnded(char state) {
   return state == 'Z' || state == 'X';
 }
 
-std::vector<pid_t> LiveDescendantsOf(const std::map<pid_t, ProcessEntry>& processes,
-                                     pid_t ancestor) {
+std::vector<pid_t> LiveProcessesBelow(const std::map<pid_t, ProcessEntry>& processes,
+                                      const std::function<bool(pid_t, const ProcessEntry&)>& isRoot,
+                                      const std::function<bool(pid_t)>& isOutside) {
   std::vector<pid_t> found;
-  // 1: below `ancestor`, 0: not; filled as the chains are walked.
+  // 1: below a root, 0: not; filled as the chains are walked.
   std::map<pid_t, int> known;
   for (const auto& [start, startEntry] : processes) {
     std::vector<pid_t> chain;
@@ -71,9 +72,9 @@ std::vector<pid_t> LiveDescendantsOf(const std::map<pid_t, ProcessEntry>& proces
         break;
       }
       const auto p = processes.find(pid);
-      if (p == processes.end() || pid <= 1 || pid == ancestor) break;
+      if (p == processes.end() || pid <= 1 || isOutside(pid)) break;
       chain.push_back(pid);
-      if (p->second.Parent == ancestor) {
+      if (isRoot(pid, p->second)) {
         verdict = 1;
         break;
       }
@@ -83,6 +84,14 @@ std::vector<pid_t> LiveDescendantsOf(const std::map<pid_t, ProcessEntry>& proces
     if (verdict == 1 && !ProcessEnded(startEntry.State)) found.push_back(start);
   }
   return found;
+}
+
+std::vector<pid_t> LiveDescendantsOf(const std::map<pid_t, ProcessEntry>& processes,
+                                     pid_t ancestor) {
+  return LiveProcessesBelow(
+      processes,
+      [ancestor](pid_t, const ProcessEntry& process) { return process.Parent == ancestor; },
+      [ancestor](pid_t pid) { return pid == ancestor; });
 }
 
 class PosixState final : public WatchedProcess::State {
@@ -238,35 +247,15 @@ std::vector<ProcessId> PosixState::Descendants() const {
   const pid_t self = ::getpid();
   const auto burner = static_cast<pid_t>(FId);
   const std::map<pid_t, ProcessEntry> processes = ListProcesses();
-  // 1: reached through the burner's tree, 0: not; filled as the chains are walked.
-  std::map<pid_t, int> known;
   const auto isRoot = [&](pid_t pid, const ProcessEntry& process) {
     if (pid == burner) return !FReaped;
     if (process.Group == burner) return true;
     // An orphan of the burner's tree that came back to us.
     return process.Parent == self && FForeign.count(pid) == 0;
   };
-  for (const auto& [start, startEntry] : processes) {
-    std::vector<pid_t> chain;
-    int verdict = 0;
-    pid_t pid = start;
-    while (true) {
-      if (const auto k = known.find(pid); k != known.end()) {
-        verdict = k->second;
-        break;
-      }
-      const auto p = processes.find(pid);
-      if (p == processes.end() || pid == self || pid <= 1) break;
-      chain.push_back(pid);
-      if (isRoot(pid, p->second)) {
-        verdict = 1;
-        break;
-      }
-      pid = p->second.Parent;
-    }
-    for (const pid_t link : chain) known[link] = verdict;
-    if (verdict == 1 && !ProcessEnded(startEntry.State)) found.push_back(start);
-  }
+  for (const pid_t pid :
+       LiveProcessesBelow(processes, isRoot, [self](pid_t pid) { return pid == self; }))
+    found.push_back(pid);
 #endif
   return found;
 }
